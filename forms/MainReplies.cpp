@@ -9,7 +9,7 @@ constexpr std::string_view LineEnd = "\r\n";
 
 [[noreturn]] void NotAnInteger(std::string_view Text)
 {
-    throw EReplyConvertError("'" + std::string(Text) + "' is not a valid integer value");
+    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
 }
 
 // The text before the first Separator, or all of it; Rest becomes what follows the separator.
@@ -72,7 +72,7 @@ std::size_t ExpectedPDUChars(std::string_view Header, std::string_view FirstLine
     int TPDUOctets = 0;
     try {
         TPDUOctets = ReplyToInt(Header.substr(Comma + 1));
-    } catch (const EReplyConvertError&) {
+    } catch (const SMSEngine::EConvertError&) {
         return 0;
     }
     if (TPDUOctets <= 0)

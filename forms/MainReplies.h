@@ -3,18 +3,13 @@
 // no window, no channel.
 #pragma once
 
-#include <stdexcept>
+#include "engine/SMSEngine.h"
+
 #include <string>
 #include <string_view>
 
-// A number in a reply that is not a decimal integer; the text is the one the user sees.
-class EReplyConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // A decimal integer as the phone writes it: leading blanks and a sign allowed, nothing after the digits.
-// Anything else, or a value outside 32 bits, raises EReplyConvertError "'<text>' is not a valid integer value".
+// Anything else, or a value outside 32 bits, raises SMSEngine::EConvertError "'<text>' is not a valid integer value".
 int ReplyToInt(std::string_view Text);
 
 // The model check: the serial number reply names the S40's type code "35007780".
@@ -36,7 +31,7 @@ struct TListingHeader {
 };
 
 // Takes one header line apart. The "+CMGL:" prefix and the blanks after it may be present or not.
-// Raises EReplyConvertError for a number that does not parse.
+// Raises SMSEngine::EConvertError for a number that does not parse.
 TListingHeader ParseListingHeader(std::string_view Header);
 
 // One listed message as cut from the listing: its header line and its PDU in hex.

@@ -42,7 +42,7 @@ TEST(ReplyToInt, AcceptsDecimalAndRefusesTheRest)
             try {
                 ReplyToInt(Case.Text);
                 ADD_FAILURE() << "accepted";
-            } catch (const EReplyConvertError& Error) {
+            } catch (const SMSEngine::EConvertError& Error) {
                 EXPECT_EQ(Error.what(), "'" + std::string(Case.Text) + "' is not a valid integer value");
             }
         }
@@ -98,7 +98,7 @@ TEST(MemoryStatus, MalformedCountRaisesTheConversionError)
         try {
             ParseMemoryStatus(Reply);
             ADD_FAILURE() << "accepted";
-        } catch (const EReplyConvertError& Error) {
+        } catch (const SMSEngine::EConvertError& Error) {
             EXPECT_STREQ(Error.what(), Message);
         }
     }
@@ -149,7 +149,7 @@ TEST(ListingHeader, MalformedNumbersRaiseTheConversionError)
         try {
             ParseListingHeader(Header);
             ADD_FAILURE() << "accepted";
-        } catch (const EReplyConvertError& Error) {
+        } catch (const SMSEngine::EConvertError& Error) {
             EXPECT_STREQ(Error.what(), Message);
         }
     }

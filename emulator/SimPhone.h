@@ -1,0 +1,136 @@
+// A simulated phone on a pseudo-terminal: it answers AT commands in PDU mode from a SIM held in
+// memory, framed exactly as a phone frames its replies on a serial line. Tests run it in-process;
+// the program pelmo-phone serves it to other programs.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// One stored short message. PDU is upper-case hex exactly as the phone lists it: with its service
+// centre field, or (HasSCA false) without it, for the phones that list the bare TPDU.
+struct TSimMessage {
+  int Status = 0;        // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
+  std::string PDU;
+  bool HasSCA = true;
+  bool Hidden = false;   // a used location that the listing leaves out (a status report)
+  int TPDULength() const;  // octets after the service centre field
+};
+
+struct TSimPhonebookEntry {
+  std::string Number;
+  int Type = 129;
+  std::string Name;      // UTF-8
+};
+
+// The SIM card and the phone's identity. Locations count from 1.
+struct TSimCard {
+  std::string Serial = "350077801234567";
+  std::string SCA;       // empty: no service centre address stored
+  int SCAType = 145;
+  int MemoryTotal = 30;
+  std::map<int, TSimMessage> Messages;
+  int PhonebookTotal = 250;
+  std::map<int, TSimPhonebookEntry> Phonebook;
+
+  int MessagesUsed() const { return static_cast<int>(Messages.size()); }
+  int LowestFreeLocation() const;  // 0 when the memory is full
+};
+
+// A SIM text that cannot be served; Line() is the 1-based line of the fault (0: the file itself).
+class ESimFileError : public std::runtime_error {
+ public:
+  ESimFileError(int line, const std::string& what);
+  int Line() const { return FLine; }
+ private:
+  int FLine;
+};
+
+// The phone could not be started (pty, symbolic link) or was used wrongly.
+class ESimPhoneError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// SIM text: UTF-8, one entry per line, '#' comments and blank lines ignored:
+//   serial 350077801234567 | sca +491710760000 145 | memory 30 | sms LOC STAT PDU [TPDULEN]
+//   hidden LOC | pbsize 250 | pb LOC NUMBER TYPE NAME...
+TSimCard ParseSimText(const std::string& text);  // throws ESimFileError
+TSimCard LoadSimFile(const std::string& path);   // throws ESimFileError
+std::string SimToText(const TSimCard& sim);
+void SaveSimFile(const TSimCard& sim, const std::string& path);  // throws ESimPhoneError
+
+const std::string& DemoSimText();  // the demo SIM, the same text as emulator/demo.sim
+TSimCard DemoSim();
+
+// Behaviour of the phone, one field per option of pelmo-phone.
+struct TPhoneOptions {
+  bool Echo = true;             // --echo 0|1
+  int Cmee = 1;                 // --cmee 0|1|2
+  int Baud = 0;                 // --baud N: pace output at N baud, 8N1 (0: unpaced)
+  int Chunk = 0;                // --chunk N: replies in arrivals of N bytes (0: whole)
+  int GapMs = 0;                // --gap MS between those arrivals
+  int DelayMs = 0;              // --delay MS before each reply
+  bool Silent = false;          // --silent: never answers, not even the echo
+  std::vector<std::string> Mute;                           // --mute CMD (prefix of the command)
+  std::vector<std::pair<std::string, std::string>> Fail;   // --fail CMD=TEXT
+  long HangupAfter = -1;        // --hangup-after N: close after N bytes sent (-1: never)
+  std::vector<std::string> Unsolicited;  // --unsolicited TEXT, each into the next long reply
+  std::string LogFile;          // --log FILE
+  std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
+};
+
+class TPhoneCore;
+
+class TSimPhone {
+ public:
+  explicit TSimPhone(TSimCard sim = DemoSim(), TPhoneOptions options = {});
+  ~TSimPhone();  // stops the phone
+  TSimPhone(const TSimPhone&) = delete;
+  TSimPhone& operator=(const TSimPhone&) = delete;
+
+  // Creates the pty (raw mode, already open on the phone's side), the link if asked, and starts
+  // answering on a thread of its own. Throws ESimPhoneError.
+  void Start();
+  // Stops answering, closes the pty and removes the link. Safe to call twice.
+  void Stop();
+  bool Running() const;
+
+  std::string DevicePath() const;  // /dev/pts/N, valid after Start
+  TSimCard Sim() const;            // a snapshot of the SIM as it is now
+  void SetSim(TSimCard sim);
+  TPhoneOptions Options() const;
+  void SetOptions(const TPhoneOptions& options);  // takes effect from the next command
+  void QueueUnsolicited(const std::string& line);  // into the next long reply
+  std::vector<std::string> Outbox() const;          // PDUs sent with AT+CMGS, in order
+  std::size_t BytesSent() const;                     // echo and replies, since Start
+  bool HungUp() const;                               // --hangup-after closed the line
+
+ private:
+  void Run();
+  bool WriteOut(const std::string& bytes, bool isReply);
+  bool WaitMs(int ms);  // false when stopping
+  void LogBytes(const char* direction, const std::string& bytes);
+
+  mutable std::mutex FLock;  // guards FCore's SIM and options, FOutbox
+  std::unique_ptr<TPhoneCore> FCore;
+  std::vector<std::string> FOutbox;
+  std::string FDevicePath;
+  int FMaster = -1;
+  int FSlave = -1;  // held open so that the client may close and reopen the device
+  int FWake[2] = {-1, -1};
+  std::thread FThread;
+  std::atomic<bool> FStopping{false};
+  std::atomic<bool> FRunning{false};
+  std::atomic<bool> FHungUp{false};
+  std::atomic<std::size_t> FBytesSent{0};
+  std::string FLinkPath;
+  int FLogFd = -1;
+};

@@ -1,0 +1,148 @@
+// Filling the message viewers from a list entry.
+#include <QCheckBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTime>
+
+#include "Cp1252.h"
+#include "MainRead.h"
+#include "ViewIn.h"
+#include "ViewOut.h"
+
+using SMSEngine::TMessageList;
+
+namespace {
+
+// The locale's long time format without its time zone: the values are local times without a zone.
+QString LongTimeFormat(const QLocale& Locale)
+{
+  const QString Format = Locale.timeFormat(QLocale::LongFormat);
+  QString Result;
+  bool Quoted = false;
+  for (const QChar C : Format) {
+    if (C == u'\'')
+      Quoted = !Quoted;
+    if (!Quoted && C == u't')
+      continue;
+    Result += C;
+  }
+  return Result.trimmed();
+}
+
+QString AddressText(const std::string& Address, const std::string& Name)
+{
+  if (Name.empty())
+    return Cp1252ToQString(Address);
+  return Cp1252ToQString(Address + " (" + Name + ")");
+}
+
+QString SCAText(const std::string& SCA)
+{
+  return SCA.empty() ? QStringLiteral("<Not present>") : Cp1252ToQString(SCA);
+}
+
+void SetIcon(QLabel* Image, const QPixmap* Icon)
+{
+  if (Icon)
+    Image->setPixmap(Icon->copy());
+  else
+    Image->clear();
+}
+
+void SetText(QPlainTextEdit* Memo, QLabel* Chars, const std::string& UD)
+{
+  // The memo takes the line breaks as they are; CR LF is one break.
+  QString Text = Cp1252ToQString(UD);
+  Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  Memo->setPlainText(Text);
+  Chars->setText(QString::number(SMSEngine::CountSeptets(UD)));
+  Chars->adjustSize();
+}
+
+}  // namespace
+
+QString DateTimeText(SMSEngine::TDateTime DateTime)
+{
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
+  SMSEngine::DecodeDateTime(DateTime, Year, Month, Day, Hour, Min, Sec, MSec);
+  const QLocale Locale;
+  QString Text = Locale.toString(QDate(Year, Month, Day), QLocale::ShortFormat);
+  if (Hour != 0 || Min != 0 || Sec != 0 || MSec != 0)
+    Text += u' ' + Locale.toString(QTime(Hour, Min, Sec, MSec), LongTimeFormat(Locale));
+  return Text;
+}
+
+QString TimeZoneText(int QuarterHours)
+{
+  const int Hundredths = QuarterHours * 25;  // hours × 100, exact
+  const int Whole = std::abs(Hundredths) / 100;
+  const int Fraction = std::abs(Hundredths) % 100;
+  return QString(Hundredths < 0 ? u'-' : u'+') + QString::number(Whole) + QLocale().decimalPoint() +
+         QStringLiteral("%1").arg(Fraction, 2, 10, QLatin1Char('0'));
+}
+
+QString ValidityText(const TMessageList& Entry)
+{
+  switch (Entry.VPF) {
+    case 0:
+      return QStringLiteral("<Not present>");
+    case 2:
+      return Cp1252ToQString(SMSEngine::VPRelativeToText(Entry.VPRelative));
+    case 3:
+      return DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ);
+    default:
+      // The enhanced format is kept on the phone as it is but not taken apart here.
+      return QStringLiteral("<Enhanced format>");
+  }
+}
+
+void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon)
+{
+  Form.edIndex->setText(QString::number(Entry.Index));
+  switch (Entry.Status) {
+    case 0:
+      Form.edStatus->setText(QStringLiteral("0 (received unread)"));
+      break;
+    case 1:
+      Form.edStatus->setText(QStringLiteral("1 (received read)"));
+      break;
+    default:
+      Form.edStatus->setText(QString::number(Entry.Status));
+      break;
+  }
+  SetIcon(Form.imgStatus, Icon);
+  Form.edSCA->setText(SCAText(Entry.SCA));
+  Form.edOA->setText(AddressText(Entry.OA, Entry.Name));
+  Form.cbxFlash->setChecked(Entry.Flash);
+  Form.edSCTS->setText(DateTimeText(Entry.SCTS));
+  SetText(Form.memUD, Form.lblChars, Entry.UD);
+}
+
+void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon)
+{
+  Form.edIndex->setText(QString::number(Entry.Index));
+  switch (Entry.Status) {
+    case 2:
+      Form.edStatus->setText(QStringLiteral("2 (stored unsent)"));
+      break;
+    case 3:
+      Form.edStatus->setText(QStringLiteral("3 (stored sent)"));
+      break;
+    default:
+      Form.edStatus->setText(QString::number(Entry.Status));
+      break;
+  }
+  SetIcon(Form.imgStatus, Icon);
+  Form.edSCA->setText(SCAText(Entry.SCA));
+  Form.cbxSRR->setChecked(Entry.SRR);
+  Form.cbxRD->setChecked(Entry.RD);
+  Form.edMR->setText(QString::number(Entry.MR));
+  Form.edDA->setText(AddressText(Entry.DA, Entry.Name));
+  Form.cbxFlash->setChecked(Entry.Flash);
+  Form.edVP->setText(ValidityText(Entry));
+  SetText(Form.memUD, Form.lblChars, Entry.UD);
+}

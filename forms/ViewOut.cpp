@@ -1,0 +1,68 @@
+#include "ViewOut.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "ViewForm.h"
+
+TfrmViewOut* frmViewOut = nullptr;
+
+TfrmViewOut::TfrmViewOut(QWidget* Parent) : QDialog(Parent)
+{
+  using namespace ViewForm;
+  setObjectName("frmViewOut");
+  SetUpDialog(this, "View outgoing message", 465, 273);
+
+  lblIndex = Label(this, "SIM memory index:", 8, 11);
+  edIndex = Edit(this, 144, 8, 161);
+  lblStatus = Label(this, "Status:", 8, 35);
+  edStatus = Edit(this, 144, 32, 161);
+  imgStatus = Image(this, 124, 34, 16, 16);
+  lblSCA = Label(this, "Service Centre address:", 8, 59);
+  edSCA = Edit(this, 144, 56, 161);
+  lblMR = Label(this, "Message reference:", 8, 83);
+  edMR = Edit(this, 144, 80, 161);
+  lblVP = Label(this, "Validity period:", 8, 107);
+  edVP = Edit(this, 144, 104, 161);
+  lblDA = Label(this, "Destination address:", 8, 131);
+  edDA = Edit(this, 144, 128, 313);
+  lblUD = Label(this, "Text:", 8, 155);
+  memUD = Memo(this, 144, 152, 313, 73);
+  lblChars = Label(this, "", 144, 228);
+  cbxSRR = CheckBox(this, "Status report requested", 320, 8, 137, 17);
+  cbxRD = CheckBox(this, "Reject duplicates", 320, 32, 105, 17);
+  cbxFlash = CheckBox(this, "Flash message", 320, 56, 97, 17);
+  btnOK = OKButton(this, 376, 240);
+
+  setTabOrder(btnOK, edIndex);
+  setTabOrder(edIndex, edStatus);
+  setTabOrder(edStatus, edSCA);
+  setTabOrder(edSCA, edMR);
+  setTabOrder(edMR, edDA);
+  setTabOrder(edDA, edVP);
+  setTabOrder(edVP, memUD);
+  setTabOrder(memUD, cbxSRR);
+  setTabOrder(cbxSRR, cbxRD);
+  setTabOrder(cbxRD, cbxFlash);
+}
+
+void TfrmViewOut::showEvent(QShowEvent* Event)
+{
+  ViewForm::CentreOnScreen(this);
+  btnOK->setFocus();
+  QDialog::showEvent(Event);
+}
+
+void TfrmViewOut::keyPressEvent(QKeyEvent* Event)
+{
+  // Escape closes the viewer as OK does.
+  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
+    btnOK->click();
+    return;
+  }
+  QDialog::keyPressEvent(Event);
+}

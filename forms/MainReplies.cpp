@@ -9,187 +9,187 @@ constexpr std::string_view LineEnd = "\r\n";
 
 [[noreturn]] void NotAnInteger(std::string_view Text)
 {
-    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
+  throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
 }
 
 // The text before the first Separator, or all of it; Rest becomes what follows the separator.
 std::string_view TakeUntil(std::string_view& Rest, char Separator)
 {
-    const auto Pos = Rest.find(Separator);
-    const auto Field = Rest.substr(0, Pos);
-    Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + 1);
-    return Field;
+  const auto Pos = Rest.find(Separator);
+  const auto Field = Rest.substr(0, Pos);
+  Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + 1);
+  return Field;
 }
 
 // The next line without its CR LF; a last line without CR LF counts as well.
 std::string_view TakeLine(std::string_view& Rest)
 {
-    const auto Pos = Rest.find(LineEnd);
-    const auto Line = Rest.substr(0, Pos);
-    Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + LineEnd.size());
-    return Line;
+  const auto Pos = Rest.find(LineEnd);
+  const auto Line = Rest.substr(0, Pos);
+  Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + LineEnd.size());
+  return Line;
 }
 
 bool IsHeaderLine(std::string_view Line)
 {
-    return Line.starts_with(ListingPrefix);
+  return Line.starts_with(ListingPrefix);
 }
 
 // Unsolicited result codes that carry a PDU on the line after them: that line belongs to them.
 bool CarriesPDULine(std::string_view Line)
 {
-    return Line.starts_with("+CMT:") || Line.starts_with("+CDS:") || Line.starts_with("+CBM:");
+  return Line.starts_with("+CMT:") || Line.starts_with("+CDS:") || Line.starts_with("+CBM:");
 }
 
 bool IsHexLine(std::string_view Line)
 {
-    if (Line.empty())
-        return false;
-    for (const char C : Line) {
-        const bool Hex = (C >= '0' && C <= '9') || (C >= 'A' && C <= 'F') || (C >= 'a' && C <= 'f');
-        if (!Hex)
-            return false;
-    }
-    return true;
+  if (Line.empty())
+    return false;
+  for (const char C : Line) {
+    const bool Hex = (C >= '0' && C <= '9') || (C >= 'A' && C <= 'F') || (C >= 'a' && C <= 'f');
+    if (!Hex)
+      return false;
+  }
+  return true;
 }
 
 int HexDigit(char C)
 {
-    if (C >= '0' && C <= '9')
-        return C - '0';
-    if (C >= 'A' && C <= 'F')
-        return C - 'A' + 10;
-    return C - 'a' + 10;
+  if (C >= '0' && C <= '9')
+    return C - '0';
+  if (C >= 'A' && C <= 'F')
+    return C - 'A' + 10;
+  return C - 'a' + 10;
 }
 
 // Hex characters a whole PDU takes: the SCA field (its length octet first) and the TPDU the header counts.
 // 0 when the header gives no usable length.
 std::size_t ExpectedPDUChars(std::string_view Header, std::string_view FirstLine)
 {
-    const auto Comma = Header.rfind(',');
-    if (Comma == std::string_view::npos || FirstLine.size() < 2)
-        return 0;
-    int TPDUOctets = 0;
-    try {
-        TPDUOctets = ReplyToInt(Header.substr(Comma + 1));
-    } catch (const SMSEngine::EConvertError&) {
-        return 0;
-    }
-    if (TPDUOctets <= 0)
-        return 0;
-    const int SCAOctets = HexDigit(FirstLine[0]) * 16 + HexDigit(FirstLine[1]);
-    return 2 * (1 + static_cast<std::size_t>(SCAOctets) + static_cast<std::size_t>(TPDUOctets));
+  const auto Comma = Header.rfind(',');
+  if (Comma == std::string_view::npos || FirstLine.size() < 2)
+    return 0;
+  int TPDUOctets = 0;
+  try {
+    TPDUOctets = ReplyToInt(Header.substr(Comma + 1));
+  } catch (const SMSEngine::EConvertError&) {
+    return 0;
+  }
+  if (TPDUOctets <= 0)
+    return 0;
+  const int SCAOctets = HexDigit(FirstLine[0]) * 16 + HexDigit(FirstLine[1]);
+  return 2 * (1 + static_cast<std::size_t>(SCAOctets) + static_cast<std::size_t>(TPDUOctets));
 }
 
 } // namespace
 
 int ReplyToInt(std::string_view Text)
 {
-    std::string_view Digits = Text;
-    while (!Digits.empty() && Digits.front() == ' ')
-        Digits.remove_prefix(1);
-    bool Negative = false;
-    if (!Digits.empty() && (Digits.front() == '+' || Digits.front() == '-')) {
-        Negative = Digits.front() == '-';
-        Digits.remove_prefix(1);
-    }
-    if (Digits.empty())
-        NotAnInteger(Text);
-    std::int64_t Value = 0;
-    for (const char C : Digits) {
-        if (C < '0' || C > '9')
-            NotAnInteger(Text);
-        Value = Value * 10 + (C - '0');
-        if (Value > std::int64_t(INT32_MAX) + 1)
-            NotAnInteger(Text);
-    }
-    if (Negative)
-        Value = -Value;
-    if (Value > INT32_MAX || Value < INT32_MIN)
-        NotAnInteger(Text);
-    return static_cast<int>(Value);
+  std::string_view Digits = Text;
+  while (!Digits.empty() && Digits.front() == ' ')
+    Digits.remove_prefix(1);
+  bool Negative = false;
+  if (!Digits.empty() && (Digits.front() == '+' || Digits.front() == '-')) {
+    Negative = Digits.front() == '-';
+    Digits.remove_prefix(1);
+  }
+  if (Digits.empty())
+    NotAnInteger(Text);
+  std::int64_t Value = 0;
+  for (const char C : Digits) {
+    if (C < '0' || C > '9')
+      NotAnInteger(Text);
+    Value = Value * 10 + (C - '0');
+    if (Value > std::int64_t(INT32_MAX) + 1)
+      NotAnInteger(Text);
+  }
+  if (Negative)
+    Value = -Value;
+  if (Value > INT32_MAX || Value < INT32_MIN)
+    NotAnInteger(Text);
+  return static_cast<int>(Value);
 }
 
 bool HasS40TypeCode(std::string_view SerialReply)
 {
-    return SerialReply.find("35007780") != std::string_view::npos;
+  return SerialReply.find("35007780") != std::string_view::npos;
 }
 
 TMemoryStatus ParseMemoryStatus(std::string_view Reply)
 {
-    // Only the first line matters; a reply holding a single storage has no comma after its total.
-    std::string_view Rest = Reply.substr(0, Reply.find(LineEnd));
-    TakeUntil(Rest, ','); // "+CPMS: <mem>"
-    TMemoryStatus Status;
-    Status.Used = ReplyToInt(TakeUntil(Rest, ','));
-    Status.Total = ReplyToInt(TakeUntil(Rest, ','));
-    return Status;
+  // Only the first line matters; a reply holding a single storage has no comma after its total.
+  std::string_view Rest = Reply.substr(0, Reply.find(LineEnd));
+  TakeUntil(Rest, ','); // "+CPMS: <mem>"
+  TMemoryStatus Status;
+  Status.Used = ReplyToInt(TakeUntil(Rest, ','));
+  Status.Total = ReplyToInt(TakeUntil(Rest, ','));
+  return Status;
 }
 
 TListingHeader ParseListingHeader(std::string_view Header)
 {
-    std::string_view Rest = Header;
-    if (Rest.starts_with(ListingPrefix)) {
-        Rest.remove_prefix(ListingPrefix.size());
-        while (!Rest.empty() && Rest.front() == ' ')
-            Rest.remove_prefix(1);
-    }
-    TListingHeader Fields;
-    Fields.Index = ReplyToInt(TakeUntil(Rest, ','));
-    // The status is one digit followed by its comma.
-    if (Rest.empty() || Rest.front() < '0' || Rest.front() > '9')
-        NotAnInteger(Rest.substr(0, 1));
-    Fields.Status = Rest.front() - '0';
-    Rest.remove_prefix(Rest.size() < 2 ? Rest.size() : 2);
-    // A quoted alpha may hold commas of its own; the length is always the last field.
-    const auto LastComma = Rest.rfind(',');
-    if (LastComma != std::string_view::npos) {
-        Fields.Alpha = std::string(Rest.substr(0, LastComma));
-        Rest.remove_prefix(LastComma + 1);
-    }
-    Fields.PDULength = ReplyToInt(Rest);
-    return Fields;
+  std::string_view Rest = Header;
+  if (Rest.starts_with(ListingPrefix)) {
+    Rest.remove_prefix(ListingPrefix.size());
+    while (!Rest.empty() && Rest.front() == ' ')
+      Rest.remove_prefix(1);
+  }
+  TListingHeader Fields;
+  Fields.Index = ReplyToInt(TakeUntil(Rest, ','));
+  // The status is one digit followed by its comma.
+  if (Rest.empty() || Rest.front() < '0' || Rest.front() > '9')
+    NotAnInteger(Rest.substr(0, 1));
+  Fields.Status = Rest.front() - '0';
+  Rest.remove_prefix(Rest.size() < 2 ? Rest.size() : 2);
+  // A quoted alpha may hold commas of its own; the length is always the last field.
+  const auto LastComma = Rest.rfind(',');
+  if (LastComma != std::string_view::npos) {
+    Fields.Alpha = std::string(Rest.substr(0, LastComma));
+    Rest.remove_prefix(LastComma + 1);
+  }
+  Fields.PDULength = ReplyToInt(Rest);
+  return Fields;
 }
 
 bool CutListedMessage(std::string_view& Rest, TListedMessage& Message)
 {
-    std::string_view Line;
-    do {
-        if (Rest.empty())
-            return false;
-        Line = TakeLine(Rest);
-    } while (!IsHeaderLine(Line));
-    Message.Header = std::string(Line);
-    Message.PDU.clear();
+  std::string_view Line;
+  do {
+    if (Rest.empty())
+      return false;
+    Line = TakeLine(Rest);
+  } while (!IsHeaderLine(Line));
+  Message.Header = std::string(Line);
+  Message.PDU.clear();
 
-    std::size_t Expected = 0;
-    while (!Rest.empty()) {
-        std::string_view Next = Rest;
-        Line = TakeLine(Next);
-        if (IsHeaderLine(Line))
-            break; // the next message; it stays in Rest
-        Rest = Next;
-        if (CarriesPDULine(Line)) {
-            TakeLine(Rest);
-            continue;
-        }
-        if (!IsHexLine(Line))
-            continue;
-        if (Message.PDU.empty()) {
-            Message.PDU = std::string(Line);
-            Expected = ExpectedPDUChars(Message.Header, Line);
-        } else if (Message.PDU.size() < Expected) {
-            Message.PDU += Line; // the rest of a PDU that an unsolicited line broke in two
-        }
+  std::size_t Expected = 0;
+  while (!Rest.empty()) {
+    std::string_view Next = Rest;
+    Line = TakeLine(Next);
+    if (IsHeaderLine(Line))
+      break; // the next message; it stays in Rest
+    Rest = Next;
+    if (CarriesPDULine(Line)) {
+      TakeLine(Rest);
+      continue;
     }
-    return true;
+    if (!IsHexLine(Line))
+      continue;
+    if (Message.PDU.empty()) {
+      Message.PDU = std::string(Line);
+      Expected = ExpectedPDUChars(Message.Header, Line);
+    } else if (Message.PDU.size() < Expected) {
+      Message.PDU += Line; // the rest of a PDU that an unsolicited line broke in two
+    }
+  }
+  return true;
 }
 
 int CountListedMessages(std::string_view Listing)
 {
-    int Count = 0;
-    while (!Listing.empty())
-        if (IsHeaderLine(TakeLine(Listing)))
-            ++Count;
-    return Count;
+  int Count = 0;
+  while (!Listing.empty())
+    if (IsHeaderLine(TakeLine(Listing)))
+      ++Count;
+  return Count;
 }

@@ -119,9 +119,8 @@ class TSimPhone {
   bool WaitMs(int ms);  // false when stopping
   void LogBytes(const char* direction, const std::string& bytes);
 
-  mutable std::mutex FLock;  // guards FCore's SIM and options, FOutbox
+  mutable std::mutex FLock;  // guards everything in FCore: SIM, options, outbox
   std::unique_ptr<TPhoneCore> FCore;
-  std::vector<std::string> FOutbox;
   std::string FDevicePath;
   int FMaster = -1;
   int FSlave = -1;  // held open so that the client may close and reopen the device

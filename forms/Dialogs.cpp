@@ -1,0 +1,75 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "Cp1252.h"
+
+namespace {
+
+const char* const AppTitle = "Pelmo";
+
+class TRealDialogs : public TDialogs {
+ public:
+  TBoxButton MessageBox(const TBoxRequest& Request) override {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(Cp1252ToQString(Request.Caption));
+    box.setText(Cp1252ToQString(Request.Text));
+    switch (Request.Kind) {
+      case TBoxKind::Error:
+        box.setIcon(QMessageBox::Critical);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+      case TBoxKind::Information:
+        box.setIcon(QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+      case TBoxKind::Confirmation:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    }
+    const int answer = box.exec();
+    if (Request.Kind != TBoxKind::Confirmation) return TBoxButton::OK;
+    return answer == QMessageBox::Yes ? TBoxButton::Yes : TBoxButton::No;
+  }
+
+  std::optional<std::string> SaveFileName(const TSaveRequest& Request) override {
+    QFileDialog dialog(QApplication::activeWindow(), Cp1252ToQString(Request.Caption), QString(),
+                       Cp1252ToQString(Request.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
+    dialog.selectFile(Cp1252ToQString(Request.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QStringToCp1252(dialog.selectedFiles().first());
+  }
+};
+
+TRealDialogs RealDialogs;
+TDialogs* Installed = nullptr;
+
+TBoxButton Show(TBoxKind Kind, const std::string& Text) {
+  return Dialogs().MessageBox({Kind, AppTitle, Text});
+}
+
+}  // namespace
+
+TDialogs& Dialogs() { return Installed ? *Installed : RealDialogs; }
+
+void SetDialogs(TDialogs* Dialogs) { Installed = Dialogs; }
+
+void ErrorBox(const std::string& Text) { Show(TBoxKind::Error, Text); }
+
+void InfoBox(const std::string& Text) { Show(TBoxKind::Information, Text); }
+
+bool ConfirmBox(const std::string& Text) { return Show(TBoxKind::Confirmation, Text) == TBoxButton::Yes; }
+
+std::string ExceptionBoxText(const std::string& Message) {
+  if (!Message.empty() && static_cast<unsigned char>(Message.back()) > static_cast<unsigned char>('.'))
+    return Message + ".";
+  return Message;
+}
+
+void ShowException(const std::string& Message) { ErrorBox(ExceptionBoxText(Message)); }

@@ -1,0 +1,49 @@
+// Every modal message box and file dialog of the program goes through one object, so that the
+// program's texts can be checked and answered without a person at the screen. The program uses the
+// real boxes; a test installs its own TDialogs before it drives a window.
+#pragma once
+
+#include <optional>
+#include <string>
+
+enum class TBoxKind { Error, Information, Confirmation };
+enum class TBoxButton { OK, Yes, No };
+
+struct TBoxRequest {
+  TBoxKind Kind = TBoxKind::Error;
+  std::string Caption;  // code page 1252
+  std::string Text;     // code page 1252
+};
+
+struct TSaveRequest {
+  std::string Caption;
+  std::string FileName;    // proposed name
+  std::string Filter;      // "Text files (*.txt)"
+  std::string DefaultExt;  // "txt"
+};
+
+class TDialogs {
+ public:
+  virtual ~TDialogs() = default;
+  // Shows a modal box and returns the button that closed it: OK for error and information boxes,
+  // Yes or No for confirmations.
+  virtual TBoxButton MessageBox(const TBoxRequest& Request) = 0;
+  // Asks for the name of a file to write; nothing when the user cancels.
+  virtual std::optional<std::string> SaveFileName(const TSaveRequest& Request) = 0;
+};
+
+// The installed dialogs; the real boxes unless a test installed others.
+TDialogs& Dialogs();
+// Installs Dialogs (not owned); nullptr goes back to the real boxes.
+void SetDialogs(TDialogs* Dialogs);
+
+// The boxes the windows show. All carry the application title as caption.
+void ErrorBox(const std::string& Text);
+void InfoBox(const std::string& Text);
+bool ConfirmBox(const std::string& Text);  // true only for Yes
+
+// The application's central error box for an error that escaped a handler: the message gets a full
+// stop when its last character sorts after '.' (a letter or a digit), so that every message reads as
+// a sentence while one already ending in ')' or '.' is left alone.
+std::string ExceptionBoxText(const std::string& Message);
+void ShowException(const std::string& Message);

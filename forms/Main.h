@@ -1,0 +1,129 @@
+// The main window: the message list and its grid, the buttons of every operation, the hidden
+// communication log, and the AT command exchange with the phone (SendCommand and the reply
+// recogniser), which every phone operation goes through.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Grid.h"
+#include "Reply.h"
+#include "engine/SMSEngine.h"
+#include "link/KoComm.h"
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+// One phone book entry: a number and its decoded name.
+struct TPhonebookList {
+  std::string Number;
+  std::string Name;
+};
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfrmMain(QWidget* Parent = nullptr);
+  ~TfrmMain() override;
+
+  // Components.
+  TStringGrid* sgMessages;
+  QLabel* lblMemory;
+  QLabel* imgStatus0;
+  QLabel* imgStatus1;
+  QLabel* imgStatus2;
+  QLabel* imgStatus3;
+  QComboBox* cbxCOMPort;
+  QPushButton* btnRead;
+  QPushButton* btnView;
+  QPushButton* btnNew;
+  QPushButton* btnSave;
+  QPushButton* btnDelete;
+  QPushButton* btnAnswer;
+  QPushButton* btnForward;
+  QPushButton* btnNames;
+  QPushButton* btnInfo;
+  QPushButton* btnExit;
+  QPlainTextEdit* memLog;
+  QTimer* Timer;  // the exchange's time-out, 5000 ms
+  std::unique_ptr<TKoComm> KoComm;
+
+  // State of the window.
+  bool ReplyComplete = false;
+  bool ReplyOK = false;
+  bool TimedOut = false;
+  bool NamesShown = false;
+  int ListingCount = 0;
+  std::string ReplyBuffer;
+  int MessagesTotal = 0;
+  int MessagesUsed = 0;
+  std::string PhoneSCA = "NULL";
+  std::vector<SMSEngine::TMessageList> Messages;
+  int StoredIndex = -1;
+  bool PhonebookRead = false;
+  std::vector<TPhonebookList> Phonebook;
+
+  // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
+  const QPixmap* StatusBitmap(int Status) const;
+
+  // Writes one command text exactly as given and waits for the phone's final result, keeping
+  // window messages flowing. True for OK or the PDU prompt; false for ERROR, +CME ERROR,
+  // +CMS ERROR or the time-out, which the user has already been told of (except +CMS ERROR 330).
+  // A call while another command is still waiting is refused at once with false and leaves the
+  // waiting command alone.
+  bool SendCommand(const std::string& Command);
+  // Waits in 100 ms passes that keep window messages flowing until ReplyComplete or TimedOut.
+  void WaitReply();
+  // True while SendCommand waits for a reply.
+  bool CommandWaiting() const { return FCommandWaiting; }
+
+  // Appends text as it was written or received to the communication log.
+  void AppendLog(const std::string& Text);
+
+  // Operations that several parts of the program call.
+  void ViewMessage(int ListPos);    // shows the entry at list position ListPos (1-based)
+  void DeleteMessage(int Index);    // deletes the message at memory location Index
+  void ApplyNames();                // matches phone book names to the listed numbers
+
+  // Event handlers.
+  void FormCreate();
+  void KoCommOpen(TKoComponent* Sender);
+  void KoCommRxChar(TKoComponent* Sender, int Count);
+  void TimerTimer();
+  void sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect);
+  void sgMessagesSelectCell(int Col, int Row);
+  void sgMessagesKeyDown(int Key, Qt::KeyboardModifiers Shift);
+  void btnViewClick();
+  void btnReadClick();
+  void btnNewClick();
+  void btnSaveClick();
+  void btnDeleteClick();
+  void btnNamesClick();
+  void btnInfoClick();
+  void btnExitClick();
+  void btnInfoKeyPress(char Key);
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  // The current row's list position when a message stands behind it (the row exists in Messages
+  // and its Idx cell is not "?"), else 0.
+  int CurrentMessageRow() const;
+  void ReplyArrived(const std::string& Arrival);
+
+  QPixmap FStatusBitmaps[4];
+  TReplyScan FReplyScan;
+  bool FCommandWaiting = false;
+  bool FTimeOutShowing = false;
+  bool FLogAfterCR = false;
+};
+
+extern TfrmMain* frmMain;

@@ -1,0 +1,69 @@
+#include "Progress.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <algorithm>
+
+#include "Icons.h"
+
+TfrmProgress* frmProgress = nullptr;
+
+namespace {
+
+QFont ProgressFont() {
+  if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    return font;
+  }
+  return FormFont();
+}
+
+}  // namespace
+
+TfrmProgress::TfrmProgress(QWidget* Parent)
+    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+  setObjectName(QStringLiteral("frmProgress"));
+  setWindowTitle(QStringLiteral("Reading..."));
+  setFont(ProgressFont());
+  setFixedSize(217, 65);
+  setModal(false);
+
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+  ProgressBar->setGeometry(8, 16, 200, 16);
+  ProgressBar->setRange(0, 100);
+  ProgressBar->setValue(0);
+  ProgressBar->setTextVisible(false);
+
+  lblProgress = new QLabel(this);
+  lblProgress->setObjectName(QStringLiteral("lblProgress"));
+  lblProgress->setGeometry(8, 40, 201, 16);
+  lblProgress->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+}
+
+void TfrmProgress::StepBy(int Step) {
+  ProgressBar->setValue(std::clamp(ProgressBar->value() + Step, ProgressBar->minimum(), ProgressBar->maximum()));
+}
+
+void TfrmProgress::showEvent(QShowEvent* Event) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  QDialog::showEvent(Event);
+}
+
+// The window offers no way to close it: the operation that showed it closes it.
+void TfrmProgress::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_Escape) return;
+  QDialog::keyPressEvent(Event);
+}
+
+void TfrmProgress::closeEvent(QCloseEvent* Event) {
+  if (Event->spontaneous()) Event->ignore();
+  else QDialog::closeEvent(Event);
+}

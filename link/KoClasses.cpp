@@ -1,0 +1,70 @@
+#include "link/KoClasses.h"
+
+#include <cstring>
+
+#include "link/KoOS.h"
+
+void TKoCommBuffer::Append(const void* Data, int Count) {
+  std::memcpy(FData.data() + FSize, Data, static_cast<std::size_t>(Count));
+  FSize += Count;
+}
+
+void TKoCommBuffer::Remove(int Count) {
+  if (Count >= FSize) {
+    FSize = 0;
+    return;
+  }
+  std::memmove(FData.data(), FData.data() + Count, static_cast<std::size_t>(FSize - Count));
+  FSize -= Count;
+}
+
+TKoThread::TKoThread(TKoPostProc Post, TKoHandleObject* StopSignal)
+    : FPost(std::move(Post)), FStopSignal(StopSignal) {}
+
+TKoThread::~TKoThread() = default;
+
+void TKoThread::Resume() {
+  if (!FThread.joinable()) FThread = std::thread([this] { Run(); });
+}
+
+void TKoThread::Run() {
+  FSystemId.store(KoOSCurrentThreadId());
+  if (FPriority.load() != tpNormal) KoOSSetThreadPriority(FSystemId.load(), FPriority.load());
+  Execute();
+}
+
+void TKoThread::Stop() {
+  FTerminated.store(true);
+  FStopSignal->SetSignal();
+}
+
+bool TKoThread::IsCurrent() const { return FThread.get_id() == std::this_thread::get_id(); }
+
+void TKoThread::WaitFor() {
+  if (FThread.joinable() && !IsCurrent()) FThread.join();
+}
+
+void TKoThread::SetPriority(TKoThreadPriority Value) {
+  FPriority.store(Value);
+  if (long Id = FSystemId.load(); Id != 0) KoOSSetThreadPriority(Id, Value);
+}
+
+bool TKoThread::Synchronize(const std::function<void()>& Method) {
+  if (!FPost) {
+    Method();
+    return !FTerminated.load();
+  }
+  std::shared_ptr<TKoSyncTicket> Ticket = FTicket;
+  Ticket->Done.ResetSignal();
+  // The work holds the ticket, not the thread: it may run after the thread has ended, and
+  // then finds the ticket cancelled.
+  FPost([Ticket, Method] {
+    if (!Ticket->Cancelled.load()) Method();
+    Ticket->Done.SetSignal();
+  });
+  TKoHandleObject* Signals[2] = {FStopSignal, &Ticket->Done};
+  int Index = 0;
+  // The stop signal comes first, so a stop wins over a work that has just run.
+  if (KoWaitForAny(Signals, 2, KO_INFINITE, Index) != wrSignaled) return false;
+  return Index == 1 && !FTerminated.load();
+}

@@ -1,0 +1,591 @@
+#include "link/KoComm.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <mutex>
+
+#include "link/KoOS.h"
+#include "link/KoUtils.h"
+
+namespace {
+
+[[noreturn]] void RaiseLastError(const char* Format, int Code) {
+  throw EKoCommError(KoFormatError(Format, Code));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Event thread
+
+TKoCommEventThread::TKoCommEventThread(TKoCustomComm* Comm, TKoPostProc Post, std::uint32_t Mask)
+    : TKoThread(std::move(Post), &FCompletion), FComm(Comm), FMask(Mask) {}
+
+TKoCommEventThread::~TKoCommEventThread() {
+  Stop();
+  WaitFor();
+  KoOSCloseWatch(FWatch);
+}
+
+void TKoCommEventThread::Execute() {
+  bool Gone = false;
+  while (!Terminated()) {
+    if (Gone) {
+      // The device has gone and the owner has been told; only the stop is left to wait for.
+      FCompletion.WaitFor(KO_INFINITE);
+      continue;
+    }
+    std::uint32_t Events = 0;
+    bool Hangup = false;
+    TKoWaitResult R = KoOSWaitCommEvent(FWatch, Events, Hangup);
+    if (R == wrAbandoned) continue;
+    if (R != wrSignaled) {
+      // A failed wait is retried, after a pause so that a lasting failure does not spin.
+      FCompletion.WaitFor(100);
+      continue;
+    }
+    if (Hangup) {
+      // A device that hangs up keeps reporting it: tell the owner once, then stop watching.
+      Gone = true;
+      FComm->NoteLineError(KO_CE_IOE);
+    }
+    Events &= FMask | (Hangup ? KO_EV_ERR : 0);
+    if (Events == 0) continue;
+    TKoCustomComm* Comm = FComm;
+    Synchronize([Comm, Events, Hangup] { Dispatch(Comm, Events, Hangup); });
+  }
+}
+
+void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup) {
+  try {
+    if (Events & KO_EV_RXCHAR) {
+      Comm->HandleRxChar();
+      Events &= ~KO_EV_RXCHAR;
+    }
+    if (Events != 0) Comm->HandleEvents(Events);
+  } catch (...) {
+    Comm->HandleException();
+  }
+  // Close on the main thread, so that a waiting command ends by its time-out and the next
+  // opening starts afresh.
+  if (Hangup) Comm->ClosePort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Write worker
+
+TKoCommWriteThread::TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device,
+                                       int WriteSize, bool ReportTxEmpty)
+    : TKoThread(std::move(Post), &FStopRequest),
+      FComm(Comm),
+      FDevice(Device),
+      FBuffer(WriteSize),
+      FReportTxEmpty(ReportTxEmpty) {}
+
+TKoCommWriteThread::~TKoCommWriteThread() {
+  Stop();
+  WaitFor();
+}
+
+bool TKoCommWriteThread::Enqueue(const void* Data, int Count) {
+  std::unique_lock<TKoCriticalSection> Lock(FComm->FWriteLock);
+  auto HasRoom = [&] {
+    return static_cast<long long>(FBuffer.Size()) + Count <= FBuffer.Capacity();
+  };
+  if (!HasRoom()) {
+    // steady_clock, like the tick counter, is not disturbed by clock changes.
+    auto Deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(FComm->FBuffers.WriteTimeout());
+    if (!FRoom.wait_until(Lock, Deadline, HasRoom)) return false;
+  }
+  FBuffer.Append(Data, Count);
+  Lock.unlock();
+  FDataAvailable.SetSignal();
+  return true;
+}
+
+void TKoCommWriteThread::Execute() {
+  TKoHandleObject* Signals[2] = {&FStopRequest, &FDataAvailable};
+  bool Failing = false;
+  while (!Terminated()) {
+    int Index = 0;
+    if (KoWaitForAny(Signals, 2, KO_INFINITE, Index) != wrSignaled || Index == 0 || Terminated())
+      break;
+
+    int Count;
+    const char* Data;
+    {
+      std::lock_guard<TKoCriticalSection> Lock(FComm->FWriteLock);
+      Count = FBuffer.Size();
+      Data = FBuffer.Data();
+      if (Count == 0) {
+        FDataAvailable.ResetSignal();
+        continue;
+      }
+    }
+    // Only this thread removes bytes, and Enqueue only appends behind them, so the bytes
+    // taken stay where they are while they are written.
+    int Written = KoOSWrite(FDevice, Data, Count);
+    if (Written > 0) {
+      Failing = false;
+      PostWrite(Written);
+    } else if (Written == 0) {
+      // The device takes nothing now: wait until it is writable again, or for the stop.
+      TKoHandle Stop = FStopRequest.Handle();
+      KoOSWaitFor(&Stop, 1, FDevice, KO_INFINITE, Index);
+    } else {
+      // Failed outright: the bytes stay queued for the next pass. The owner hears of it once
+      // per run of failures, and the retries are paced, so that a device that has gone does
+      // not keep this thread busy until the port is closed.
+      if (!Failing) {
+        Failing = true;
+        FComm->NoteLineError(KO_CE_IOE);
+        TKoCustomComm* Comm = FComm;
+        Synchronize([Comm] {
+          try {
+            Comm->HandleEvents(KO_EV_ERR);
+          } catch (...) {
+            Comm->HandleException();
+          }
+        });
+      }
+      FStopRequest.WaitFor(100);
+    }
+  }
+}
+
+void TKoCommWriteThread::PostWrite(int Written) {
+  bool Emptied;
+  {
+    std::lock_guard<TKoCriticalSection> Lock(FComm->FWriteLock);
+    FBuffer.Remove(Written);
+    Emptied = FBuffer.Size() == 0;
+    if (Emptied)
+      FDataAvailable.ResetSignal();
+    else
+      FDataAvailable.SetSignal();  // the rest goes in the next pass
+  }
+  FRoom.notify_all();
+  if (Emptied && FReportTxEmpty) {
+    TKoCustomComm* Comm = FComm;
+    Synchronize([Comm] {
+      try {
+        Comm->HandleEvents(KO_EV_TXEMPTY);
+      } catch (...) {
+        Comm->HandleException();
+      }
+    });
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Channel
+
+TKoCustomComm::TKoCustomComm() {
+  auto Changed = [this](TKoPersistent* Sender) { SettingsChanged(Sender); };
+  FEventChars.OnChange = Changed;
+  FFlowControl.OnChange = Changed;
+  FBuffers.OnChange = Changed;
+}
+
+TKoCustomComm::~TKoCustomComm() {
+  FDestroying = true;
+  ClosePort();
+  ReapRetired();
+  FListeners.clear();
+}
+
+void TKoCustomComm::Loaded() {
+  TKoComponent::Loaded();
+  if (FAutoOpen && !Designing) OpenPort();
+}
+
+void TKoCustomComm::CheckClosed() const {
+  if (IsOpen()) throw EKoCommError(sKoPortOpen);
+}
+
+std::string TKoCustomComm::DevicePath() const {
+  return KoResolveDevice(KoFormatInt(FDeviceName, FPortNum));
+}
+
+void TKoCustomComm::OpenPort() {
+  CheckClosed();
+  ReapRetired();
+  OpenDevice();
+  try {
+    FLineGone.store(false);
+    FPendingErrors.store(0);
+    if (FUpdateDCB) ApplyLineSettings();
+    if (!KoOSSetupQueues(FHandle, FBuffers.ReadSize(), FBuffers.WriteSize()))
+      RaiseLastError(sKoInitBuffers, KoOSLastError());
+    if (!KoOSSetTimeouts(FHandle)) RaiseLastError(sKoSetTimeouts, KoOSLastError());
+    FEventMask = KoBuildEventMask(FMonitorEvents, FDirectWrite);
+    // Line errors counted before this opening are not ours to report.
+    {
+      TKoCommStatus Ignored;
+      KoOSClearCommError(FHandle, FLineCounters, Ignored);
+    }
+    StartWorkers();
+  } catch (...) {
+    // Nothing of a failed opening stays behind.
+    if (FEventThread) FEventThread->CancelSync();
+    if (FWriteThread) FWriteThread->CancelSync();
+    FEventThread.reset();
+    FWriteThread.reset();
+    KoOSCloseDevice(FHandle);
+    FHandle = KO_INVALID_HANDLE;
+    throw;
+  }
+  if (OnOpen) {
+    try {
+      OnOpen(this);
+    } catch (...) {
+      HandleException();
+    }
+  }
+}
+
+void TKoCustomComm::OpenDevice() {
+  std::string Path = DevicePath();
+  TKoHandle H = KoOSOpenDevice(Path);
+  if (H == KO_INVALID_HANDLE) {
+    int Code = KoOSLastError();
+    if (KoOSIsNotFound(Code)) throw EKoCommError(KoFormatText(sKoDeviceNotFound, Path));
+    throw EKoCommError(KoFormatText(sKoCantOpenDevice, Path) + KoFormatError(sKoErrorTail, Code));
+  }
+  FHandle = H;
+}
+
+void TKoCustomComm::StartWorkers() {
+  if (FEventMask != 0) {
+    auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
+    Thread->FWatch = KoOSCreateWatch(FHandle, Thread->FCompletion.Handle());
+    if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
+    Thread->SetPriority(FEventPriority);
+    FEventThread = std::move(Thread);
+    FEventThread->Resume();
+  }
+  if (!FDirectWrite) {
+    bool ReportTxEmpty = static_cast<bool>(OnTxEmpty) || !FListeners.empty();
+    FWriteThread = std::make_unique<TKoCommWriteThread>(this, PostToMainThread, FHandle,
+                                                         FBuffers.WriteSize(), ReportTxEmpty);
+    FWriteThread->SetPriority(FWritePriority);
+    FWriteThread->Resume();
+  }
+}
+
+void TKoCustomComm::ClosePort() {
+  if (!IsOpen()) return;
+  // Order: stop flags and signals first, so that a worker waiting on the device or on the
+  // main thread wakes and ends; works already queued for the main thread are cancelled; then
+  // wait for the workers; only then close the device they used.
+  {
+    std::lock_guard<TKoCriticalSection> Lock(FReadLock);
+    for (TKoThread* T : {static_cast<TKoThread*>(FEventThread.get()),
+                         static_cast<TKoThread*>(FWriteThread.get())}) {
+      if (T) {
+        T->Stop();
+        T->CancelSync();
+      }
+    }
+  }
+  std::unique_ptr<TKoThread> Threads[2] = {std::move(FEventThread), std::move(FWriteThread)};
+  for (auto& T : Threads) {
+    if (!T) continue;
+    if (T->IsCurrent())
+      FRetired.push_back(std::move(T));  // closed by its own handler: it ends when they return
+    else
+      T.reset();  // stops and waits
+  }
+  KoOSCloseDevice(FHandle);
+  FHandle = KO_INVALID_HANDLE;
+  if (!FDestroying && OnClose) OnClose(this);
+}
+
+void TKoCustomComm::ReapRetired() {
+  auto Keep = std::remove_if(FRetired.begin(), FRetired.end(),
+                             [](const std::unique_ptr<TKoThread>& T) { return !T->IsCurrent(); });
+  // Everything behind Keep is joined and released by erase.
+  FRetired.erase(Keep, FRetired.end());
+}
+
+int TKoCustomComm::SendBytes(const void* Data, int Count) {
+  if (!IsOpen() || Count < 0) return 0;
+  if (FDirectWrite || !FWriteThread) return DirectWriteBytes(Data, Count);
+  if (!FWriteThread->Enqueue(Data, Count)) throw EKoCommError(sKoOutputFull);
+  return Count;
+}
+
+bool TKoCustomComm::SendString(const std::string& S) {
+  if (!IsOpen()) return false;
+  return SendBytes(S.data(), static_cast<int>(S.size())) == static_cast<int>(S.size());
+}
+
+int TKoCustomComm::DirectWriteBytes(const void* Data, int Count) {
+  // The caller's thread writes, waiting for the device up to WriteTimeout in all.
+  std::lock_guard<TKoCriticalSection> Lock(FWriteLock);
+  const char* P = static_cast<const char*>(Data);
+  int Done = 0;
+  std::uint32_t Start = KoTickCount();
+  std::uint32_t Limit = static_cast<std::uint32_t>(FBuffers.WriteTimeout());
+  while (Done < Count) {
+    int N = KoOSWrite(FHandle, P + Done, Count - Done);
+    if (N < 0) RaiseLastError(sKoWriteError, KoOSLastError());
+    Done += N;
+    if (Done == Count) break;
+    std::uint32_t Spent = KoTicksSince(Start, KoTickCount());
+    if (Spent >= Limit) break;
+    int Index = 0;
+    KoOSWaitFor(nullptr, 0, FHandle, Limit - Spent, Index);
+  }
+  return Done;
+}
+
+int TKoCustomComm::ReceiveBytes(void* Buffer, int Count) {
+  if (!IsOpen() || Count <= 0) return 0;
+  std::lock_guard<TKoCriticalSection> Lock(FReadLock);
+  // The device is non-blocking: a read returns at once with what has arrived.
+  int N = KoOSRead(FHandle, Buffer, Count);
+  if (N < 0) {
+    if (FLineGone.load()) return 0;
+    RaiseLastError(sKoReadError, KoOSLastError());
+  }
+  return N;
+}
+
+std::string TKoCustomComm::ReceiveString() {
+  int Count = BytesWaiting();
+  if (Count <= 0) return {};
+  std::string S(static_cast<std::size_t>(Count), '\0');
+  int Got = ReceiveBytes(S.data(), Count);
+  // Only the bytes the read delivered.
+  S.resize(static_cast<std::size_t>(std::max(Got, 0)));
+  return S;
+}
+
+int TKoCustomComm::BytesWaiting() {
+  if (!IsOpen()) return 0;
+  return QueryStatus().InQueue;
+}
+
+TKoCommStatus TKoCustomComm::QueryStatus() {
+  TKoCommStatus S;
+  std::lock_guard<TKoCriticalSection> Lock(FReadLock);
+  if (!IsOpen()) return S;
+  if (!KoOSClearCommError(FHandle, FLineCounters, S)) {
+    int Code = KoOSLastError();
+    // A device that has gone cannot be asked; it has nothing waiting.
+    if (!FLineGone.load()) RaiseLastError(sKoStatistics, Code);
+    S = TKoCommStatus{};
+  }
+  S.Errors |= FPendingErrors.exchange(0);
+  return S;
+}
+
+void TKoCustomComm::NoteLineError(int Errors) {
+  FPendingErrors.fetch_or(Errors);
+  if (Errors & KO_CE_IOE) FLineGone.store(true);
+}
+
+void TKoCustomComm::HandleRxChar() {
+  int Count = BytesWaiting();
+  if (Count <= 0) return;
+  if (!FListeners.empty()) {
+    std::vector<char> Block(static_cast<std::size_t>(Count));
+    int Got = ReceiveBytes(Block.data(), Count);
+    if (Got > 0) HandleRxBuf(Block.data(), Got);
+  } else if (OnRxChar) {
+    OnRxChar(this, Count);
+  }
+}
+
+void TKoCustomComm::HandleEvents(std::uint32_t Events) {
+  if (Events & KO_EV_ERR) {
+    TKoCommStatus S = QueryStatus();
+    if (S.Errors != 0 && OnError) {
+      try {
+        OnError(this, S.Errors);
+      } catch (...) {
+        HandleException();
+      }
+    }
+  }
+  if (!FListeners.empty()) NotifyListeners(Events);
+  struct TEntry {
+    std::uint32_t Bit;
+    TKoNotifyEvent TKoCustomComm::*Handler;
+  };
+  static constexpr TEntry Order[] = {
+      {KO_EV_RXFLAG, &TKoCustomComm::OnRxFlag},     {KO_EV_CTS, &TKoCustomComm::OnCts},
+      {KO_EV_DSR, &TKoCustomComm::OnDsr},           {KO_EV_RING, &TKoCustomComm::OnRing},
+      {KO_EV_RLSD, &TKoCustomComm::OnRlsd},         {KO_EV_TXEMPTY, &TKoCustomComm::OnTxEmpty},
+      {KO_EV_BREAK, &TKoCustomComm::OnBreak},       {KO_EV_PERR, &TKoCustomComm::OnPErr},
+      {KO_EV_RX80FULL, &TKoCustomComm::OnRx80Full}, {KO_EV_EVENT1, &TKoCustomComm::OnEvent1},
+      {KO_EV_EVENT2, &TKoCustomComm::OnEvent2}};
+  for (const TEntry& E : Order)
+    if ((Events & E.Bit) && this->*E.Handler) (this->*E.Handler)(this);
+}
+
+void TKoCustomComm::NotifyListeners(std::uint32_t Events) {
+  for (TKoCommListener* L : FListeners) L->CommEvent(this, Events);
+}
+
+void TKoCustomComm::HandleRxBuf(PKoData Data, int Count) {
+  for (TKoCommListener* L : FListeners) L->RxBuf(this, Data, Count);
+  if (OnRxBuf) OnRxBuf(this, Data, Count);
+}
+
+void TKoCustomComm::AttachListener(TKoCommListener* Listener) {
+  if (Listener && std::find(FListeners.begin(), FListeners.end(), Listener) == FListeners.end())
+    FListeners.push_back(Listener);
+}
+
+void TKoCustomComm::DetachListener(TKoCommListener* Listener) {
+  FListeners.erase(std::remove(FListeners.begin(), FListeners.end(), Listener), FListeners.end());
+}
+
+void TKoCustomComm::HandleException() {
+  std::exception_ptr E = std::current_exception();
+  try {
+    if (OnException) {
+      OnException(this, E);
+      return;
+    }
+    std::rethrow_exception(E);
+  } catch (const std::exception& X) {
+    std::cerr << X.what() << '\n';
+  } catch (...) {
+  }
+}
+
+// Line settings --------------------------------------------------------------------------------
+
+TKoLineSettings TKoCustomComm::BuildLineSettings() const {
+  TKoLineSettings D;
+  D.BaudRate = FBaudrate == brUser ? FUserBaudrate : KoBaudrates[FBaudrate];
+  D.Binary = true;
+  D.ParityCheck = FParityCheck;
+  D.OutxCtsFlow = FFlowControl.OutCtsFlow();
+  D.OutxDsrFlow = FFlowControl.OutDsrFlow();
+  D.DtrControl = FFlowControl.ControlDtr();
+  D.DsrSensitivity = FFlowControl.DsrSensitivity();
+  D.TxContinueOnXoff = FFlowControl.TxContinueOnXoff();
+  D.OutX = FFlowControl.XonXoffOut();
+  D.InX = FFlowControl.XonXoffIn();
+  D.ErrorCharReplace = FOptions.Contains(coErrorChar);
+  D.NullStrip = FOptions.Contains(coNullStrip);
+  D.RtsControl = FFlowControl.ControlRts();
+  D.AbortOnError = false;
+  D.XonLim = D.XoffLim = std::min(FBuffers.ReadSize() / 4, 1024);
+  D.ByteSize = 4 + static_cast<int>(FDatabits);
+  D.Parity = FParity;
+  D.StopBits = FStopbits;
+  D.XonChar = FEventChars.XonChar();
+  D.XoffChar = FEventChars.XoffChar();
+  D.ErrorChar = FEventChars.ErrorChar();
+  D.EofChar = FEventChars.EofChar();
+  D.EvtChar = FEventChars.EventChar();
+  return D;
+}
+
+void TKoCustomComm::ApplyLineSettings() {
+  if (!IsOpen() || !FUpdateDCB) return;
+  if (!KoOSSetLineSettings(FHandle, BuildLineSettings()))
+    RaiseLastError(sKoWriteDCB, KoOSLastError());
+}
+
+void TKoCustomComm::SettingsChanged(TKoPersistent* Sender) {
+  if (Sender == &FBuffers) {
+    // The new size is stored already; it takes effect at the next opening.
+    CheckClosed();
+    return;
+  }
+  ApplyLineSettings();
+}
+
+// Properties -------------------------------------------------------------------------------------
+
+void TKoCustomComm::SetBaudrate(TKoBaudrate Value) {
+  if (Value != brUser) FUserBaudrate = 0;
+  if (Value == FBaudrate) return;
+  FBaudrate = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetUserBaudrate(int Value) {
+  bool Changed = Value != FUserBaudrate || FBaudrate != brUser;
+  FUserBaudrate = Value;
+  FBaudrate = brUser;
+  if (Changed) ApplyLineSettings();
+}
+
+void TKoCustomComm::SetParity(TKoParity Value) {
+  if (Value == FParity) return;
+  FParity = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetParityCheck(bool Value) {
+  if (Value == FParityCheck) return;
+  FParityCheck = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetDatabits(TKoDatabits Value) {
+  if (Value == FDatabits) return;
+  FDatabits = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetStopbits(TKoStopbits Value) {
+  if (Value == FStopbits) return;
+  FStopbits = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetOptions(TKoCommOptions Value) {
+  if (Value == FOptions) return;
+  FOptions = Value;
+  ApplyLineSettings();
+}
+
+void TKoCustomComm::SetPortNum(TKoPortInt Value) {
+  CheckClosed();
+  FPortNum = Value;
+}
+
+void TKoCustomComm::SetDeviceName(const std::string& Value) {
+  CheckClosed();
+  FDeviceName = Value;
+}
+
+void TKoCustomComm::SetMonitorEvents(TKoCommEvents Value) {
+  CheckClosed();
+  FMonitorEvents = Value;
+}
+
+void TKoCustomComm::SetBuffers(const TKoBuffers& Value) {
+  CheckClosed();
+  FBuffers.CopyFrom(Value);
+}
+
+void TKoCustomComm::SetEventPriority(TKoThreadPriority Value) {
+  FEventPriority = Value;
+  if (FEventThread) FEventThread->SetPriority(Value);
+}
+
+void TKoCustomComm::SetWritePriority(TKoThreadPriority Value) {
+  FWritePriority = Value;
+  if (FWriteThread) FWriteThread->SetPriority(Value);
+}
+
+void TKoCustomComm::SetDirectWrite(bool Value) {
+  CheckClosed();
+  FDirectWrite = Value;
+}
+
+void TKoCustomComm::SetUpdateDCB(bool Value) {
+  CheckClosed();
+  FUpdateDCB = Value;
+}

@@ -1,0 +1,285 @@
+// The serial port channel: TKoCustomComm with its event thread and write worker, and TKoComm,
+// the form of it that an owner configures.
+//
+// Threads. Three threads touch an open channel: the owner's main thread, which makes every call
+// of this interface and runs every event handler; the event thread, which waits for line events;
+// and the write worker, which drains the transmit queue to the device. The workers never call a
+// handler themselves: each event is handed to the main thread and the worker waits until the
+// main thread has run it, so OnRxChar is never re-entered.
+//
+// The hand-over seam, PostToMainThread. The owner sets it before OpenPort to a function that
+// takes a piece of work and arranges for it to run on the main thread, then returns without
+// waiting (with Qt: a queued call to an object of the main thread). It is called on a worker
+// thread. The worker then waits until the work has run OR its stop signal fires, so:
+//   - closing the port (also from inside a handler) or destroying the channel while a work is
+//     still queued never dead-locks; ClosePort waits for both workers to end, and no worker
+//     outlives the channel;
+//   - a work that runs after its port was closed, or after the channel was destroyed, does
+//     nothing, so the owner may keep running queued works for as long as it likes; a work that
+//     never runs at all (the application is quitting) is fine too.
+// While PostToMainThread is empty the work runs on the worker thread itself; handlers run there
+// may then close the port but must not destroy the channel.
+//
+// Handlers may close the port; they must not destroy the channel. An exception from OnOpen,
+// OnError or a handler of a line event goes to OnException (the owner's central error display)
+// and the channel carries on; without OnException it is written to the standard error stream.
+//
+// Set the event handlers before OpenPort: whether the write worker reports OnTxEmpty is decided
+// when the port opens.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/KoClasses.h"
+#include "link/KoConst.h"
+#include "link/KoObjects.h"
+#include "link/KoPrst.h"
+#include "link/KoTypes.h"
+
+class TKoCustomComm;
+
+// Waits for line events and hands each completed wait to the main thread (Dispatch).
+class TKoCommEventThread : public TKoThread {
+public:
+  TKoCommEventThread(TKoCustomComm* Comm, TKoPostProc Post, std::uint32_t Mask);
+  ~TKoCommEventThread() override;
+
+protected:
+  void Execute() override;
+
+private:
+  friend class TKoCustomComm;
+  // Runs on the main thread, once per completed wait. Static: a handler may close the port,
+  // which ends and releases this thread while the dispatch is still running.
+  static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup);
+
+  TKoCustomComm* FComm;
+  std::uint32_t FMask;
+  TKoWaitEvent FCompletion; // ends a pending wait; set only by Stop
+  TKoHandle FWatch = KO_INVALID_HANDLE;
+};
+
+// Drains the transmit queue to the device.
+class TKoCommWriteThread : public TKoThread {
+public:
+  TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device, int WriteSize,
+                     bool ReportTxEmpty);
+  ~TKoCommWriteThread() override;
+
+  // Queues Count bytes; waits up to WriteTimeout milliseconds for room. Caller's thread.
+  bool Enqueue(const void* Data, int Count);
+
+protected:
+  void Execute() override;
+
+private:
+  void PostWrite(int Written);
+
+  TKoCustomComm* FComm;
+  TKoHandle FDevice;
+  TKoCommBuffer FBuffer;
+  bool FReportTxEmpty;
+  std::condition_variable_any FRoom; // told whenever bytes leave the queue
+  TKoWaitEvent FStopRequest;
+  TKoWaitEvent FDataAvailable;
+  TKoWaitEvent FWriteDone;
+};
+
+class TKoCustomComm : public TKoComponent {
+public:
+  TKoCustomComm();
+  ~TKoCustomComm() override;
+
+  // Opens the port when AutoOpen is true (never while Designing).
+  void Loaded() override;
+
+  // Opens the device and starts the workers; raises EKoCommError; calls OnOpen at the end.
+  void OpenPort();
+  // Stops the workers, closes the device, calls OnClose; does nothing while closed.
+  void ClosePort();
+  bool IsOpen() const { return FHandle != KO_INVALID_HANDLE; }
+
+  // Queues bytes for sending; returns the number accepted (0 while closed). Raises
+  // "Output buffer is full. Please check comm status." when the queue has no room in time.
+  int SendBytes(const void* Data, int Count);
+  // True when all bytes of S were accepted.
+  bool SendString(const std::string& S);
+  // Reads up to Count bytes that have arrived; 0 while closed.
+  int ReceiveBytes(void* Buffer, int Count);
+  // All bytes waiting at the moment of the call; empty when none.
+  std::string ReceiveString();
+  // Bytes waiting in the input queue; 0 while closed.
+  int BytesWaiting();
+  // Line-error bits (cleared by the query) and queue counts; zeros while closed.
+  TKoCommStatus QueryStatus();
+
+  // The event mask in force, built when the port opened.
+  std::uint32_t EventMask() const { return FEventMask; }
+  // The line settings record the current properties give.
+  TKoLineSettings BuildLineSettings() const;
+  // The device the port name resolves to.
+  std::string DevicePath() const;
+
+  void AttachListener(TKoCommListener* Listener);
+  void DetachListener(TKoCommListener* Listener);
+
+  // Event properties: plain fields, run on the main thread.
+  TKoNotifyEvent OnOpen;
+  TKoNotifyEvent OnClose;
+  TKoNotifyEvent OnCts;
+  TKoNotifyEvent OnDsr;
+  TKoNotifyEvent OnRlsd;
+  TKoNotifyEvent OnRing;
+  TKoNotifyEvent OnBreak;
+  TKoCommErrorEvent OnError;
+  TKoCommRxCharEvent OnRxChar;
+  TKoCommRxBufEvent OnRxBuf;
+  TKoNotifyEvent OnRxFlag;
+  TKoNotifyEvent OnTxEmpty;
+  TKoNotifyEvent OnPErr;
+  TKoNotifyEvent OnRx80Full;
+  TKoNotifyEvent OnEvent1;
+  TKoNotifyEvent OnEvent2;
+
+  // The hand-over seam (see the top of this file) and the central error display.
+  TKoPostProc PostToMainThread;
+  TKoExceptionEvent OnException;
+
+protected:
+  // Properties; TKoComm publishes them.
+  bool AutoOpen() const { return FAutoOpen; }
+  void SetAutoOpen(bool Value) { FAutoOpen = Value; }
+  TKoBaudrate Baudrate() const { return FBaudrate; }
+  void SetBaudrate(TKoBaudrate Value);
+  TKoParity Parity() const { return FParity; }
+  void SetParity(TKoParity Value);
+  bool ParityCheck() const { return FParityCheck; }
+  void SetParityCheck(bool Value);
+  TKoDatabits Databits() const { return FDatabits; }
+  void SetDatabits(TKoDatabits Value);
+  TKoStopbits Stopbits() const { return FStopbits; }
+  void SetStopbits(TKoStopbits Value);
+  TKoEventChars& EventChars() { return FEventChars; }
+  void SetEventChars(const TKoEventChars& Value) { FEventChars.CopyFrom(Value); }
+  TKoFlowControl& FlowControl() { return FFlowControl; }
+  void SetFlowControl(const TKoFlowControl& Value) { FFlowControl.CopyFrom(Value); }
+  TKoCommOptions Options() const { return FOptions; }
+  void SetOptions(TKoCommOptions Value);
+  TKoPortInt PortNum() const { return FPortNum; }
+  void SetPortNum(TKoPortInt Value);
+  const std::string& DeviceName() const { return FDeviceName; }
+  void SetDeviceName(const std::string& Value);
+  TKoCommEvents MonitorEvents() const { return FMonitorEvents; }
+  void SetMonitorEvents(TKoCommEvents Value);
+  TKoBuffers& Buffers() { return FBuffers; }
+  void SetBuffers(const TKoBuffers& Value);
+  TKoThreadPriority EventPriority() const { return FEventPriority; }
+  void SetEventPriority(TKoThreadPriority Value);
+  TKoThreadPriority WritePriority() const { return FWritePriority; }
+  void SetWritePriority(TKoThreadPriority Value);
+  bool DirectWrite() const { return FDirectWrite; }
+  void SetDirectWrite(bool Value);
+  bool UpdateDCB() const { return FUpdateDCB; }
+  void SetUpdateDCB(bool Value);
+  int UserBaudrate() const { return FUserBaudrate; }
+  void SetUserBaudrate(int Value);
+
+  virtual void OpenDevice();
+  virtual void StartWorkers();
+  virtual void HandleRxChar();
+  virtual void HandleEvents(std::uint32_t Events);
+  virtual void NotifyListeners(std::uint32_t Events);
+  virtual void HandleRxBuf(PKoData Data, int Count);
+
+private:
+  friend class TKoCommEventThread;
+  friend class TKoCommWriteThread;
+
+  void CheckClosed() const;
+  // Joins the workers that ended while their own handler closed the port.
+  void ReapRetired();
+  void ApplyLineSettings();
+  void SettingsChanged(TKoPersistent* Sender);
+  void HandleException();
+  // A worker found the device gone (hang-up, failed write).
+  void NoteLineError(int Errors);
+  int DirectWriteBytes(const void* Data, int Count);
+
+  TKoHandle FHandle = KO_INVALID_HANDLE;
+  std::uint32_t FEventMask = 0;
+  TKoCriticalSection FWriteLock;
+  TKoCriticalSection FReadLock;
+  TKoWaitEvent FReadEvent;
+  std::unique_ptr<TKoCommEventThread> FEventThread;
+  std::unique_ptr<TKoCommWriteThread> FWriteThread;
+  std::vector<std::unique_ptr<TKoThread>> FRetired;
+  std::vector<TKoCommListener*> FListeners;
+  std::atomic<int> FPendingErrors{0};
+  std::atomic<bool> FLineGone{false};
+  int FLineCounters[5] = {0, 0, 0, 0, 0};
+
+  bool FAutoOpen = false;
+  TKoBaudrate FBaudrate = br1200;
+  TKoParity FParity = paNone;
+  bool FParityCheck = false;
+  TKoDatabits FDatabits = db8;
+  TKoStopbits FStopbits = sb1;
+  TKoEventChars FEventChars;
+  TKoFlowControl FFlowControl;
+  TKoCommOptions FOptions;
+  TKoPortInt FPortNum = 0;
+  std::string FDeviceName = "COM%d";
+  TKoCommEvents FMonitorEvents{ceError, ceRxChar, ceTxEmpty};
+  TKoBuffers FBuffers;
+  TKoThreadPriority FEventPriority = tpNormal;
+  TKoThreadPriority FWritePriority = tpHighest;
+  bool FDirectWrite = false;
+  bool FUpdateDCB = true;
+  int FUserBaudrate = 0;
+};
+
+// The channel as its owner configures it: the properties made public, no further logic.
+class TKoComm : public TKoCustomComm {
+public:
+  using TKoCustomComm::AutoOpen;
+  using TKoCustomComm::SetAutoOpen;
+  using TKoCustomComm::Baudrate;
+  using TKoCustomComm::SetBaudrate;
+  using TKoCustomComm::Parity;
+  using TKoCustomComm::SetParity;
+  using TKoCustomComm::ParityCheck;
+  using TKoCustomComm::SetParityCheck;
+  using TKoCustomComm::Databits;
+  using TKoCustomComm::SetDatabits;
+  using TKoCustomComm::Stopbits;
+  using TKoCustomComm::SetStopbits;
+  using TKoCustomComm::EventChars;
+  using TKoCustomComm::SetEventChars;
+  using TKoCustomComm::FlowControl;
+  using TKoCustomComm::SetFlowControl;
+  using TKoCustomComm::Options;
+  using TKoCustomComm::SetOptions;
+  using TKoCustomComm::PortNum;
+  using TKoCustomComm::SetPortNum;
+  using TKoCustomComm::DeviceName;
+  using TKoCustomComm::SetDeviceName;
+  using TKoCustomComm::MonitorEvents;
+  using TKoCustomComm::SetMonitorEvents;
+  using TKoCustomComm::Buffers;
+  using TKoCustomComm::SetBuffers;
+  using TKoCustomComm::EventPriority;
+  using TKoCustomComm::SetEventPriority;
+  using TKoCustomComm::WritePriority;
+  using TKoCustomComm::SetWritePriority;
+  using TKoCustomComm::DirectWrite;
+  using TKoCustomComm::SetDirectWrite;
+  using TKoCustomComm::UpdateDCB;
+  using TKoCustomComm::SetUpdateDCB;
+  using TKoCustomComm::UserBaudrate;
+  using TKoCustomComm::SetUserBaudrate;
+};

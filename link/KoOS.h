@@ -1,0 +1,56 @@
+// The operating-system layer of the channel: every system call of the channel goes through
+// these functions, so that another system needs only another KoOS implementation. Each
+// function returning bool or a handle reports failure with KoOSLastError() set.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/KoClasses.h"
+#include "link/KoTypes.h"
+
+// Error code of the last failed call of this layer on this thread.
+int KoOSLastError();
+// The code a missing device gives.
+bool KoOSIsNotFound(int Code);
+
+// Opens a serial device for reading and writing, exclusively, without blocking.
+TKoHandle KoOSOpenDevice(const std::string& Path);
+void KoOSCloseDevice(TKoHandle Device);
+// Applies line settings (speed, framing, flow control, special characters, DTR and RTS).
+bool KoOSSetLineSettings(TKoHandle Device, const TKoLineSettings& Settings);
+// Sizes the driver's queues where the system allows it.
+bool KoOSSetupQueues(TKoHandle Device, int InSize, int OutSize);
+// Makes a read return at once with the bytes that have arrived; writes get no time-out.
+bool KoOSSetTimeouts(TKoHandle Device);
+// Gives and clears the line errors (Counters keeps the device's error counts between calls)
+// and gives the queue counts.
+bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Status);
+// Reads or writes what can be moved at once: the byte count, 0 when nothing could be moved
+// now (KoOSLastError() is then 0), or -1 on failure.
+int KoOSRead(TKoHandle Device, void* Buffer, int Count);
+int KoOSWrite(TKoHandle Device, const void* Data, int Count);
+
+// Signals: manual-reset, initially clear.
+TKoHandle KoOSCreateSignal(bool InitialState);
+void KoOSCloseSignal(TKoHandle Signal);
+bool KoOSSetSignal(TKoHandle Signal);
+bool KoOSResetSignal(TKoHandle Signal);
+// Waits for one of Count signals (and, when Device is valid, for the device being writable,
+// reported as Index == Count).
+TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
+                          std::uint32_t Timeout, int& Index);
+
+// Line-event watching: a watch over a device and a stop signal. KoOSWaitCommEvent waits for
+// the next line events or the signal; Events receives event bits (KO_EV_RXCHAR when new bytes
+// arrived, KO_EV_ERR when the device hung up or failed); Hangup tells that the device has gone.
+// Returns wrSignaled for events, wrAbandoned when the stop signal was set, wrError on failure.
+TKoHandle KoOSCreateWatch(TKoHandle Device, TKoHandle StopSignal);
+void KoOSCloseWatch(TKoHandle Watch);
+TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup);
+
+// Thread priorities: the calling thread's system id, and applying a priority to a thread.
+long KoOSCurrentThreadId();
+bool KoOSSetThreadPriority(long ThreadId, TKoThreadPriority Priority);
+
+std::uint32_t KoOSTickCount();

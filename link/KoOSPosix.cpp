@@ -1,0 +1,384 @@
+// POSIX implementation of the channel's operating-system layer (Linux: termios, eventfd, epoll).
+#include "link/KoOS.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <linux/serial.h>
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <map>
+#include <mutex>
+
+#include "link/KoConst.h"
+
+// The kernel's settings record with a free bit rate, which TCGETS2 and TCSETS2 name. Declared
+// here because the kernel header that has it clashes with <termios.h>.
+struct termios2 {
+  tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+  cc_t c_line;
+  cc_t c_cc[19];
+  speed_t c_ispeed, c_ospeed;
+};
+
+namespace {
+
+// The settings a device had before we opened it, put back when we close it.
+std::mutex GSavedLock;
+std::map<int, termios> GSaved;
+
+int Fd(TKoHandle H) { return static_cast<int>(H); }
+
+speed_t StandardSpeed(int Rate) {
+  switch (Rate) {
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return 0;
+  }
+}
+
+constexpr tcflag_t KernelBOTHER = 0010000;
+constexpr tcflag_t KernelCBAUD = 0010017;
+
+bool SetOtherSpeed(int F, int Rate) {
+#if defined(TCGETS2) && defined(TCSETS2)
+  termios2 T{};
+  if (ioctl(F, TCGETS2, &T) != 0) return false;
+  T.c_cflag &= ~KernelCBAUD;
+  T.c_cflag |= KernelBOTHER;
+  T.c_ispeed = T.c_ospeed = static_cast<speed_t>(Rate);
+  return ioctl(F, TCSETS2, &T) == 0;
+#else
+  (void)F;
+  (void)Rate;
+  errno = EINVAL;
+  return false;
+#endif
+}
+
+void SetModemLine(int F, int Line, bool On) {
+  // A pseudo-terminal refuses modem-control calls; the line works without them.
+  ioctl(F, On ? TIOCMBIS : TIOCMBIC, &Line);
+}
+
+int PollTimeout(std::uint32_t Timeout) {
+  if (Timeout == KO_INFINITE) return -1;
+  return Timeout > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(Timeout);
+}
+
+}  // namespace
+
+int KoOSLastError() { return errno; }
+
+bool KoOSIsNotFound(int Code) { return Code == ENOENT; }
+
+TKoHandle KoOSOpenDevice(const std::string& Path) {
+  int F = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (F < 0) return KO_INVALID_HANDLE;
+  // TIOCEXCL keeps out other openers but not the superuser; the lock keeps out every opener
+  // that asks for it too, as this channel does.
+  if (flock(F, LOCK_EX | LOCK_NB) != 0) {
+    int E = (errno == EWOULDBLOCK) ? EBUSY : errno;
+    ::close(F);
+    errno = E;
+    return KO_INVALID_HANDLE;
+  }
+  ioctl(F, TIOCEXCL);
+  termios Old{};
+  if (tcgetattr(F, &Old) == 0) {
+    std::lock_guard<std::mutex> Lock(GSavedLock);
+    GSaved[F] = Old;
+  }
+  return F;
+}
+
+void KoOSCloseDevice(TKoHandle Device) {
+  int F = Fd(Device);
+  {
+    std::lock_guard<std::mutex> Lock(GSavedLock);
+    auto It = GSaved.find(F);
+    if (It != GSaved.end()) {
+      tcsetattr(F, TCSANOW, &It->second);
+      GSaved.erase(It);
+    }
+  }
+  ioctl(F, TIOCNXCL);
+  ::close(F);
+}
+
+bool KoOSSetLineSettings(TKoHandle Device, const TKoLineSettings& S) {
+  int F = Fd(Device);
+  termios T{};
+  if (tcgetattr(F, &T) != 0) return false;
+
+  // Raw: no line editing, no translation, no signals, the receiver on, modem lines ignored.
+  T.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                 IXANY | INPCK | IGNPAR);
+  T.c_oflag &= ~OPOST;
+  T.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  T.c_cflag |= CREAD | CLOCAL;
+
+  T.c_cflag &= ~CSIZE;
+  switch (S.ByteSize) {
+    case 5: T.c_cflag |= CS5; break;
+    case 6: T.c_cflag |= CS6; break;
+    case 7: T.c_cflag |= CS7; break;
+    case 8: T.c_cflag |= CS8; break;
+    default: errno = EINVAL; return false;
+  }
+
+  T.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  switch (S.Parity) {
+    case paNone: break;
+    case paOdd: T.c_cflag |= PARENB | PARODD; break;
+    case paEven: T.c_cflag |= PARENB; break;
+    case paMark: T.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case paSpace: T.c_cflag |= PARENB | CMSPAR; break;
+  }
+  if (S.ParityCheck) T.c_iflag |= INPCK;
+
+  // The line knows one or two stop bits; 1.5 is sent as two.
+  if (S.StopBits == sb1)
+    T.c_cflag &= ~CSTOPB;
+  else
+    T.c_cflag |= CSTOPB;
+
+  if (S.OutxCtsFlow || S.RtsControl == rtsHandshake)
+    T.c_cflag |= CRTSCTS;
+  else
+    T.c_cflag &= ~CRTSCTS;
+  if (S.OutX) T.c_iflag |= IXON;
+  if (S.InX) T.c_iflag |= IXOFF;
+  if (S.TxContinueOnXoff) T.c_iflag |= IXANY;
+  T.c_cc[VSTART] = static_cast<cc_t>(S.XonChar);
+  T.c_cc[VSTOP] = static_cast<cc_t>(S.XoffChar);
+  T.c_cc[VMIN] = 0;
+  T.c_cc[VTIME] = 0;
+
+  speed_t Speed = StandardSpeed(S.BaudRate);
+  if (Speed != 0) {
+    cfsetispeed(&T, Speed);
+    cfsetospeed(&T, Speed);
+  }
+  if (S.BaudRate <= 0) {
+    errno = EINVAL;
+    return false;
+  }
+  if (tcsetattr(F, TCSANOW, &T) != 0) return false;
+  if (Speed == 0 && !SetOtherSpeed(F, S.BaudRate)) return false;
+
+  SetModemLine(F, TIOCM_DTR, S.DtrControl != dtrDisabled);
+  SetModemLine(F, TIOCM_RTS, S.RtsControl == rtsEnabled || S.RtsControl == rtsHandshake);
+  return true;
+}
+
+bool KoOSSetupQueues(TKoHandle Device, int InSize, int OutSize) {
+  // The kernel sizes a terminal's queues itself; only refuse what no system would take.
+  (void)Device;
+  if (InSize < 0 || OutSize < 0) {
+    errno = EINVAL;
+    return false;
+  }
+  return true;
+}
+
+bool KoOSSetTimeouts(TKoHandle Device) {
+  // A non-blocking descriptor with VMIN and VTIME at 0 returns at once with what has arrived.
+  int F = Fd(Device);
+  termios T{};
+  if (tcgetattr(F, &T) != 0) return false;
+  T.c_cc[VMIN] = 0;
+  T.c_cc[VTIME] = 0;
+  return tcsetattr(F, TCSANOW, &T) == 0;
+}
+
+bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Status) {
+  int F = Fd(Device);
+  int In = 0;
+  if (ioctl(F, FIONREAD, &In) != 0) return false;
+  int Out = 0;
+  if (ioctl(F, TIOCOUTQ, &Out) != 0) Out = 0;
+  Status.InQueue = In;
+  Status.OutQueue = Out;
+  Status.Errors = 0;
+  // Real serial ports count their line errors; a pseudo-terminal has none to count.
+  serial_icounter_struct C{};
+  if (ioctl(F, TIOCGICOUNT, &C) == 0) {
+    const int Now[5] = {C.buf_overrun, C.overrun, C.parity, C.frame, C.brk};
+    const int Bits[5] = {KO_CE_RXOVER, KO_CE_OVERRUN, KO_CE_RXPARITY, KO_CE_FRAME, KO_CE_BREAK};
+    for (int I = 0; I < 5; ++I) {
+      if (Now[I] != Counters[I]) Status.Errors |= Bits[I];
+      Counters[I] = Now[I];
+    }
+  }
+  return true;
+}
+
+int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
+  for (;;) {
+    ssize_t N = ::read(Fd(Device), Buffer, static_cast<size_t>(Count));
+    if (N >= 0) return static_cast<int>(N);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      errno = 0;
+      return 0;
+    }
+    return -1;
+  }
+}
+
+int KoOSWrite(TKoHandle Device, const void* Data, int Count) {
+  for (;;) {
+    ssize_t N = ::write(Fd(Device), Data, static_cast<size_t>(Count));
+    if (N >= 0) return static_cast<int>(N);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      errno = 0;
+      return 0;
+    }
+    return -1;
+  }
+}
+
+TKoHandle KoOSCreateSignal(bool InitialState) {
+  int F = eventfd(InitialState ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+  return F < 0 ? KO_INVALID_HANDLE : F;
+}
+
+void KoOSCloseSignal(TKoHandle Signal) {
+  if (Signal != KO_INVALID_HANDLE) ::close(Fd(Signal));
+}
+
+bool KoOSSetSignal(TKoHandle Signal) {
+  // The counter stays above zero, and the descriptor readable, until it is reset.
+  std::uint64_t One = 1;
+  for (;;) {
+    if (::write(Fd(Signal), &One, sizeof One) == sizeof One) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool KoOSResetSignal(TKoHandle Signal) {
+  std::uint64_t Value;
+  for (;;) {
+    if (::read(Fd(Signal), &Value, sizeof Value) == sizeof Value) return true;
+    if (errno == EAGAIN) return true;  // already clear
+    if (errno != EINTR) return false;
+  }
+}
+
+TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
+                          std::uint32_t Timeout, int& Index) {
+  pollfd P[8];
+  if (Count < 0 || Count > 7) {
+    errno = EINVAL;
+    return wrError;
+  }
+  int N = 0;
+  for (; N < Count; ++N) P[N] = pollfd{Fd(Signals[N]), POLLIN, 0};
+  if (WritableDevice != KO_INVALID_HANDLE) P[N++] = pollfd{Fd(WritableDevice), POLLOUT, 0};
+
+  std::uint32_t Start = KoOSTickCount();
+  for (;;) {
+    int Wait = PollTimeout(Timeout);
+    if (Timeout != KO_INFINITE) {
+      std::uint32_t Spent = KoOSTickCount() - Start;
+      Wait = Spent >= Timeout ? 0 : PollTimeout(Timeout - Spent);
+    }
+    int R = ::poll(P, static_cast<nfds_t>(N), Wait);
+    if (R < 0) {
+      if (errno == EINTR) continue;
+      return wrError;
+    }
+    if (R == 0) return wrTimeout;
+    for (int I = 0; I < N; ++I) {
+      if (P[I].revents != 0) {
+        Index = I;
+        return wrSignaled;
+      }
+    }
+  }
+}
+
+TKoHandle KoOSCreateWatch(TKoHandle Device, TKoHandle StopSignal) {
+  int E = epoll_create1(EPOLL_CLOEXEC);
+  if (E < 0) return KO_INVALID_HANDLE;
+  // Edge-triggered on the device: every arrival of new bytes is one event, as a serial driver
+  // reports "a character received", whether or not older bytes were read yet.
+  epoll_event Ev{};
+  Ev.events = EPOLLIN | EPOLLET;
+  Ev.data.u32 = 0;
+  epoll_event Stop{};
+  Stop.events = EPOLLIN;
+  Stop.data.u32 = 1;
+  if (epoll_ctl(E, EPOLL_CTL_ADD, Fd(StopSignal), &Stop) != 0 ||
+      epoll_ctl(E, EPOLL_CTL_ADD, Fd(Device), &Ev) != 0) {
+    int Saved = errno;
+    ::close(E);
+    errno = Saved;
+    return KO_INVALID_HANDLE;
+  }
+  return E;
+}
+
+void KoOSCloseWatch(TKoHandle Watch) {
+  if (Watch != KO_INVALID_HANDLE) ::close(Fd(Watch));
+}
+
+TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup) {
+  Events = 0;
+  Hangup = false;
+  epoll_event Ev[2];
+  int N;
+  do {
+    N = epoll_wait(Fd(Watch), Ev, 2, -1);
+  } while (N < 0 && errno == EINTR);
+  if (N < 0) return wrError;
+  for (int I = 0; I < N; ++I)
+    if (Ev[I].data.u32 == 1) return wrAbandoned;
+  for (int I = 0; I < N; ++I) {
+    if (Ev[I].events & EPOLLIN) Events |= KO_EV_RXCHAR;
+    if (Ev[I].events & (EPOLLHUP | EPOLLERR)) {
+      Events |= KO_EV_ERR;
+      Hangup = true;
+    }
+  }
+  return wrSignaled;
+}
+
+long KoOSCurrentThreadId() { return static_cast<long>(::syscall(SYS_gettid)); }
+
+bool KoOSSetThreadPriority(long ThreadId, TKoThreadPriority Priority) {
+  // Linux gives each thread a nice value of its own.
+  static constexpr int Nice[] = {19, 10, 5, 0, -5, -10, -20};
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(ThreadId), Nice[Priority]) == 0;
+}
+
+std::uint32_t KoOSTickCount() {
+  timespec T{};
+  clock_gettime(CLOCK_MONOTONIC, &T);
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(T.tv_sec) * 1000u +
+                                    static_cast<std::uint64_t>(T.tv_nsec) / 1000000u);
+}

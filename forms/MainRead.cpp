@@ -1,6 +1,282 @@
 // Reading the messages from the phone and viewing one of them.
+#include "MainRead.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <exception>
+#include <initializer_list>
+
+#include "Cp1252.h"
+#include "Dialogs.h"
 #include "Main.h"
+#include "MainReplies.h"
+#include "Progress.h"
+#include "ViewIn.h"
+#include "ViewOut.h"
 
-void TfrmMain::btnReadClick() {}
+using SMSEngine::TMessageList;
 
-void TfrmMain::ViewMessage(int ListPos) { (void)ListPos; }
+namespace {
+
+// Grid columns of the five-column layout; the names layout puts "Name" at 3 and moves the rest right.
+constexpr int ColIdx = 0;
+constexpr int ColStat = 1;
+constexpr int ColAddress = 2;
+constexpr int ColName = 3;
+
+class TReadingCursor {
+ public:
+  TReadingCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TReadingCursor() { QApplication::restoreOverrideCursor(); }
+  TReadingCursor(const TReadingCursor&) = delete;
+  TReadingCursor& operator=(const TReadingCursor&) = delete;
+};
+
+// The grid shows a message text on one line.
+std::string OneLine(std::string Text)
+{
+  std::replace(Text.begin(), Text.end(), '\r', ' ');
+  std::replace(Text.begin(), Text.end(), '\n', ' ');
+  return Text;
+}
+
+void LeaveNamesLayout(TfrmMain& Form)
+{
+  TStringGrid& Grid = *Form.sgMessages;
+  Form.btnNames->setText(QStringLiteral("Show na&mes"));
+  Grid.SetColWidths(3, 100);
+  Grid.SetColWidths(4, 360);
+  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
+    Grid.SetCells(3, Row, Grid.Cells(4, Row));
+    Grid.SetCells(4, Row, Grid.Cells(5, Row));
+  }
+  Grid.SetColCount(5);
+  Form.NamesShown = false;
+}
+
+bool SendReadingCommand(TfrmMain& Form, const std::string& Command)
+{
+  if (Form.SendCommand(Command))
+    return true;
+  // A phone that stopped answering may be gone or swapped: the next reading opens the port anew
+  // and checks the model again. Error replies leave the port open.
+  if (Form.TimedOut)
+    Form.KoComm->ClosePort();
+  return false;
+}
+
+void FillMessageRows(TfrmMain& Form)
+{
+  TStringGrid& Grid = *Form.sgMessages;
+  const bool Names = Form.NamesShown;
+  const int TimeCol = Names ? 4 : 3;
+  const int TextCol = Names ? 5 : 4;
+  Grid.SetRowCount(Form.MessagesUsed + 1);
+
+  // The listing is cut from a copy: a codec box below keeps window messages flowing, and a late
+  // arrival may grow the reply buffer meanwhile.
+  const std::string Listing = Form.ReplyBuffer;
+  std::string_view Rest = Listing;
+  // What has been taken leaves the reply buffer, also when a malformed header ends the reading.
+  struct TConsumed {
+    std::string& Buffer;
+    const std::string& Listing;
+    const std::string_view& Rest;
+    ~TConsumed() { Buffer.erase(0, std::min(Buffer.size(), Listing.size() - Rest.size())); }
+  } Consumed{Form.ReplyBuffer, Listing, Rest};
+
+  for (int Row = 1; Row <= Form.MessagesUsed; ++Row) {
+    TListedMessage Listed;
+    if (!CutListedMessage(Rest, Listed)) {
+      // The phone counted more than it listed: a status report takes a place but is not listed.
+      Grid.SetCells(ColIdx, Row, "?");
+      Grid.SetCells(ColAddress, Row, "-");
+      Grid.SetCells(TimeCol, Row, "-");
+      Grid.SetCells(TextCol, Row, "<Status report>");
+      break;
+    }
+    const TListingHeader Header = ParseListingHeader(Listed.Header);
+    TMessageList& Entry = Form.Messages[static_cast<std::size_t>(Row - 1)];
+    Entry.Index = Header.Index;
+    Entry.Status = Header.Status;
+    Entry.Alpha = Header.Alpha;
+    Entry.PDULength = Header.PDULength;
+    Entry.PDU = Listed.PDU;
+
+    bool Decoded = false;
+    if (Entry.Status == 0 || Entry.Status == 1) {
+      Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+      Decoded = SMSEngine::DecodeDeliverPDU(Entry.PDU, Entry.SCA, Entry.OA, Entry.Flash, Entry.SCTS, Entry.UD);
+      if (Decoded) {
+        Grid.SetCells(ColAddress, Row, Entry.OA);
+        Grid.SetCells(TimeCol, Row, QStringToCp1252(DateTimeText(Entry.SCTS)));
+      }
+    } else if (Entry.Status == 2 || Entry.Status == 3) {
+      Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+      Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA,
+                                           Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
+      if (Decoded) {
+        Grid.SetCells(ColAddress, Row, Entry.DA);
+        Grid.SetCells(TimeCol, Row, "");
+      }
+    } else {
+      continue;  // no status the grid knows: no cells, no icon
+    }
+    if (Decoded) {
+      if (Names)
+        Grid.SetCells(ColName, Row, Entry.Name);
+      Grid.SetCells(TextCol, Row, OneLine(Entry.UD));
+    } else {
+      Grid.SetCells(ColAddress, Row, "ERROR");
+    }
+    Grid.SetObjects(ColStat, Row, Form.StatusBitmap(Entry.Status));
+  }
+}
+
+void ReadMessages(TfrmMain& Form)
+{
+  TStringGrid& Grid = *Form.sgMessages;
+  TKoComm& Comm = *Form.KoComm;
+
+  // Start from a cleared grid.
+  Grid.SetRowCount(2);
+  for (int Col = 0; Col < Grid.ColCount(); ++Col)
+    Grid.SetCells(Col, 1, "");
+  Grid.SetObjects(ColStat, 1, nullptr);
+  Form.lblMemory->setText(QStringLiteral("0/0"));
+
+  // The waits below keep window messages flowing: nothing may start another operation meanwhile.
+  for (QWidget* Control :
+       {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
+        static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView), static_cast<QWidget*>(Form.btnNew),
+        static_cast<QWidget*>(Form.btnSave), static_cast<QWidget*>(Form.btnDelete),
+        static_cast<QWidget*>(Form.btnAnswer), static_cast<QWidget*>(Form.btnForward),
+        static_cast<QWidget*>(Form.btnNames), static_cast<QWidget*>(Form.btnInfo), static_cast<QWidget*>(Form.btnExit)})
+    Control->setEnabled(false);
+
+  // Another port: the old one closes, and what was learnt from its phone is forgotten.
+  const int Port = Form.cbxCOMPort->currentIndex() + 1;
+  if (Port != Comm.PortNum()) {
+    if (Comm.IsOpen())
+      Comm.ClosePort();
+    Comm.SetPortNum(Port);
+    if (Form.NamesShown)
+      LeaveNamesLayout(Form);
+    Form.PhoneSCA = "NULL";
+    Form.PhonebookRead = false;
+  }
+
+  Form.repaint();
+
+  // The model check runs once per opening of the port.
+  if (!Comm.IsOpen()) {
+    Form.ReplyComplete = false;
+    Form.TimedOut = false;
+    Comm.OpenPort();
+    Form.Timer->start();
+    Form.WaitReply();
+    if (Form.TimedOut) {
+      Comm.ClosePort();
+      return;
+    }
+    Form.Timer->stop();
+
+    if (!Form.SendCommand("AT+CGSN\r\n")) {
+      Comm.ClosePort();
+      return;
+    }
+    if (!HasS40TypeCode(Form.ReplyBuffer)) {
+      ErrorBox("ERROR: No Siemens S40 detected.");
+      Comm.ClosePort();
+      return;
+    }
+  }
+
+  Form.Messages.clear();
+
+  if (!SendReadingCommand(Form, "AT+CPMS?\r\n"))
+    return;
+  const TMemoryStatus Memory = ParseMemoryStatus(Form.ReplyBuffer);
+  Form.MessagesUsed = Memory.Used;
+  Form.MessagesTotal = Memory.Total;
+  Form.lblMemory->setText(QStringLiteral("%1/%2").arg(Form.MessagesUsed).arg(Form.MessagesTotal));
+  Form.Messages.assign(static_cast<std::size_t>(Form.MessagesUsed), TMessageList());
+  if (Form.MessagesUsed == 0)
+    return;
+
+  Form.ListingCount = 0;
+  if (frmProgress) {
+    frmProgress->ProgressBar->setValue(0);
+    frmProgress->lblProgress->setText(QStringLiteral("0 of %1 messages.").arg(Form.MessagesUsed));
+    frmProgress->show();
+  }
+  if (!SendReadingCommand(Form, "AT+CMGL=4\r\n"))
+    return;
+
+  FillMessageRows(Form);
+  if (Form.NamesShown)
+    Form.ApplyNames();
+
+  // With nothing listed at all, row 1 is the status report row: no message stands behind it.
+  if (Grid.Cells(ColIdx, 1) == "?")
+    return;
+  Form.btnView->setEnabled(true);
+  Form.btnSave->setEnabled(true);
+  Form.btnDelete->setEnabled(true);
+  Form.btnForward->setEnabled(true);
+  Form.btnAnswer->setEnabled(Form.Messages[0].Status < 2);
+}
+
+}  // namespace
+
+void TfrmMain::btnReadClick()
+{
+  TReadingCursor Cursor;
+  // The closing steps run on every way out; an error is shown after them, with the controls back.
+  std::string Error;
+  try {
+    ReadMessages(*this);
+  } catch (const std::exception& E) {
+    Error = E.what();
+  } catch (...) {
+    Error = "Unknown error";
+  }
+
+  if (frmProgress)
+    frmProgress->close();
+  sgMessages->setEnabled(true);
+  sgMessages->setFocus();
+  btnRead->setEnabled(true);
+  btnNew->setEnabled(KoComm->IsOpen());
+  btnNames->setEnabled(KoComm->IsOpen());
+  btnInfo->setEnabled(true);
+  btnExit->setEnabled(true);
+  cbxCOMPort->setEnabled(true);
+
+  if (!Error.empty())
+    ShowException(Error);
+}
+
+void TfrmMain::ViewMessage(int ListPos)
+{
+  if (ListPos < 1 || ListPos > static_cast<int>(Messages.size()))
+    return;
+  // A copy: the list may change while the modal viewer keeps window messages flowing.
+  const TMessageList Entry = Messages[static_cast<std::size_t>(ListPos - 1)];
+  if (Entry.Status >= 2) {
+    if (!frmViewOut)
+      frmViewOut = new TfrmViewOut(this);
+    FillViewOut(*frmViewOut, Entry, StatusBitmap(Entry.Status));
+    frmViewOut->exec();
+  } else {
+    if (!frmViewIn)
+      frmViewIn = new TfrmViewIn(this);
+    FillViewIn(*frmViewIn, Entry, StatusBitmap(Entry.Status));
+    frmViewIn->exec();
+  }
+}

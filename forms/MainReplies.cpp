@@ -81,6 +81,15 @@ std::size_t ExpectedPDUChars(std::string_view Header, std::string_view FirstLine
   return 2 * (1 + static_cast<std::size_t>(SCAOctets) + static_cast<std::size_t>(TPDUOctets));
 }
 
+// A count cannot be negative; the list is sized by it.
+int ReplyCount(std::string_view Text)
+{
+  const int Count = ReplyToInt(Text);
+  if (Count < 0)
+    NotAnInteger(Text);
+  return Count;
+}
+
 } // namespace
 
 int ReplyToInt(std::string_view Text)
@@ -121,8 +130,8 @@ TMemoryStatus ParseMemoryStatus(std::string_view Reply)
   std::string_view Rest = Reply.substr(0, Reply.find(LineEnd));
   TakeUntil(Rest, ','); // "+CPMS: <mem>"
   TMemoryStatus Status;
-  Status.Used = ReplyToInt(TakeUntil(Rest, ','));
-  Status.Total = ReplyToInt(TakeUntil(Rest, ','));
+  Status.Used = ReplyCount(TakeUntil(Rest, ','));
+  Status.Total = ReplyCount(TakeUntil(Rest, ','));
   return Status;
 }
 

@@ -43,6 +43,12 @@ TfrmViewIn::TfrmViewIn(QWidget* Parent) : QDialog(Parent)
   setTabOrder(memUD, cbxFlash);
 }
 
+TfrmViewIn::~TfrmViewIn()
+{
+  if (frmViewIn == this)
+    frmViewIn = nullptr;
+}
+
 void TfrmViewIn::showEvent(QShowEvent* Event)
 {
   ViewForm::CentreOnScreen(this);

@@ -14,6 +14,7 @@ class TfrmViewIn : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmViewIn(QWidget* Parent = nullptr);
+  ~TfrmViewIn() override;
 
   QLabel* lblIndex;
   QLineEdit* edIndex;

@@ -50,6 +50,12 @@ TfrmViewOut::TfrmViewOut(QWidget* Parent) : QDialog(Parent)
   setTabOrder(cbxRD, cbxFlash);
 }
 
+TfrmViewOut::~TfrmViewOut()
+{
+  if (frmViewOut == this)
+    frmViewOut = nullptr;
+}
+
 void TfrmViewOut::showEvent(QShowEvent* Event)
 {
   ViewForm::CentreOnScreen(this);

@@ -14,6 +14,7 @@ class TfrmViewOut : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmViewOut(QWidget* Parent = nullptr);
+  ~TfrmViewOut() override;
 
   QLabel* lblIndex;
   QLineEdit* edIndex;

@@ -91,6 +91,7 @@ TEST(MemoryStatus, MalformedCountRaisesTheConversionError)
     {"+CPMS: \"SM\",3,ten,\"SM\",0,10\r\n", "'ten' is not a valid integer value"},
     {"+CPMS: \"SM\"\r\n", "'' is not a valid integer value"},
     {"OK", "'' is not a valid integer value"},
+    {"+CPMS: \"SM\",-1,10,\"SM\",0,10\r\n", "'-1' is not a valid integer value"},
     {"", "'' is not a valid integer value"},
   };
   for (const auto& [Reply, Message] : Cases) {

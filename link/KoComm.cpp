@@ -380,6 +380,8 @@ TKoCommStatus TKoCustomComm::QueryStatus() {
     S = TKoCommStatus{};
   }
   S.Errors |= FPendingErrors.exchange(0);
+  // Gone is a state, not a passing error: every query says so, also after a read's query.
+  if (FLineGone.load()) S.Errors |= KO_CE_IOE;
   return S;
 }
 

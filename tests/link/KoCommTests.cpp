@@ -1,0 +1,445 @@
+// The channel against a pseudo-terminal pair: the test holds the master side and plays the
+// phone; the channel opens the slave path; the test's thread is the main thread.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "LinkTestSupport.h"
+#include "link/KoComm.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string ErrorOf(const std::function<void()>& Action) {
+  try {
+    Action();
+  } catch (const EKoCommError& E) {
+    return E.what();
+  }
+  return "(no error)";
+}
+
+double ProcessCpuSeconds() {
+  timespec T{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
+  return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_nsec) / 1e9;
+}
+
+// A channel set up as the program sets up its own, on the slave side of a fresh pty.
+class KoCommPty : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Pty.Valid());
+    Main = std::this_thread::get_id();
+    Comm = std::make_unique<TKoComm>();
+    Comm->SetBaudrate(br115200);
+    Comm->SetMonitorEvents({ceError, ceRxChar, cePErr});
+    Comm->Buffers().SetReadSize(1024);
+    Comm->Buffers().SetWriteSize(1024);
+    Comm->SetDeviceName(Pty.SlavePath);
+    Comm->PostToMainThread = Loop.Poster();
+    Comm->OnRxChar = [this](TKoComponent*, int Count) {
+      EXPECT_EQ(std::this_thread::get_id(), Main);
+      EXPECT_FALSE(InHandler) << "OnRxChar re-entered";
+      InHandler = true;
+      struct TLeave {
+        bool& Flag;
+        ~TLeave() { Flag = false; }
+      } Leave{InHandler};
+      Counts.push_back(Count);
+      Received += Comm->ReceiveString();
+      if (AfterRxChar) AfterRxChar();
+    };
+    Comm->OnClose = [this](TKoComponent*) { ++Closes; };
+    Comm->OnError = [this](TKoComponent*, int Errors) { LineErrors |= Errors; };
+  }
+
+  void TearDown() override {
+    Comm.reset();
+    // Works still queued for the destroyed channel must be harmless.
+    Loop.RunFor(20ms);
+  }
+
+  TMainLoop Loop;  // outlives the channel
+  TPty Pty;
+  std::unique_ptr<TKoComm> Comm;
+  std::thread::id Main;
+  bool InHandler = false;
+  std::vector<int> Counts;
+  std::string Received;
+  std::function<void()> AfterRxChar;
+  int Closes = 0;
+  int LineErrors = 0;
+};
+
+}  // namespace
+
+TEST_F(KoCommPty, OpensAndClosesWithItsEvents) {
+  int Opens = 0;
+  Comm->OnOpen = [&](TKoComponent* Sender) {
+    EXPECT_EQ(Sender, Comm.get());
+    ++Opens;
+  };
+  Comm->OpenPort();
+  EXPECT_TRUE(Comm->IsOpen());
+  EXPECT_EQ(Opens, 1);
+  EXPECT_EQ(Comm->EventMask(), 0x0281u);
+  EXPECT_EQ(ErrorOf([&] { Comm->OpenPort(); }),
+            "Can't perform this operation while port is open");
+  Comm->ClosePort();
+  EXPECT_FALSE(Comm->IsOpen());
+  EXPECT_EQ(Closes, 1);
+  Comm->ClosePort();  // closed already: no second OnClose
+  EXPECT_EQ(Closes, 1);
+  EXPECT_EQ(Comm->BytesWaiting(), 0);
+  EXPECT_EQ(Comm->ReceiveString(), "");
+}
+
+TEST_F(KoCommPty, ClosedOnlyPropertiesRefuseEvenTheSameValueWhileOpen) {
+  Comm->SetPortNum(3);
+  Comm->OpenPort();
+  const std::string Refused = "Can't perform this operation while port is open";
+  TKoBuffers SameBuffers;
+  SameBuffers.CopyFrom(Comm->Buffers());
+  std::function<void()> Setters[] = {
+      [&] { Comm->SetPortNum(3); },
+      [&] { Comm->SetDeviceName(Comm->DeviceName()); },
+      [&] { Comm->SetMonitorEvents(Comm->MonitorEvents()); },
+      [&] { Comm->SetBuffers(SameBuffers); },
+      [&] { Comm->SetDirectWrite(false); },
+      [&] { Comm->SetUpdateDCB(true); },
+  };
+  for (auto& Set : Setters) EXPECT_EQ(ErrorOf(Set), Refused);
+
+  // A size inside the buffers is stored, then refused; it counts from the next opening.
+  EXPECT_EQ(ErrorOf([&] { Comm->Buffers().SetReadSize(2048); }), Refused);
+  EXPECT_EQ(Comm->Buffers().ReadSize(), 2048);
+  // The time-outs are plain values.
+  Comm->Buffers().SetWriteTimeout(500);
+  // Line settings may change at any time.
+  Comm->SetParity(paOdd);
+  Comm->FlowControl().SetXonXoffOut(true);
+  EXPECT_TRUE(Comm->IsOpen());
+}
+
+TEST_F(KoCommPty, LineSettingsReachTheDeviceAndAreRestoredAtClose) {
+  // A second descriptor on the same terminal shows its settings.
+  int Probe = ::open(Pty.SlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(Probe, 0);
+  termios Before{};
+  ASSERT_EQ(tcgetattr(Probe, &Before), 0);
+
+  Comm->OpenPort();
+  termios T{};
+  ASSERT_EQ(tcgetattr(Probe, &T), 0);
+  EXPECT_EQ(cfgetospeed(&T), static_cast<speed_t>(B115200));
+  EXPECT_EQ(T.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(T.c_cflag & PARENB, 0u);
+  EXPECT_EQ(T.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(T.c_oflag & OPOST, 0u);
+  EXPECT_EQ(T.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+
+  // Changed while open: applied at once.
+  Comm->SetBaudrate(br9600);
+  Comm->FlowControl().SetXonXoffIn(true);
+  Comm->EventChars().SetXoffChar(0x13 + 1);
+  ASSERT_EQ(tcgetattr(Probe, &T), 0);
+  EXPECT_EQ(cfgetospeed(&T), static_cast<speed_t>(B9600));
+  EXPECT_NE(T.c_iflag & IXOFF, 0u);
+  EXPECT_EQ(T.c_cc[VSTOP], 0x14);
+
+  // A pseudo-terminal carries eight data bits without parity and says so.
+  EXPECT_EQ(ErrorOf([&] { Comm->SetParity(paEven); }), "Error writing dcb (22), Invalid argument");
+  EXPECT_TRUE(Comm->IsOpen());
+
+  Comm->ClosePort();
+  ASSERT_EQ(tcgetattr(Probe, &T), 0);
+  EXPECT_EQ(T.c_lflag & ICANON, Before.c_lflag & ICANON);
+  ::close(Probe);
+}
+
+TEST_F(KoCommPty, OpeningErrorsLeaveThePortClosed) {
+  // A second opener of the same device is refused.
+  TKoComm Second;
+  Second.SetDeviceName(Pty.SlavePath);
+  Comm->OpenPort();
+  EXPECT_EQ(ErrorOf([&] { Second.OpenPort(); }),
+            "Can't open specified device " + Pty.SlavePath + " (Error 16, Device or resource busy)");
+  EXPECT_FALSE(Second.IsOpen());
+  Comm->ClosePort();
+
+  // A missing device, named by the environment for its COM name.
+  setenv("PELMO_COM7", "/nonexistent/ttyQ7", 1);
+  TKoComm Missing;
+  Missing.SetPortNum(7);
+  EXPECT_EQ(ErrorOf([&] { Missing.OpenPort(); }),
+            "Specified device not found (/nonexistent/ttyQ7).");
+  EXPECT_FALSE(Missing.IsOpen());
+  unsetenv("PELMO_COM7");
+
+  // Something that opens but is no terminal fails at the line settings and is closed again.
+  char Dir[] = "/tmp/kocommXXXXXX";
+  ASSERT_NE(mkdtemp(Dir), nullptr);
+  std::string File = std::string(Dir) + "/plain";
+  ::close(::open(File.c_str(), O_CREAT | O_WRONLY, 0600));
+  TKoComm Plain;
+  Plain.SetDeviceName(File);
+  EXPECT_EQ(ErrorOf([&] { Plain.OpenPort(); }),
+            "Error writing dcb (25), Inappropriate ioctl for device");
+  EXPECT_FALSE(Plain.IsOpen());
+  std::filesystem::remove_all(Dir);
+}
+
+TEST(KoCommOpen, PermissionRefused) {
+  char Dir[] = "/tmp/kocommXXXXXX";
+  ASSERT_NE(mkdtemp(Dir), nullptr);
+  chmod(Dir, 0755);
+  std::string File = std::string(Dir) + "/ttyLocked";
+  ::close(::open(File.c_str(), O_CREAT | O_WRONLY, 0600));
+  const std::string Expected =
+      "Can't open specified device " + File + " (Error 13, Permission denied)";
+
+  if (geteuid() != 0) {
+    chmod(File.c_str(), 0);
+    TKoComm C;
+    C.SetDeviceName(File);
+    EXPECT_EQ(ErrorOf([&] { C.OpenPort(); }), Expected);
+  } else {
+    // The superuser may open anything: try as an ordinary user in a child process.
+    int Pipe[2];
+    ASSERT_EQ(pipe(Pipe), 0);
+    pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      ::close(Pipe[0]);
+      std::string Text = "(setuid refused)";
+      if (setgid(65534) == 0 && setuid(65534) == 0) {
+        TKoComm C;
+        C.SetDeviceName(File);
+        Text = ErrorOf([&] { C.OpenPort(); });
+      }
+      ssize_t Ignored = ::write(Pipe[1], Text.data(), Text.size());
+      (void)Ignored;
+      _exit(0);
+    }
+    ::close(Pipe[1]);
+    std::string Text;
+    char Buf[256];
+    ssize_t N;
+    while ((N = ::read(Pipe[0], Buf, sizeof Buf)) > 0) Text.append(Buf, static_cast<size_t>(N));
+    ::close(Pipe[0]);
+    waitpid(Child, nullptr, 0);
+    EXPECT_EQ(Text, Expected);
+  }
+  std::filesystem::remove_all(Dir);
+}
+
+TEST_F(KoCommPty, BytesArrivingBeforeTheHandlerRunsGoToOneRxChar) {
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("AT"));
+  // The event for "AT" waits for the main thread; more bytes come meanwhile.
+  ASSERT_TRUE(Loop.WaitPending(1, 5s));
+  ASSERT_TRUE(Pty.Write("+CGSN\r\n"));
+  auto Deadline = std::chrono::steady_clock::now() + 5s;
+  while (Comm->BytesWaiting() < 9 && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(1ms);
+
+  ASSERT_TRUE(Loop.RunUntil([&] { return !Counts.empty(); }, 5s));
+  EXPECT_EQ(Counts, std::vector<int>{9});
+  EXPECT_EQ(Received, "AT+CGSN\r\n");
+  // The event for the later bytes finds them read already: no second OnRxChar.
+  Loop.RunFor(200ms);
+  EXPECT_EQ(Counts.size(), 1u);
+
+  // The next arrival is reported again.
+  ASSERT_TRUE(Pty.Write("OK"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Counts.size() == 2; }, 5s));
+  EXPECT_EQ(Received, "AT+CGSN\r\nOK");
+}
+
+TEST_F(KoCommPty, EveryByteOfALongReplyIsReceivedInOrder) {
+  Comm->OpenPort();
+  std::string Reply;
+  for (int I = 0; I < 3000; ++I) Reply += static_cast<char>(I * 7 % 256);
+  std::thread Phone([&] {
+    for (std::size_t At = 0; At < Reply.size(); At += 100) Pty.Write(Reply.substr(At, 100));
+  });
+  EXPECT_TRUE(Loop.RunUntil([&] { return Received.size() >= Reply.size(); }, 10s));
+  Phone.join();
+  EXPECT_EQ(Received, Reply);
+}
+
+TEST_F(KoCommPty, SendStringFillsTheQueueUpToWriteSize) {
+  Comm->Buffers().SetWriteTimeout(300);
+  Comm->OpenPort();
+  const std::string Exact(1024, 'x');
+  EXPECT_TRUE(Comm->SendString(Exact));
+  EXPECT_EQ(Pty.Read(1024, 5s), Exact);
+
+  const std::string TooLong(1025, 'y');
+  auto Start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { Comm->SendString(TooLong); }),
+            "Output buffer is full. Please check comm status.");
+  EXPECT_GE(std::chrono::steady_clock::now() - Start, 300ms);
+  EXPECT_TRUE(Comm->IsOpen());
+
+  Comm->ClosePort();
+  EXPECT_FALSE(Comm->SendString("AT\r\n"));
+  EXPECT_EQ(Comm->SendBytes("AT", 2), 0);
+}
+
+TEST_F(KoCommPty, APartialWriteIsFinishedWithoutAnotherSendString) {
+  // More than the terminal takes while nobody reads the other side.
+  Comm->Buffers().SetWriteSize(256 * 1024);
+  Comm->OpenPort();
+  std::string Big;
+  for (int I = 0; I < 200 * 1024; ++I) Big += static_cast<char>('A' + I % 26);
+  EXPECT_TRUE(Comm->SendString(Big));
+  std::this_thread::sleep_for(100ms);  // let the worker run into the full terminal
+  EXPECT_EQ(Pty.Read(Big.size(), 20s), Big);
+}
+
+TEST_F(KoCommPty, TxEmptyIsReportedOnTheMainThreadWhenTheQueueDrains) {
+  int TxEmpty = 0;
+  Comm->OnTxEmpty = [&](TKoComponent*) {
+    EXPECT_EQ(std::this_thread::get_id(), Main);
+    ++TxEmpty;
+  };
+  Comm->OpenPort();
+  EXPECT_TRUE(Comm->SendString("AT+CPMS?\r\n"));
+  EXPECT_TRUE(Loop.RunUntil([&] { return TxEmpty == 1; }, 5s));
+  EXPECT_EQ(Pty.Read(10, 5s), "AT+CPMS?\r\n");
+}
+
+TEST_F(KoCommPty, ClosingWhileAHandOverIsQueued) {
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("RING"));
+  ASSERT_TRUE(Loop.WaitPending(1, 5s));
+  // The event thread waits for the main thread, which closes instead of running it.
+  Comm->ClosePort();
+  EXPECT_EQ(Closes, 1);
+  // The queued work runs late and finds the port closed.
+  Loop.RunFor(50ms);
+  EXPECT_TRUE(Counts.empty());
+
+  // The channel opens again on the same device and works.
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("OK"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received.find("OK") != std::string::npos; }, 5s));
+}
+
+TEST_F(KoCommPty, DestroyingWhileAHandOverIsQueued) {
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("RING"));
+  ASSERT_TRUE(Loop.WaitPending(1, 5s));
+  Comm.reset();
+  EXPECT_EQ(Closes, 0);  // no OnClose while being destroyed
+  Loop.RunFor(50ms);     // the stale work touches nothing
+  EXPECT_TRUE(Counts.empty());
+}
+
+TEST_F(KoCommPty, AHandlerMayCloseThePort) {
+  AfterRxChar = [&] { Comm->ClosePort(); };
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("+CMS ERROR: 500\r\n"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 1; }, 5s));
+  EXPECT_FALSE(Comm->IsOpen());
+  EXPECT_EQ(Received, "+CMS ERROR: 500\r\n");
+}
+
+TEST_F(KoCommPty, HandlerExceptionsGoToTheOwnerAndTheChannelCarriesOn) {
+  std::vector<std::string> Shown;
+  Comm->OnException = [&](TKoComponent*, std::exception_ptr E) {
+    try {
+      std::rethrow_exception(E);
+    } catch (const std::exception& X) {
+      Shown.push_back(X.what());
+    }
+  };
+  Comm->OnOpen = [](TKoComponent*) { throw std::runtime_error("open handler failed"); };
+  AfterRxChar = [] { throw std::runtime_error("reply handler failed"); };
+  Comm->OpenPort();
+  EXPECT_TRUE(Comm->IsOpen());
+  ASSERT_TRUE(Pty.Write("X"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Shown.size() == 2; }, 5s));
+  EXPECT_EQ(Shown[0], "open handler failed");
+  EXPECT_EQ(Shown[1], "reply handler failed");
+  AfterRxChar = nullptr;
+  ASSERT_TRUE(Pty.Write("Y"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received == "XY"; }, 5s));
+}
+
+TEST_F(KoCommPty, ADeviceThatGoesAwayClosesThePortAndNothingSpins) {
+  Comm->OpenPort();
+  std::atomic<bool> Stop{false};
+  std::thread Phone([&] {
+    while (!Stop) {
+      Pty.Write("+CMGL: 1,1,,23\r\n");
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received.size() > 100; }, 5s));
+  EXPECT_TRUE(Comm->SendString("AT+CMGL=4\r\n"));
+  Stop = true;
+  Phone.join();
+  Pty.CloseMaster();  // the cable is pulled
+  for (int I = 0; I < 20; ++I) Comm->SendString(std::string(50, 'z'));  // writes now fail
+
+  ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 1; }, 5s));
+  EXPECT_FALSE(Comm->IsOpen());
+  EXPECT_NE(LineErrors & KO_CE_IOE, 0);
+
+  double Before = ProcessCpuSeconds();
+  Loop.RunFor(2s);
+  EXPECT_LT(ProcessCpuSeconds() - Before, 0.2);
+  EXPECT_EQ(Closes, 1);
+  EXPECT_FALSE(Comm->SendString("AT\r\n"));
+}
+
+TEST_F(KoCommPty, ADeviceThatGoesAwayWhileTheMainThreadIsBusy) {
+  Comm->OpenPort();
+  Pty.CloseMaster();
+  // Nobody runs the hand-over for a while: the workers wait without spinning.
+  double Before = ProcessCpuSeconds();
+  std::this_thread::sleep_for(1s);
+  EXPECT_LT(ProcessCpuSeconds() - Before, 0.1);
+  ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 1; }, 5s));
+}
+
+TEST_F(KoCommPty, WithoutAPosterHandlersRunOnTheWorker) {
+  Comm->PostToMainThread = nullptr;
+  std::mutex Lock;
+  std::condition_variable Cv;
+  std::string Got;
+  bool Closed = false;
+  Comm->OnRxChar = [&](TKoComponent*, int) {
+    std::string S = Comm->ReceiveString();
+    std::lock_guard<std::mutex> L(Lock);
+    Got += S;
+    Cv.notify_all();
+  };
+  Comm->OnClose = [&](TKoComponent*) {
+    std::lock_guard<std::mutex> L(Lock);
+    Closed = true;
+    Cv.notify_all();
+  };
+  Comm->OpenPort();
+  ASSERT_TRUE(Pty.Write("OK"));
+  {
+    std::unique_lock<std::mutex> L(Lock);
+    ASSERT_TRUE(Cv.wait_for(L, 5s, [&] { return Got == "OK"; }));
+  }
+  // The hang-up closes the port from the event thread itself.
+  Pty.CloseMaster();
+  std::unique_lock<std::mutex> L(Lock);
+  ASSERT_TRUE(Cv.wait_for(L, 5s, [&] { return Closed; }));
+}

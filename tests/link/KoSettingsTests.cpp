@@ -1,0 +1,160 @@
+// The channel's settings, worked out without a device.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "link/KoComm.h"
+#include "link/KoUtils.h"
+
+TEST(KoSettings, DefaultsOfANewChannel) {
+  TKoComm C;
+  EXPECT_FALSE(C.AutoOpen());
+  EXPECT_EQ(C.Baudrate(), br1200);
+  EXPECT_EQ(C.Parity(), paNone);
+  EXPECT_EQ(C.Databits(), db8);
+  EXPECT_EQ(C.Stopbits(), sb1);
+  EXPECT_EQ(C.PortNum(), 0);
+  EXPECT_EQ(C.DeviceName(), "COM%d");
+  EXPECT_EQ(C.MonitorEvents(), (TKoCommEvents{ceError, ceRxChar, ceTxEmpty}));
+  EXPECT_EQ(C.Buffers().ReadSize(), 4096);
+  EXPECT_EQ(C.Buffers().WriteSize(), 2048);
+  EXPECT_EQ(C.Buffers().ReadTimeout(), 1000);
+  EXPECT_EQ(C.Buffers().WriteTimeout(), 1000);
+  EXPECT_EQ(C.EventPriority(), tpNormal);
+  EXPECT_EQ(C.WritePriority(), tpHighest);
+  EXPECT_FALSE(C.DirectWrite());
+  EXPECT_TRUE(C.UpdateDCB());
+  EXPECT_EQ(C.UserBaudrate(), 0);
+  EXPECT_EQ(C.EventChars().XonChar(), 17);
+  EXPECT_EQ(C.EventChars().XoffChar(), 19);
+  EXPECT_EQ(C.FlowControl().ControlDtr(), dtrDisabled);
+  EXPECT_EQ(C.FlowControl().ControlRts(), rtsDisabled);
+  EXPECT_FALSE(C.IsOpen());
+}
+
+TEST(KoSettings, EventMask) {
+  struct TCase {
+    TKoCommEvents Events;
+    bool DirectWrite;
+    std::uint32_t Mask;
+  } Cases[] = {
+      {{ceError, ceRxChar, cePErr}, false, 0x0281},   // this program's set
+      {{ceError, ceRxChar, ceTxEmpty}, false, 0x81},  // the default set: the worker reports 4
+      {{ceError, ceRxChar, ceTxEmpty}, true, 0x85},
+      {{ceBreak, ceCts, ceDsr, ceRing, ceRlsd, ceRxFlag, ceRx80Full, ceEvent1, ceEvent2}, false,
+       0x40 | 0x8 | 0x10 | 0x100 | 0x20 | 0x2 | 0x400 | 0x800 | 0x1000},
+      {{}, false, 0},
+  };
+  for (const TCase& T : Cases)
+    EXPECT_EQ(KoBuildEventMask(T.Events, T.DirectWrite), T.Mask) << std::hex << T.Mask;
+}
+
+TEST(KoSettings, XonXoffLimitsFollowTheReadSize) {
+  struct TCase {
+    int ReadSize, Limit;
+  } Cases[] = {{1024, 256}, {4096, 1024}, {8192, 1024}, {2, 0}};
+  for (const TCase& T : Cases) {
+    TKoComm C;
+    C.Buffers().SetReadSize(T.ReadSize);
+    TKoLineSettings D = C.BuildLineSettings();
+    EXPECT_EQ(D.XonLim, T.Limit) << T.ReadSize;
+    EXPECT_EQ(D.XoffLim, T.Limit) << T.ReadSize;
+  }
+}
+
+TEST(KoSettings, LineSettingsRecord) {
+  TKoComm C;
+  C.SetBaudrate(br115200);
+  C.SetDatabits(db7);
+  C.SetParity(paEven);
+  C.SetStopbits(sb2);
+  C.FlowControl().SetXonXoffIn(true);
+  C.SetOptions({coNullStrip});
+  TKoLineSettings D = C.BuildLineSettings();
+  EXPECT_EQ(D.BaudRate, 115200);
+  EXPECT_EQ(D.ByteSize, 7);
+  EXPECT_EQ(D.Parity, paEven);
+  EXPECT_EQ(D.StopBits, sb2);
+  EXPECT_TRUE(D.InX);
+  EXPECT_FALSE(D.OutX);
+  EXPECT_TRUE(D.NullStrip);
+  EXPECT_FALSE(D.ErrorCharReplace);
+  EXPECT_TRUE(D.Binary);
+  EXPECT_FALSE(D.AbortOnError);
+}
+
+TEST(KoSettings, BaudrateAndUserBaudrateExcludeEachOther) {
+  TKoComm C;
+  C.SetUserBaudrate(250000);
+  EXPECT_EQ(C.Baudrate(), brUser);
+  EXPECT_EQ(C.BuildLineSettings().BaudRate, 250000);
+  C.SetBaudrate(br9600);
+  EXPECT_EQ(C.UserBaudrate(), 0);
+  EXPECT_EQ(C.BuildLineSettings().BaudRate, 9600);
+}
+
+TEST(KoSettings, ChangesAreToldOnceInsideAnUpdate) {
+  TKoFlowControl F;
+  int Told = 0;
+  F.OnChange = [&](TKoPersistent*) { ++Told; };
+  F.SetXonXoffOut(false);  // unchanged: nothing told
+  EXPECT_EQ(Told, 0);
+  F.SetXonXoffOut(true);
+  EXPECT_EQ(Told, 1);
+  F.BeginUpdate();
+  F.SetOutCtsFlow(true);
+  F.SetControlRts(rtsHandshake);
+  EXPECT_EQ(Told, 1);
+  F.EndUpdate();
+  EXPECT_EQ(Told, 2);
+
+  TKoFlowControl Other;
+  Other.SetControlDtr(dtrEnabled);
+  F.CopyFrom(Other);
+  EXPECT_EQ(Told, 3);
+  EXPECT_EQ(F.ControlDtr(), dtrEnabled);
+  EXPECT_FALSE(F.OutCtsFlow());
+
+  // The event characters tell on every assignment, changed or not.
+  TKoEventChars E;
+  int CharsTold = 0;
+  E.OnChange = [&](TKoPersistent*) { ++CharsTold; };
+  E.SetXonChar(17);
+  E.SetXonChar(17);
+  EXPECT_EQ(CharsTold, 2);
+
+  TKoBuffers B;
+  EXPECT_THROW(F.CopyFrom(B), std::invalid_argument);
+}
+
+TEST(KoSettings, DeviceNames) {
+  unsetenv("PELMO_COM4");
+  EXPECT_EQ(KoResolveDevice("COM4"), "/dev/ttyS3");
+  EXPECT_EQ(KoResolveDevice("COM1"), "/dev/ttyS0");
+  setenv("PELMO_COM4", "/dev/ttyUSB0", 1);
+  EXPECT_EQ(KoResolveDevice("COM4"), "/dev/ttyUSB0");
+  unsetenv("PELMO_COM4");
+  EXPECT_EQ(KoResolveDevice("/dev/pts/7"), "/dev/pts/7");
+
+  TKoComm C;
+  C.SetPortNum(4);
+  EXPECT_EQ(C.DevicePath(), "/dev/ttyS3");
+}
+
+TEST(KoSettings, TransmitQueueStorage) {
+  TKoCommBuffer B(8);
+  B.Append("abcdef", 6);
+  B.Remove(4);
+  EXPECT_EQ(std::string(B.Data(), static_cast<std::size_t>(B.Size())), "ef");
+  B.Append("ghijkl", 6);
+  EXPECT_EQ(std::string(B.Data(), static_cast<std::size_t>(B.Size())), "efghijkl");
+  B.Remove(8);
+  EXPECT_EQ(B.Size(), 0);
+}
+
+TEST(KoSettings, ErrorTexts) {
+  EXPECT_EQ(KoFormatError("Error writing dcb (%d), %s", 25),
+            "Error writing dcb (25), Inappropriate ioctl for device");
+  EXPECT_EQ(KoTicksSince(0xFFFFFFF0u, 0x10u), 0x20u);  // across the wrap
+}

@@ -215,6 +215,7 @@ std::vector<TPhoneOutput> TPhoneCore::Feed(const std::string& bytes) {
   // at once, before the phone has worked out its answer.
   std::string pending;
   bool hasPending = false;
+  bool pendingEcho = false;  // echo as it was when the line ended, before ATE0/ATE1 took effect
   auto releasePending = [&] {
     flushEcho();
     if (hasPending) out.push_back({std::move(pending), true});
@@ -224,7 +225,7 @@ std::vector<TPhoneOutput> TPhoneCore::Feed(const std::string& bytes) {
   for (char c : bytes) {
     if (hasPending) {
       if (c == LF) {
-        if (FEcho) echo += c;
+        if (pendingEcho) echo += c;
         releasePending();
         continue;
       }
@@ -233,6 +234,7 @@ std::vector<TPhoneOutput> TPhoneCore::Feed(const std::string& bytes) {
     if (FEcho) echo += c;
     if (FInPdu) {
       if (c == CTRLZ) {
+        pendingEcho = FEcho;
         hasPending = true;
         pending = PduDone();
       } else if (c == ESC) {
@@ -240,6 +242,7 @@ std::vector<TPhoneOutput> TPhoneCore::Feed(const std::string& bytes) {
         FInPdu = false;
         FPdu.clear();
         std::vector<std::vector<std::string>> none;
+        pendingEcho = FEcho;
         hasPending = true;
         pending = Assemble(none, TOutcome{});
       } else if (c != CR && c != LF && c != 0) {
@@ -249,6 +252,7 @@ std::vector<TPhoneOutput> TPhoneCore::Feed(const std::string& bytes) {
     }
     switch (c) {
       case CR:
+        pendingEcho = FEcho;
         hasPending = LineDone(pending);
         break;
       case LF:

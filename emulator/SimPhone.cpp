@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -289,6 +290,13 @@ void TSimPhone::Run() {
     }
   }
   if (FHungUp) {
+    // A hang-up throws away what the client has not read yet: give it a moment to take the last
+    // bytes, as a serial line delivers them before the carrier drops.
+    for (int i = 0; i < 100 && WaitMs(i == 0 ? 20 : 10);) {
+      int queued = 0;
+      if (::ioctl(FSlave, TIOCINQ, &queued) != 0 || queued == 0) break;
+      ++i;
+    }
     // Closing both ends is what the client sees as the line going dead.
     CloseFd(FMaster);
     CloseFd(FSlave);

@@ -82,7 +82,9 @@ struct TPhoneOptions {
   std::vector<std::string> Mute;                           // --mute CMD (prefix of the command)
   std::vector<std::pair<std::string, std::string>> Fail;   // --fail CMD=TEXT
   long HangupAfter = -1;        // --hangup-after N: close after N bytes sent (-1: never)
-  std::vector<std::string> Unsolicited;  // --unsolicited TEXT, each into the next long reply
+  // --unsolicited TEXT: each goes into the next reply of two or more information lines, as a line
+  // of its own after the first half of them ("\r\n" TEXT "\r\n").
+  std::vector<std::string> Unsolicited;
   std::string LogFile;          // --log FILE
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
 };

@@ -390,9 +390,9 @@ std::string GSMToText(const std::string& GSM) {
         if (++I == GSM.size()) break;  // an ESC at the end gives nothing
         const unsigned char Ext = static_cast<unsigned char>(GSM[I]) & 0x7F;
         bool Known = false;
-        for (const auto& [TextCh, Code2] : ExtensionTable)
-            if (Code2 == Ext) {
-                Text += static_cast<char>(TextCh);
+        for (const auto& [TextChar, ExtCode] : ExtensionTable)
+            if (ExtCode == Ext) {
+                Text += static_cast<char>(TextChar);
                 Known = true;
                 break;
             }

@@ -115,7 +115,7 @@ TEST(Alphabet, GSMToText) {
         {"611B3C621B65", Bytes("615B6280")},
         {"1B141B281B291B2F1B3C1B3D1B3E1B401B65", Bytes("5E7B7D5C5B7E5D7C80")},
         {"0A", "\r\n"},                       // a lone LF becomes a line break
-        {"0D0A", "\r\n"},                     // ... but a CR LF pair stays one line break
+        {"0D0A", "\r\n"},                     // a CR LF pair stays one line break
         {"0D0D0A0A", "\r\r\n\r\n"},
         {"09", Bytes("C7")},
         {"10121314151617181920", "          "},  // Greek capitals, seen as spaces

@@ -115,6 +115,20 @@ public:
     }
   }
 
+  // Runs the works queued now, without waiting for more.
+  void RunReady() {
+    for (;;) {
+      std::function<void()> Work;
+      {
+        std::lock_guard<std::mutex> Lock(FLock);
+        if (FQueue.empty()) return;
+        Work = std::move(FQueue.front());
+        FQueue.pop_front();
+      }
+      Work();
+    }
+  }
+
   void RunFor(std::chrono::milliseconds Time) {
     RunUntil([] { return false; }, Time);
   }

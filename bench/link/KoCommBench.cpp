@@ -1,0 +1,89 @@
+// Moves 1 MB each way through a pseudo-terminal pair with the channel: the benchmark's thread
+// is the main thread (sending with SendString, receiving in OnRxChar), a second thread plays
+// the phone on the master side. Reports the throughput and the CPU time that the channel and
+// the main thread spend per megabyte (the phone's own CPU time left out).
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <atomic>
+#include <thread>
+
+#include "LinkTestSupport.h"
+#include "link/KoComm.h"
+
+namespace {
+
+constexpr std::size_t MB = 1024 * 1024;
+
+double CpuSeconds(clockid_t Clock) {
+  timespec T{};
+  clock_gettime(Clock, &T);
+  return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_nsec) / 1e9;
+}
+
+// Reads Count bytes from the master side and writes Count bytes to it, both at once.
+void Phone(int Master, std::size_t Count, std::atomic<double>& Cpu) {
+  double Start = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+  std::string Out(Count, 'p');
+  std::size_t Read = 0, Written = 0;
+  char Buf[16384];
+  while (Read < Count || Written < Count) {
+    pollfd P{Master, static_cast<short>((Read < Count ? POLLIN : 0) |
+                                        (Written < Count ? POLLOUT : 0)), 0};
+    if (::poll(&P, 1, 1000) <= 0) break;
+    if (P.revents & POLLIN) {
+      ssize_t N = ::read(Master, Buf, sizeof Buf);
+      if (N > 0) Read += static_cast<std::size_t>(N);
+    }
+    if (P.revents & POLLOUT) {
+      ssize_t N = ::write(Master, Out.data() + Written, std::min<std::size_t>(4096, Count - Written));
+      if (N > 0) Written += static_cast<std::size_t>(N);
+    }
+  }
+  Cpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - Start;
+}
+
+void BM_OneMegabyteEachWay(benchmark::State& State) {
+  const int WriteSize = static_cast<int>(State.range(0));
+  TMainLoop Loop;
+  TPty Pty;
+  TKoComm Comm;
+  Comm.SetBaudrate(br115200);
+  Comm.SetMonitorEvents({ceError, ceRxChar, cePErr});
+  Comm.Buffers().SetReadSize(1024);
+  Comm.Buffers().SetWriteSize(WriteSize);
+  Comm.SetDeviceName(Pty.SlavePath);
+  Comm.PostToMainThread = Loop.Poster();
+  std::size_t Received = 0;
+  Comm.OnRxChar = [&](TKoComponent*, int) { Received += Comm.ReceiveString().size(); };
+  Comm.OpenPort();
+
+  const std::string Chunk(static_cast<std::size_t>(WriteSize), 'c');
+  double ChannelCpu = 0;
+  for (auto _ : State) {
+    Received = 0;
+    std::atomic<double> PhoneCpu{0};
+    double Start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    std::thread PhoneThread(Phone, Pty.Master, MB, std::ref(PhoneCpu));
+    for (std::size_t Sent = 0; Sent < MB; Sent += Chunk.size()) {
+      Comm.SendString(Chunk);
+      Loop.RunReady();  // receive what has come meanwhile
+    }
+    Loop.RunUntil([&] { return Received >= MB; }, std::chrono::seconds(30));
+    PhoneThread.join();
+    ChannelCpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - Start - PhoneCpu.load();
+    if (Received < MB) State.SkipWithError("not all bytes arrived");
+  }
+  Comm.ClosePort();
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * 2 * static_cast<int64_t>(MB));
+  State.counters["cpu_ms_per_MB"] =
+      benchmark::Counter(ChannelCpu * 1000.0 / (2.0 * static_cast<double>(State.iterations())));
+}
+
+}  // namespace
+
+BENCHMARK(BM_OneMegabyteEachWay)->Arg(1024)->Arg(65536)->Iterations(5)->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

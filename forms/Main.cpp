@@ -382,7 +382,7 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::btnInfoKeyPress(char Key) {
-  if (Key == 'l') memLog->setVisible(!memLog->isVisible());
+  if (Key == 'l') memLog->setHidden(!memLog->isHidden());
 }
 
 bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {

@@ -1,0 +1,265 @@
+// The main window, the progress window and the about box, without a phone.
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "Cp1252.h"
+#include "FormsFixture.h"
+
+namespace {
+
+class TMainWindow : public TFormsTest {
+ protected:
+  std::vector<QPushButton*> Buttons() const {
+    auto* f = frmMain;
+    return {f->btnRead, f->btnView, f->btnNew,     f->btnSave,  f->btnDelete,
+            f->btnAnswer, f->btnForward, f->btnNames, f->btnInfo, f->btnExit};
+  }
+
+  // A listing as a reading leaves it: one row per entry, "?" for a status report.
+  void FillList(const std::vector<int>& Statuses, bool StatusReportLast) {
+    auto* f = frmMain;
+    f->Messages.assign(Statuses.size() + (StatusReportLast ? 1 : 0), {});
+    f->sgMessages->SetRowCount(static_cast<int>(f->Messages.size()) + 1);
+    for (size_t i = 0; i < Statuses.size(); ++i) {
+      f->Messages[i].Index = static_cast<int>(i) + 1;
+      f->Messages[i].Status = Statuses[i];
+      f->sgMessages->SetCells(0, static_cast<int>(i) + 1, std::to_string(i + 1));
+      f->sgMessages->SetObjects(1, static_cast<int>(i) + 1, f->StatusBitmap(Statuses[i]));
+    }
+    if (StatusReportLast) {
+      const int row = static_cast<int>(Statuses.size()) + 1;
+      f->sgMessages->SetCells(0, row, "?");
+      f->sgMessages->SetCells(2, row, "-");
+      f->sgMessages->SetCells(3, row, "-");
+      f->sgMessages->SetCells(4, row, "<Status report>");
+    }
+    f->sgMessages->setEnabled(true);
+  }
+
+  std::string Enabled() const {
+    std::string text;
+    for (auto* b : Buttons())
+      if (b->isEnabled()) text += (text.empty() ? "" : " ") + b->objectName().toStdString();
+    return text;
+  }
+};
+
+TEST_F(TMainWindow, StartState) {
+  auto* f = frmMain;
+  EXPECT_EQ(f->windowTitle(), "Pelmo");
+  EXPECT_EQ(f->size(), QSize(633, 361));
+  const std::vector<std::pair<QPushButton*, const char*>> captions = {
+      {f->btnRead, "&Read messages"}, {f->btnView, "&View"},       {f->btnNew, "&New"},
+      {f->btnSave, "&Save"},          {f->btnDelete, "&Delete"},   {f->btnAnswer, "&Answer"},
+      {f->btnForward, "&Forward"},    {f->btnNames, "Show na&mes"}, {f->btnInfo, "&Info"},
+      {f->btnExit, "E&xit"}};
+  for (const auto& [button, caption] : captions) EXPECT_EQ(button->text().toStdString(), caption);
+  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  EXPECT_TRUE(f->cbxCOMPort->isEnabled());
+  EXPECT_FALSE(f->sgMessages->isEnabled());
+
+  EXPECT_EQ(f->sgMessages->RowCount(), 2);
+  EXPECT_EQ(f->sgMessages->ColCount(), 5);
+  const char* headers[] = {"Idx", "Stat", "Address", "Timestamp", "Text"};
+  const int widths[] = {21, 26, 100, 100, 360};
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(f->sgMessages->Cells(c, 0), headers[c]);
+    EXPECT_EQ(f->sgMessages->ColWidths(c), widths[c]);
+    EXPECT_EQ(f->sgMessages->Cells(c, 1), "");
+  }
+  EXPECT_EQ(f->lblMemory->text(), "0/0");
+
+  ASSERT_GE(f->cbxCOMPort->count(), 8);
+  for (int n = 1; n <= 8; ++n) EXPECT_EQ(f->cbxCOMPort->itemText(n - 1), QStringLiteral("COM %1").arg(n));
+  EXPECT_EQ(f->cbxCOMPort->currentText(), "COM 4");
+  EXPECT_EQ(f->KoComm->PortNum(), 1);  // the choice is taken over by the next reading
+  EXPECT_FALSE(f->KoComm->IsOpen());
+  EXPECT_EQ(f->PhoneSCA, "NULL");
+  EXPECT_FALSE(f->NamesShown);
+  EXPECT_FALSE(f->PhonebookRead);
+  EXPECT_TRUE(f->memLog->isHidden());
+  EXPECT_TRUE(f->memLog->isReadOnly());
+  EXPECT_FALSE(f->Timer->isActive());
+  TfrmMain fresh;
+  EXPECT_EQ(fresh.Timer->interval(), 5000);
+}
+
+TEST_F(TMainWindow, TabOrder) {
+  auto* f = frmMain;
+  const std::vector<QWidget*> expected = {f->btnRead,   f->btnView, f->btnNew,     f->btnSave,    f->btnDelete,
+                                          f->btnAnswer, f->btnForward, f->btnNames, f->btnInfo,    f->btnExit,
+                                          f->sgMessages, f->cbxCOMPort, f->memLog};
+  std::vector<QWidget*> chain;
+  QWidget* w = f->btnRead;
+  do {
+    if (std::find(expected.begin(), expected.end(), w) != expected.end()) chain.push_back(w);
+    w = w->nextInFocusChain();
+  } while (w != f->btnRead && chain.size() < expected.size() + 1);
+  EXPECT_EQ(chain, expected);
+  EXPECT_FALSE(f->memLog->focusPolicy() & Qt::TabFocus);
+}
+
+struct TSelectCase {
+  const char* Name;
+  std::vector<int> Statuses;
+  bool StatusReport;
+  int Row;
+  const char* Enabled;
+};
+
+class TRowSelection : public TMainWindow, public ::testing::WithParamInterface<TSelectCase> {};
+
+TEST_P(TRowSelection, EnablesTheButtonsThatFitTheRow) {
+  const auto& c = GetParam();
+  FillList(c.Statuses, c.StatusReport);
+  frmMain->sgMessages->SetRow(c.Row);
+  EXPECT_EQ(Enabled(), c.Enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TRowSelection,
+    ::testing::Values(
+        TSelectCase{"received", {1, 2}, false, 1,
+                    "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
+        TSelectCase{"unread", {2, 0}, false, 2,
+                    "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
+        TSelectCase{"stored unsent", {1, 2}, false, 2, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
+        TSelectCase{"stored sent", {3, 1}, false, 1, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
+        TSelectCase{"status report", {1, 1}, true, 3, "btnRead btnInfo btnExit"},
+        TSelectCase{"empty list", {}, false, 1, "btnRead btnNew btnInfo btnExit"}),
+    [](const auto& info) {
+      std::string name = info.param.Name;
+      for (char& ch : name)
+        if (ch == ' ') ch = '_';
+      return name;
+    });
+
+// Moving from a message to the status report row and back again.
+TEST_F(TMainWindow, SelectionFollowsTheRow) {
+  FillList({1, 3}, true);
+  frmMain->sgMessages->SetRow(3);
+  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  frmMain->sgMessages->SetRow(1);
+  EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit");
+  frmMain->sgMessages->SetRow(2);
+  EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit");
+}
+
+// Enter, Delete, double-click and View need a message behind the row: on the status report row
+// and on the empty row of an empty list they do nothing at all (no box, no viewer).
+TEST_F(TMainWindow, KeysAndDoubleClickWithoutAMessageDoNothing) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  for (bool emptyList : {true, false}) {
+    if (emptyList) {
+      frmMain->sgMessages->setEnabled(true);
+      frmMain->sgMessages->SetRow(1);
+    } else {
+      FillList({1}, true);
+      frmMain->sgMessages->SetRow(2);
+    }
+    frmMain->sgMessages->setFocus();
+    QTest::keyClick(frmMain->sgMessages, Qt::Key_Return);
+    QTest::keyClick(frmMain->sgMessages, Qt::Key_Enter);
+    QTest::keyClick(frmMain->sgMessages, Qt::Key_Delete);
+    const QRect cell = frmMain->sgMessages->visualRect(frmMain->sgMessages->model()->index(frmMain->sgMessages->Row() - 1, 2));
+    QTest::mouseDClick(frmMain->sgMessages->viewport(), Qt::LeftButton, {}, cell.center());
+    frmMain->btnViewClick();
+    frmMain->btnDeleteClick();
+    QTest::qWait(50);
+    EXPECT_TRUE(Boxes.Shown.empty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(frmViewIn->isVisible());
+    EXPECT_FALSE(frmViewOut->isVisible());
+  }
+}
+
+// The hidden log: a lower-case "l" on the focused Info button shows it, the next hides it again.
+TEST_F(TMainWindow, LogSwitchOnTheInfoButton) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  frmMain->btnInfo->setFocus();
+  QTest::keyClick(frmMain->btnInfo, 'l');
+  EXPECT_FALSE(frmMain->memLog->isHidden());
+  QTest::keyClick(frmMain->btnInfo, 'L', Qt::ShiftModifier);
+  EXPECT_FALSE(frmMain->memLog->isHidden()) << "upper-case L does nothing";
+  QTest::keyClick(frmMain->btnInfo, 'k');
+  EXPECT_FALSE(frmMain->memLog->isHidden());
+  QTest::keyClick(frmMain->btnInfo, 'l');
+  EXPECT_TRUE(frmMain->memLog->isHidden());
+  // The log lies over the grid.
+  EXPECT_TRUE(frmMain->sgMessages->geometry().intersects(frmMain->memLog->geometry()));
+}
+
+TEST_F(TMainWindow, ExitWithThePortClosedClosesTheWindow) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  QTest::mouseClick(frmMain->btnExit, Qt::LeftButton);
+  EXPECT_FALSE(frmMain->isVisible());
+  EXPECT_FALSE(frmMain->KoComm->IsOpen());
+  EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+TEST_F(TMainWindow, InfoShowsTheAboutBoxModally) {
+  bool wasModal = false;
+  QTimer::singleShot(50, frmInfo, [&] {
+    wasModal = QApplication::activeModalWidget() == frmInfo;
+    QTest::mouseClick(frmInfo->btnOK, Qt::LeftButton);
+  });
+  frmMain->btnInfoClick();
+  EXPECT_TRUE(wasModal);
+  EXPECT_FALSE(frmInfo->isVisible());
+  EXPECT_EQ(frmInfo->windowTitle(), "Info about Pelmo");
+  EXPECT_EQ(frmInfo->lblInfo1->text(), "Pelmo");
+  EXPECT_EQ(frmInfo->lblInfo2->text(), "Version 1.1");
+  EXPECT_EQ(frmInfo->btnOK->text(), "&OK");
+}
+
+TEST_F(TMainWindow, ProgressWindowHasNoCloseBoxAndStaysOnTop) {
+  const auto flags = frmProgress->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+  EXPECT_EQ(frmProgress->windowTitle(), "Reading...");
+  EXPECT_EQ(frmProgress->size(), QSize(217, 65));
+  frmProgress->ProgressBar->setValue(90);
+  frmProgress->StepBy(12);
+  EXPECT_EQ(frmProgress->ProgressBar->value(), 100);
+}
+
+// An error that escapes a handler reaches the central box, with a full stop where the message
+// ends in a letter or a digit.
+TEST_F(TMainWindow, CentralErrorBox) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Can't perform this operation while port is open", "Can't perform this operation while port is open."},
+      {"Specified device not found (COM9).", "Specified device not found (COM9)."},
+      {"Can't open specified device COM9 (Error 13, Permission denied)",
+       "Can't open specified device COM9 (Error 13, Permission denied)"},
+      {"Error 5", "Error 5."},
+      {"path /", "path /."},
+      {"ends with a blank ", "ends with a blank "},
+      {"", ""}};
+  for (const auto& [message, shown] : cases) EXPECT_EQ(ExceptionBoxText(message), shown) << message;
+
+  Boxes.Answer();
+  QTimer::singleShot(0, frmMain, [] { throw EKoCommError("Can't perform this operation while port is open"); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Boxes.Shown.empty(); }, 2000));
+  EXPECT_EQ(Boxes.Shown[0].Caption, "Pelmo");
+  EXPECT_EQ(Boxes.Shown[0].Kind, TBoxKind::Error);
+  EXPECT_EQ(Boxes.Shown[0].Text, "Can't perform this operation while port is open.");
+}
+
+TEST(Cp1252, EveryByteSurvivesTheWayThroughQString) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(QStringToCp1252(Cp1252ToQString(all)), all);
+  EXPECT_EQ(Cp1252ToQString("\x80\x9f\xe9"), QString::fromUtf8("€Ÿé"));
+  EXPECT_EQ(Cp1252ToQString("\x81").at(0).unicode(), 0x81);
+  EXPECT_EQ(QStringToCp1252(QString::fromUtf8("Grüße → ✓")), "Gr\xfc\xdf" "e ? ?");
+}
+
+}  // namespace

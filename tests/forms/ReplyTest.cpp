@@ -1,0 +1,136 @@
+// The reply recogniser on its own: reply texts in, outcome out, no window and no line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Reply.h"
+
+namespace {
+
+struct TFed {
+  std::string Buffer;
+  bool Complete = false;
+  bool Failed = false;
+  int Headers = 0;
+  std::vector<std::string> Boxes;
+  bool operator==(const TFed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& Out, const TFed& F) {
+  Out << "{buffer \"";
+  for (char c : F.Buffer) Out << (c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c));
+  Out << "\", complete " << F.Complete << ", failed " << F.Failed << ", headers " << F.Headers << ", boxes [";
+  for (const auto& b : F.Boxes) Out << "\"" << b << "\" ";
+  return Out << "]}";
+}
+
+// Feeds the arrivals one after another, as the window does, and sums up what they meant.
+TFed Feed(const std::vector<std::string>& Arrivals) {
+  TFed fed;
+  TReplyScan scan;
+  for (const auto& arrival : Arrivals) {
+    const auto out = RecogniseArrival(fed.Buffer, scan, arrival);
+    fed.Complete = fed.Complete || out.Complete;
+    fed.Failed = fed.Failed || out.Failed;
+    fed.Headers += out.Headers;
+    fed.Boxes.insert(fed.Boxes.end(), out.Boxes.begin(), out.Boxes.end());
+  }
+  return fed;
+}
+
+const std::string CpmsLine = "+CPMS: \"SM\",3,10,\"SM\",3,10,\"SM\",3,10";
+const std::string Pdu1 = "07913366003051F5040B913366304381F900005180719120348004D4F29C0E";
+const std::string Pdu2 = "0791947101670000040A9194032143650000622170905033403FC47419";
+
+struct TCase {
+  const char* Name;
+  std::vector<std::string> Arrivals;
+  TFed Expected;
+  bool AfterTheEnd = false;  // text follows the final result: it matters which arrival it comes in
+};
+
+const std::vector<TCase> Cases = {
+    {"information with echo", {"AT+CPMS?\r\n\r\n" + CpmsLine + "\r\n\r\nOK\r\n"}, {CpmsLine + "\r\n", true, false, 0, {}}},
+    {"information without echo", {"\r\n" + CpmsLine + "\r\n\r\nOK\r\n"}, {CpmsLine + "\r\n", true, false, 0, {}}},
+    {"echo and OK only leave OK", {"AT+CMGD=1\r\n\r\nOK\r\n"}, {"OK", true, false, 0, {}}},
+    {"serial number", {"AT+CGSN\r\n\r\n350077801234567\r\n\r\nOK\r\n"}, {"350077801234567\r\n", true, false, 0, {}}},
+    {"prompt keeps the raw text", {"AT+CMGS=23\r\r\n> "}, {"AT+CMGS=23\r\r\n> ", true, false, 0, {}}},
+    {"plain error", {"AT+XYZ\r\n\r\nERROR\r\n"}, {"AT+XYZ\r\n\r\nERROR\r\n", true, true, 0, {"ERROR: Invalid command."}}},
+    {"equipment error from the table", {"\r\n+CME ERROR: 10\r\n"},
+     {"\r\n+CME ERROR: 10\r\n", true, true, 0, {"+CME ERROR 10: SIM not inserted."}}},
+    {"equipment error not in the table", {"\r\n+CME ERROR: 99\r\n"},
+     {"\r\n+CME ERROR: 99\r\n", true, true, 0, {"+CME ERROR 99: ."}}},
+    {"message service error of a real phone", {"AT+CMGR=34\r\r\n+CMS ERROR: 321\r\n"},
+     {"AT+CMGR=34\r\r\n+CMS ERROR: 321\r\n", true, true, 0, {"+CMS ERROR 321: Invalid memory index."}}},
+    {"message service error not in the table", {"\r\n+CMS ERROR: 999\r\n"},
+     {"\r\n+CMS ERROR: 999\r\n", true, true, 0, {"+CMS ERROR 999: Unspecified error cause."}}},
+    {"no service centre address fails silently", {"AT+CSCA?\r\n\r\n+CMS ERROR: 330\r\n"},
+     {"AT+CSCA?\r\n\r\n+CMS ERROR: 330\r\n", true, true, 0, {}}},
+    {"error reported as text", {"\r\n+CME ERROR: operation not allowed\r\n"},
+     {"\r\n+CME ERROR: operation not allowed\r\n", true, true, 0, {"+CME ERROR: operation not allowed."}}},
+    {"error code in a later arrival", {"\r\n+CME ERROR: 1", "0\r\n"},
+     {"\r\n+CME ERROR: 10\r\n", true, true, 0, {"+CME ERROR 10: SIM not inserted."}}},
+    {"an unfinished reply waits", {"AT+CPMS?\r\n\r\n" + CpmsLine + "\r\n"},
+     {"AT+CPMS?\r\n\r\n" + CpmsLine + "\r\n", false, false, 0, {}}},
+    {"a late arrival does not repeat the error", {"\r\nERROR\r\n", "\r\nERROR\r\n"},
+     {"\r\nERROR\r\n", true, true, 0, {"ERROR: Invalid command."}}, true},
+    {"unsolicited code before the reply", {"\r\nRING\r\n", "AT+CPMS?\r\n\r\n" + CpmsLine + "\r\n\r\nOK\r\n"},
+     {CpmsLine + "\r\n", true, false, 0, {}}},
+    {"unsolicited code inside the reply", {"AT+CPMS?\r\n\r\n" + CpmsLine + "\r\n\r\n+CMTI: \"SM\",5\r\n\r\nOK\r\n"},
+     {CpmsLine + "\r\n", true, false, 0, {}}},
+    {"unsolicited code after the reply", {"\r\n" + CpmsLine + "\r\n\r\nOK\r\n", "\r\n+CREG: 1\r\n"},
+     {CpmsLine + "\r\n", true, false, 0, {}}, true},
+    {"message indication with its PDU inside a listing",
+     {"AT+CMGL=4\r\n\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\n+CMT: ,23\r\n" + Pdu1 + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 +
+      "\r\n\r\nOK\r\n"},
+     {"+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n", true, false, 2, {}}},
+    {"vendor code that broke a PDU line in two",
+     {"\r\n+CMGL: 1,1,,23\r\n07913366003051F5040B91336630\r\n^BOOT:37478870,0,0,0,77\r\n4381F900005180719120348004D4F29C0E\r\n\r\nOK\r\n"},
+     {"+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n", true, false, 1, {}}},
+    {"listing headers, two per arrival",
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 2,1,,23\r\n" + Pdu1,
+      "\r\n+CMGL: 3,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 4,1,,23\r\n" + Pdu1, "\r\n\r\nOK\r\n"},
+     {"+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 2,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 3,1,,23\r\n" + Pdu1 +
+          "\r\n+CMGL: 4,1,,23\r\n" + Pdu1 + "\r\n",
+      true, false, 4, {}}},
+};
+
+class TReplyTable : public ::testing::TestWithParam<TCase> {};
+
+TEST_P(TReplyTable, Outcome) {
+  const auto& c = GetParam();
+  EXPECT_EQ(Feed(c.Arrivals), c.Expected);
+}
+
+// However the line splits the reply, the outcome is the same as for the whole reply in one piece.
+TEST_P(TReplyTable, EverySplitGivesTheSameOutcome) {
+  const auto& c = GetParam();
+  if (c.AfterTheEnd) return;
+  std::string whole;
+  for (const auto& a : c.Arrivals) whole += a;
+  const TFed expected = Feed({whole});
+  for (size_t at = 1; at < whole.size(); ++at)
+    EXPECT_EQ(Feed({whole.substr(0, at), whole.substr(at)}), expected) << "split at " << at;
+  std::vector<std::string> bytes;
+  for (char ch : whole) bytes.emplace_back(1, ch);
+  EXPECT_EQ(Feed(bytes), expected) << "byte by byte";
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, TReplyTable, ::testing::ValuesIn(Cases), [](const auto& info) {
+  std::string name;
+  for (char ch : std::string(info.param.Name)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  return name;
+});
+
+TEST(ErrorTables, CodesAtTheEdgesOfTheTables) {
+  EXPECT_EQ(CmeErrorText(0), "Phone failure");
+  EXPECT_EQ(CmeErrorText(113), "Roaming not allowed in this location area");
+  EXPECT_EQ(CmeErrorText(8), "");
+  EXPECT_EQ(CmsErrorText(1), "Unassigned (unallocated) number");
+  EXPECT_EQ(CmsErrorText(304), "Invalid PDU mode paramter");
+  EXPECT_EQ(CmsErrorText(500), "Unknown error");
+  EXPECT_EQ(CmsErrorText(0), "Unspecified error cause");
+}
+
+}  // namespace

@@ -443,3 +443,13 @@ TEST_F(KoCommPty, WithoutAPosterHandlersRunOnTheWorker) {
   std::unique_lock<std::mutex> L(Lock);
   ASSERT_TRUE(Cv.wait_for(L, 5s, [&] { return Closed; }));
 }
+
+TEST_F(KoCommPty, DirectWriteWritesOnTheCallersThread) {
+  Comm->SetDirectWrite(true);
+  Comm->OpenPort();
+  EXPECT_TRUE(Comm->SendString("AT+CMGD=3\r\n"));
+  EXPECT_EQ(Pty.Read(11, 5s), "AT+CMGD=3\r\n");
+  // Receiving still works through the event thread.
+  ASSERT_TRUE(Pty.Write("\r\nOK\r\n"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received == "\r\nOK\r\n"; }, 5s));
+}

@@ -79,13 +79,16 @@ struct TPhoneOptions {
   int GapMs = 0;                // --gap MS between those arrivals
   int DelayMs = 0;              // --delay MS before each reply
   bool Silent = false;          // --silent: never answers, not even the echo
-  std::vector<std::string> Mute;                           // --mute CMD (prefix of the command)
-  std::vector<std::pair<std::string, std::string>> Fail;   // --fail CMD=TEXT
+  // CMD is a prefix, any case, of the command line or of one command on it with "AT" in front.
+  std::vector<std::string> Mute;                           // --mute CMD: echo only, no reply
+  std::vector<std::pair<std::string, std::string>> Fail;   // --fail CMD=TEXT: TEXT is the result
   long HangupAfter = -1;        // --hangup-after N: close after N bytes sent (-1: never)
   // --unsolicited TEXT: each goes into the next reply of two or more information lines, as a line
   // of its own after the first half of them ("\r\n" TEXT "\r\n").
   std::vector<std::string> Unsolicited;
-  std::string LogFile;          // --log FILE
+  // --log FILE: a line per read or write, "HH:MM:SS.mmm in |out |--- " and the bytes with
+  // \r, \n, \\ and \xHH escapes ("---": the line hung up, or a PDU was sent).
+  std::string LogFile;
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
 };
 

@@ -1,0 +1,162 @@
+// Reads a full SIM (255 messages of 160 characters) from the simulated phone paced at 115200 baud,
+// through the real channel and the real main window, and compares the time taken with the time
+// the phone's bytes need on the line.
+//
+//   reading_bench [--baud N] [--messages N]
+//
+// The phone runs on a thread of this process; its pacing sleeps, so the CPU time below is almost
+// all the program's own.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "Dialogs.h"
+#include "Main.h"
+#include "Progress.h"
+#include "emulator/SimPhone.h"
+
+namespace {
+
+std::string Hex(const std::string& Octets)
+{
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string Text;
+  for (const unsigned char O : Octets) {
+    Text += Digits[O >> 4];
+    Text += Digits[O & 15];
+  }
+  return Text;
+}
+
+std::string PackSeptets(const std::string& Septets)
+{
+  std::string Octets;
+  unsigned Bits = 0;
+  int Count = 0;
+  for (const char S : Septets) {
+    Bits |= (static_cast<unsigned>(S) & 0x7F) << Count;
+    Count += 7;
+    while (Count >= 8) {
+      Octets += static_cast<char>(Bits & 0xFF);
+      Bits >>= 8;
+      Count -= 8;
+    }
+  }
+  if (Count > 0)
+    Octets += static_cast<char>(Bits & 0xFF);
+  return Hex(Octets);
+}
+
+// 160 characters of plain GSM text, different for every message.
+std::string Text160(int N)
+{
+  std::string Text = "Message " + std::to_string(N) + ": ";
+  static const std::string Filler = "the quick brown fox jumps over the lazy dog 0123456789 ";
+  while (Text.size() < 160)
+    Text += Filler[Text.size() % Filler.size()];
+  return Text.substr(0, 160);
+}
+
+// Received messages (status 0 and 1) are SMS-DELIVER, stored ones (2 and 3) SMS-SUBMIT.
+std::string PDU(int Status, int N)
+{
+  const std::string SCA = "0791947101670000";
+  const std::string UD = "A0" + PackSeptets(Text160(N));
+  if (Status < 2)
+    return SCA + "040C91947111325476" + "0000" + "42305141035040" + UD;
+  return SCA + "1100" + "0C91947111325476" + "0000" + "AD" + UD;
+}
+
+class TFailingDialogs : public TDialogs {
+ public:
+  int Boxes = 0;
+  TBoxButton MessageBox(const TBoxRequest& Request) override
+  {
+    ++Boxes;
+    std::cerr << "box: " << Request.Text << "\n";
+    return TBoxButton::OK;
+  }
+  std::optional<std::string> SaveFileName(const TSaveRequest&) override { return std::nullopt; }
+};
+
+double Seconds(const timeval& Time) { return static_cast<double>(Time.tv_sec) + Time.tv_usec / 1e6; }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  int Baud = 115200;
+  int Count = 255;
+  for (int I = 1; I + 1 < argc; I += 2) {
+    if (std::strcmp(argv[I], "--baud") == 0)
+      Baud = std::atoi(argv[I + 1]);
+    else if (std::strcmp(argv[I], "--messages") == 0)
+      Count = std::atoi(argv[I + 1]);
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication Application(argc, argv);
+
+  TSimCard Sim;
+  Sim.MemoryTotal = 255;
+  for (int N = 1; N <= Count; ++N) {
+    TSimMessage Message;
+    Message.Status = N % 4;
+    Message.PDU = PDU(Message.Status, N);
+    Sim.Messages[N] = Message;
+  }
+  TPhoneOptions Options;
+  Options.Baud = Baud;
+  TSimPhone Phone(Sim, Options);
+  Phone.Start();
+  ::setenv("PELMO_COM4", Phone.DevicePath().c_str(), 1);
+
+  TFailingDialogs Dialogs;
+  SetDialogs(&Dialogs);
+  frmMain = new TfrmMain();
+  frmProgress = new TfrmProgress(frmMain);
+  frmMain->show();
+  QApplication::processEvents();
+
+  const std::size_t BytesBefore = Phone.BytesSent();
+  rusage Before{};
+  getrusage(RUSAGE_SELF, &Before);
+  const auto Start = std::chrono::steady_clock::now();
+  frmMain->btnReadClick();
+  const auto End = std::chrono::steady_clock::now();
+  rusage After{};
+  getrusage(RUSAGE_SELF, &After);
+  const std::size_t Bytes = Phone.BytesSent() - BytesBefore;
+
+  const double Wall = std::chrono::duration<double>(End - Start).count();
+  const double Line = static_cast<double>(Bytes) * 10.0 / Baud;
+  const double Cpu = Seconds(After.ru_utime) - Seconds(Before.ru_utime) + Seconds(After.ru_stime) -
+                     Seconds(Before.ru_stime);
+  const int Rows = frmMain->sgMessages->RowCount() - 1;
+  const std::string Memory = frmMain->lblMemory->text().toStdString();
+
+  std::printf("messages read      %d (memory %s)\n", Rows, Memory.c_str());
+  std::printf("bytes from phone   %zu\n", Bytes);
+  std::printf("line time          %.3f s (bytes x 10 / %d)\n", Line, Baud);
+  std::printf("wall time          %.3f s\n", Wall);
+  std::printf("wall / line        %.3f\n", Line > 0 ? Wall / Line : 0.0);
+  std::printf("overhead           %.3f s\n", Wall - Line);
+  std::printf("CPU time           %.3f s (user %.3f, system %.3f)\n", Cpu,
+              Seconds(After.ru_utime) - Seconds(Before.ru_utime), Seconds(After.ru_stime) - Seconds(Before.ru_stime));
+  std::printf("peak memory        %.1f MB\n", After.ru_maxrss / 1024.0);
+
+  const bool Good = Dialogs.Boxes == 0 && Rows == Count;
+  delete frmMain;
+  frmMain = nullptr;
+  frmProgress = nullptr;
+  SetDialogs(nullptr);
+  Phone.Stop();
+  return Good ? 0 : 1;
+}

@@ -59,8 +59,12 @@ bool TKoThread::Synchronize(const std::function<void()>& Method) {
   // The work holds the ticket, not the thread: it may run after the thread has ended, and
   // then finds the ticket cancelled.
   FPost([Ticket, Method] {
+    // The worker is released however the work ends.
+    struct TRelease {
+      TKoSyncTicket& T;
+      ~TRelease() { T.Done.SetSignal(); }
+    } Release{*Ticket};
     if (!Ticket->Cancelled.load()) Method();
-    Ticket->Done.SetSignal();
   });
   TKoHandleObject* Signals[2] = {FStopSignal, &Ticket->Done};
   int Index = 0;

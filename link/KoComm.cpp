@@ -69,7 +69,13 @@ void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, boo
   }
   // Close on the main thread, so that a waiting command ends by its time-out and the next
   // opening starts afresh.
-  if (Hangup) Comm->ClosePort();
+  if (Hangup) {
+    try {
+      Comm->ClosePort();
+    } catch (...) {
+      Comm->HandleException();  // from OnClose
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -376,6 +376,13 @@ TEST_F(KoCommPty, HandlerExceptionsGoToTheOwnerAndTheChannelCarriesOn) {
   AfterRxChar = nullptr;
   ASSERT_TRUE(Pty.Write("Y"));
   ASSERT_TRUE(Loop.RunUntil([&] { return Received == "XY"; }, 5s));
+
+  // Also from OnClose when the channel closes a device that went away.
+  Comm->OnClose = [](TKoComponent*) { throw std::runtime_error("close handler failed"); };
+  Pty.CloseMaster();
+  ASSERT_TRUE(Loop.RunUntil([&] { return Shown.size() == 3; }, 5s));
+  EXPECT_EQ(Shown[2], "close handler failed");
+  EXPECT_FALSE(Comm->IsOpen());
 }
 
 TEST_F(KoCommPty, ADeviceThatGoesAwayClosesThePortAndNothingSpins) {

@@ -58,6 +58,16 @@ void DrawArrow(QPainter& P) {
 
 }  // namespace
 
+// The pictures are compiled into this library; a static library's resources must be registered by
+// hand before their first use, and outside any namespace, as the registration macro requires.
+static void InitResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(icons);
+    return true;
+  }();
+  (void)done;
+}
+
 QPixmap StatusIcon(int Status) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
@@ -74,13 +84,17 @@ QPixmap StatusIcon(int Status) {
 }
 
 QIcon ProgramIcon() {
+  InitResources();
   QIcon icon;
   icon.addFile(QStringLiteral(":/icons/pelmo-32.png"), QSize(32, 32));
   icon.addFile(QStringLiteral(":/icons/pelmo.png"), QSize(48, 48));
   return icon;
 }
 
-QPixmap ProgramIcon32() { return QPixmap(QStringLiteral(":/icons/pelmo-32.png")); }
+QPixmap ProgramIcon32() {
+  InitResources();
+  return QPixmap(QStringLiteral(":/icons/pelmo-32.png"));
+}
 
 QFont FormFont(int PointSize, bool Bold) {
   static const bool hasTahoma = QFontDatabase::families().contains(QStringLiteral("Tahoma"));

@@ -39,9 +39,9 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
   lblInfo1->setFont(FormFont(10, true));
   lblInfo1->adjustSize();
   lblInfo2 = MakeLabel(this, "lblInfo2", QStringLiteral("Version 1.1"), 56, 24);
-  lblInfo3 = MakeLabel(this, "lblInfo3", QStringLiteral("Short messages on the SIM"), 56, 48);
+  lblInfo3 = MakeLabel(this, "lblInfo3", QStringLiteral("SMS on the SIM card"), 56, 48);
   lblInfo4 = MakeLabel(this, "lblInfo4", QStringLiteral("of the Siemens S40."), 56, 64);
-  lblInfo5 = MakeLabel(this, "lblInfo5", QStringLiteral("Free to use and to pass on."), 56, 88);
+  lblInfo5 = MakeLabel(this, "lblInfo5", QStringLiteral("Free to use and share."), 56, 88);
   lblInfo6 = MakeLabel(this, "lblInfo6", QStringLiteral("No warranty of any kind."), 56, 104);
 
   btnOK = new QPushButton(QStringLiteral("&OK"), this);

@@ -1,5 +1,6 @@
 // The main window, the progress window and the about box, without a phone.
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -176,6 +177,29 @@ TEST_F(TMainWindow, KeysAndDoubleClickWithoutAMessageDoNothing) {
     EXPECT_FALSE(frmViewIn->isVisible());
     EXPECT_FALSE(frmViewOut->isVisible());
   }
+}
+
+// Enter, double-click and View on a message row show the message in the viewer of its kind.
+TEST_F(TMainWindow, KeysAndDoubleClickOnAMessageShowIt) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  FillList({1, 2}, false);
+  std::vector<std::string> shown;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      shown.push_back(dialog->objectName().toStdString());
+      dialog->accept();
+    }
+  });
+  closer.start(20);
+  frmMain->sgMessages->SetRow(1);
+  frmMain->sgMessages->setFocus();
+  QTest::keyClick(frmMain->sgMessages, Qt::Key_Return);
+  const QRect row2 = frmMain->sgMessages->visualRect(frmMain->sgMessages->model()->index(1, 2));
+  QTest::mouseDClick(frmMain->sgMessages->viewport(), Qt::LeftButton, {}, row2.center());
+  QTest::mouseClick(frmMain->btnView, Qt::LeftButton);
+  EXPECT_EQ(shown, (std::vector<std::string>{"frmViewIn", "frmViewOut", "frmViewOut"}));
 }
 
 // The hidden log: a lower-case "l" on the focused Info button shows it, the next hides it again.

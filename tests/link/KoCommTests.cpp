@@ -338,11 +338,18 @@ TEST_F(KoCommPty, ClosingWhileAHandOverIsQueued) {
 }
 
 TEST_F(KoCommPty, DestroyingWhileAHandOverIsQueued) {
+  auto Threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator{});
+  };
+  auto Before = Threads();
   Comm->OpenPort();
+  EXPECT_EQ(Threads(), Before + 2);
   ASSERT_TRUE(Pty.Write("RING"));
   ASSERT_TRUE(Loop.WaitPending(1, 5s));
   Comm.reset();
-  EXPECT_EQ(Closes, 0);  // no OnClose while being destroyed
+  EXPECT_EQ(Threads(), Before);  // no worker outlives the channel
+  EXPECT_EQ(Closes, 0);          // no OnClose while being destroyed
   Loop.RunFor(50ms);     // the stale work touches nothing
   EXPECT_TRUE(Counts.empty());
 }
@@ -458,5 +465,31 @@ TEST_F(KoCommPty, DirectWriteWritesOnTheCallersThread) {
   EXPECT_EQ(Pty.Read(11, 5s), "AT+CMGD=3\r\n");
   // Receiving still works through the event thread.
   ASSERT_TRUE(Pty.Write("\r\nOK\r\n"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received == "\r\nOK\r\n"; }, 5s));
+}
+
+TEST_F(KoCommPty, OpensAgainAfterADeviceWentAwayAndLeaksNoDescriptors) {
+  auto OpenDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator{});
+  };
+  auto Before = OpenDescriptors();
+  for (int I = 0; I < 3; ++I) {
+    Comm->OpenPort();
+    Comm->ClosePort();
+  }
+  EXPECT_EQ(OpenDescriptors(), Before);
+
+  Comm->OpenPort();
+  Pty.CloseMaster();
+  ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 4; }, 5s));
+  EXPECT_EQ(OpenDescriptors(), Before - 1);  // less the master side
+
+  // The adapter comes back under another name: the next reading opens it.
+  TPty Again;
+  ASSERT_TRUE(Again.Valid());
+  Comm->SetDeviceName(Again.SlavePath);
+  Comm->OpenPort();
+  ASSERT_TRUE(Again.Write("\r\nOK\r\n"));
   ASSERT_TRUE(Loop.RunUntil([&] { return Received == "\r\nOK\r\n"; }, 5s));
 }

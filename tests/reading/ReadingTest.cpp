@@ -387,6 +387,44 @@ TEST_F(ReadingTest, StatusReportRowInTheNamesLayoutLandsUnderText)
   EXPECT_EQ(Grid().Cells(5, 1), "Ok sir");
 }
 
+TEST_F(ReadingTest, EnterDoubleClickAndViewOpenTheViewerOfTheMessageKind)
+{
+  StartPhone(Sim({{1, Sms(0, Deliver(LineBreakAndExtension))}, {2, Sms(3, SentSubmit)}}));
+  Read();
+  ASSERT_TRUE(Boxes.Shown.empty());
+
+  // Each way of viewing, on each row: which viewer came up and what it showed.
+  const auto View = [&](int Row, const std::function<void()>& Action) {
+    Grid().SetRow(Row);
+    QString Shown;
+    QTimer::singleShot(0, [&] {
+      if (QApplication::activeModalWidget() == frmViewIn) {
+        Shown = "in " + frmViewIn->edIndex->text() + " " + frmViewIn->edOA->text() + " " + frmViewIn->lblChars->text();
+        QTest::keyClick(frmViewIn, Qt::Key_Escape);
+      } else if (QApplication::activeModalWidget() == frmViewOut) {
+        Shown = "out " + frmViewOut->edIndex->text() + " " + frmViewOut->edDA->text() + " " + frmViewOut->edVP->text();
+        QTest::keyClick(frmViewOut, Qt::Key_Escape);
+      }
+    });
+    Action();
+    return Shown.toStdString();
+  };
+  const auto Enter = [&] { QTest::keyClick(frmMain->sgMessages, Qt::Key_Return); };
+  const auto DoubleClick = [&] {
+    QWidget* Cells = frmMain->sgMessages->viewport();
+    const QRect Cell = frmMain->sgMessages->visualItemRect(frmMain->sgMessages->currentItem());
+    QTest::mouseDClick(Cells, Qt::LeftButton, Qt::NoModifier, Cell.center());
+  };
+  const auto Button = [&] { frmMain->btnView->click(); };
+  for (const auto& Action : {std::function<void()>(Enter), std::function<void()>(DoubleClick),
+                             std::function<void()>(Button)}) {
+    EXPECT_EQ(View(1, Action), "in 1 +491711234567 27");
+    EXPECT_EQ(View(2, Action), "out 2 +639193770523 07 days");
+  }
+  // Viewing leaves an unread message unread.
+  EXPECT_EQ(frmMain->Messages[0].Status, 0);
+}
+
 struct TFailureCase {
   const char* Name;
   std::vector<std::pair<std::string, std::string>> Fail;

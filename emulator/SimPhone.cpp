@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -80,6 +81,11 @@ void TSimPhone::Start() {
     if (flags < 0 || ::fcntl(FMaster, F_SETFL, flags | O_NONBLOCK) != 0)
       throw ESimPhoneError(ErrnoText("fcntl"));
     if (::pipe2(FWake, O_CLOEXEC | O_NONBLOCK) != 0) throw ESimPhoneError(ErrnoText("pipe"));
+    // Without it the phone still works; only output sent to a closed port is not thrown away.
+    FNotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (FNotify >= 0 &&
+        ::inotify_add_watch(FNotify, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+      CloseFd(FNotify);
     if (!options.LogFile.empty()) {
       FLogFd = ::open(options.LogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       if (FLogFd < 0) throw ESimPhoneError(ErrnoText("cannot write " + options.LogFile));
@@ -101,6 +107,7 @@ void TSimPhone::Start() {
     CloseFd(FSlave);
     CloseFd(FWake[0]);
     CloseFd(FWake[1]);
+    CloseFd(FNotify);
     CloseFd(FLogFd);
     throw;
   }
@@ -122,6 +129,7 @@ void TSimPhone::Stop() {
   CloseFd(FSlave);
   CloseFd(FWake[0]);
   CloseFd(FWake[1]);
+  CloseFd(FNotify);
   CloseFd(FLogFd);
   if (!FLinkPath.empty()) {
     // Remove the link only while it still points at this phone's device.
@@ -185,6 +193,28 @@ bool TSimPhone::WaitMs(int ms) {
   return false;
 }
 
+bool TSimPhone::ClientClosed() {
+  if (FNotify < 0) return false;
+  alignas(inotify_event) char events[4096];
+  bool closed = false;
+  for (;;) {
+    ssize_t n = ::read(FNotify, events, sizeof events);
+    if (n <= 0) break;
+    for (ssize_t i = 0; i < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(events + i);
+      if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) closed = true;
+      i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  if (closed) {
+    // Bytes sent to a serial port that nobody has open are lost; the next client must not read
+    // the replies meant for the last one.
+    ::tcflush(FSlave, TCIFLUSH);
+    LogBytes("---", "client closed the line");
+  }
+  return closed;
+}
+
 void TSimPhone::LogBytes(const char* direction, const std::string& bytes) {
   if (FLogFd < 0 || bytes.empty()) return;
   timespec now{};
@@ -214,6 +244,7 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
       long room = options.HangupAfter - static_cast<long>(FBytesSent);
       n = std::min<size_t>(n, room > 0 ? static_cast<size_t>(room) : 0);
     }
+    if (ClientClosed()) return false;
     size_t done = 0;
     while (done < n) {
       ssize_t w = ::write(FMaster, bytes.data() + pos + done, n - done);
@@ -224,10 +255,10 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
         continue;
       }
       if (w < 0 && errno != EAGAIN && errno != EINTR) return false;
-      // The client is not reading: wait until there is room again, or until Stop.
-      pollfd pfds[2] = {{FMaster, POLLOUT, 0}, {FWake[0], POLLIN, 0}};
-      ::poll(pfds, 2, 500);
-      if (FStopping) return false;
+      // The client is not reading: wait until there is room again, it goes away, or Stop.
+      pollfd pfds[3] = {{FMaster, POLLOUT, 0}, {FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
+      ::poll(pfds, 3, 500);
+      if (FStopping || ClientClosed()) return false;
     }
     pos += n;
     if (options.HangupAfter >= 0 && static_cast<long>(FBytesSent) >= options.HangupAfter) {
@@ -256,10 +287,12 @@ void TSimPhone::Run() {
         break;
       }
     }
-    pollfd pfds[2] = {{FMaster, POLLIN, 0}, {FWake[0], POLLIN, 0}};
-    int ready = ::poll(pfds, 2, 1000);
+    pollfd pfds[3] = {{FMaster, POLLIN, 0}, {FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
+    int ready = ::poll(pfds, 3, 1000);
     if (FStopping) break;
     if (ready <= 0) continue;
+    // Before reading: whatever the phone sent until now belongs to a client that has gone.
+    if (pfds[2].revents & POLLIN) ClientClosed();
     if (!(pfds[0].revents & POLLIN)) {
       // Only a hang-up or an error: should not happen while the phone holds the device open;
       // wait a little rather than spin on it.

@@ -122,6 +122,7 @@ class TSimPhone {
   void Run();
   bool WriteOut(const std::string& bytes, bool isReply);
   bool WaitMs(int ms);  // false when stopping
+  bool ClientClosed();  // the client closed the device since the last look; drops stale output
   void LogBytes(const char* direction, const std::string& bytes);
 
   mutable std::mutex FLock;  // guards everything in FCore: SIM, options, outbox
@@ -130,6 +131,7 @@ class TSimPhone {
   int FMaster = -1;
   int FSlave = -1;  // held open so that the client may close and reopen the device
   int FWake[2] = {-1, -1};
+  int FNotify = -1;  // inotify on the device: tells when the client closes it
   std::thread FThread;
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FRunning{false};

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "PtyClient.h"
 #include "emulator/SimPhone.h"
@@ -327,6 +328,20 @@ TEST(SimPhone, SurvivesTheClientClosingAndReopening) {
   f.Client->ReadFor(50);
   EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
   EXPECT_TRUE(f.Phone.Running());
+}
+
+// A reply that comes after the client has given up and closed the port is lost, as on a serial
+// line; the next client does not read it.
+TEST(SimPhone, ReplyToAClosedPortIsLost) {
+  TPhoneOptions options;
+  options.DelayMs = 200;
+  TPhoneFixture f(options);
+  f.Client->Send("AT+CGSN\r\n");
+  EXPECT_EQ(f.Client->ReadFor(50), "AT+CGSN\r\n");
+  f.Client->Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  f.Client->Open(f.Phone.DevicePath());
+  EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
 }
 
 TEST(SimPhone, StopAndRestart) {

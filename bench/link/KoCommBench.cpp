@@ -81,8 +81,60 @@ void BM_OneMegabyteEachWay(benchmark::State& State) {
       benchmark::Counter(ChannelCpu * 1000.0 / (2.0 * static_cast<double>(State.iterations())));
 }
 
+// The phone sends at the pace of a 115200-baud line (11,520 bytes a second, in pieces of 10 ms)
+// for one second while the main thread handles every event at once: the CPU time the channel
+// and the main thread spend per megabyte at line rate, where each event carries few bytes.
+void BM_LineRateReceive(benchmark::State& State) {
+  TMainLoop Loop;
+  TPty Pty;
+  TKoComm Comm;
+  Comm.SetBaudrate(br115200);
+  Comm.SetMonitorEvents({ceError, ceRxChar, cePErr});
+  Comm.Buffers().SetReadSize(1024);
+  Comm.Buffers().SetWriteSize(1024);
+  Comm.SetDeviceName(Pty.SlavePath);
+  Comm.PostToMainThread = Loop.Poster();
+  std::size_t Received = 0;
+  int Events = 0;
+  Comm.OnRxChar = [&](TKoComponent*, int) {
+    ++Events;
+    Received += Comm.ReceiveString().size();
+  };
+  Comm.OpenPort();
+
+  constexpr std::size_t PerSecond = 11520, Piece = PerSecond / 100;
+  const std::string Data(Piece, 'r');
+  double Cpu = 0;
+  std::size_t Total = 0;
+  for (auto _ : State) {
+    Received = 0;
+    std::atomic<double> PhoneCpu{0};
+    double Start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    std::thread PhoneThread([&] {
+      double From = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+      auto Next = std::chrono::steady_clock::now();
+      for (int I = 0; I < 100; ++I) {
+        Pty.Write(Data);
+        Next += std::chrono::milliseconds(10);
+        std::this_thread::sleep_until(Next);
+      }
+      PhoneCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - From;
+    });
+    Loop.RunUntil([&] { return Received >= 100 * Piece; }, std::chrono::seconds(10));
+    PhoneThread.join();
+    Cpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - Start - PhoneCpu.load();
+    Total += Received;
+  }
+  Comm.ClosePort();
+  State.SetBytesProcessed(static_cast<int64_t>(Total));
+  State.counters["cpu_ms_per_MB"] =
+      benchmark::Counter(Cpu * 1000.0 * static_cast<double>(MB) / static_cast<double>(Total));
+  State.counters["events"] = benchmark::Counter(static_cast<double>(Events));
+}
+
 }  // namespace
 
+BENCHMARK(BM_LineRateReceive)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneMegabyteEachWay)->Arg(1024)->Arg(65536)->Iterations(5)->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -17,8 +17,9 @@
 //   - a work that runs after its port was closed, or after the channel was destroyed, does
 //     nothing, so the owner may keep running queued works for as long as it likes; a work that
 //     never runs at all (the application is quitting) is fine too.
-// While PostToMainThread is empty the work runs on the worker thread itself; handlers run there
-// may then close the port but must not destroy the channel.
+// While PostToMainThread is empty the work runs on the worker thread itself; the owner then
+// synchronises with its handlers itself, and they may close the port but must not destroy the
+// channel.
 //
 // Handlers may close the port; they must not destroy the channel. An exception from OnOpen,
 // OnError or a handler of a line event goes to OnException (the owner's central error display)

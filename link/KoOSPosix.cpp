@@ -171,7 +171,6 @@ bool KoOSSetLineSettings(TKoHandle Device, const TKoLineSettings& S) {
     T.c_cflag &= ~CRTSCTS;
   if (S.OutX) T.c_iflag |= IXON;
   if (S.InX) T.c_iflag |= IXOFF;
-  if (S.TxContinueOnXoff) T.c_iflag |= IXANY;
   T.c_cc[VSTART] = static_cast<cc_t>(S.XonChar);
   T.c_cc[VSTOP] = static_cast<cc_t>(S.XoffChar);
   T.c_cc[VMIN] = 0;

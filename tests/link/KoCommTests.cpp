@@ -157,6 +157,10 @@ TEST_F(KoCommPty, LineSettingsReachTheDeviceAndAreRestoredAtClose) {
   EXPECT_NE(T.c_iflag & IXOFF, 0u);
   EXPECT_EQ(T.c_cc[VSTOP], 0x14);
 
+  // Rates without a termios constant are set as free rates.
+  Comm->SetUserBaudrate(250000);
+  Comm->SetBaudrate(br56000);
+
   // A pseudo-terminal carries eight data bits without parity and says so.
   EXPECT_EQ(ErrorOf([&] { Comm->SetParity(paEven); }), "Error writing dcb (22), Invalid argument");
   EXPECT_TRUE(Comm->IsOpen());

@@ -45,6 +45,13 @@ QString SCAText(const std::string& SCA)
   return SCA.empty() ? QStringLiteral("<Not present>") : Cp1252ToQString(SCA);
 }
 
+// A field longer than its box shows its beginning, as the user reads it.
+void SetEdit(QLineEdit* Edit, const QString& Text)
+{
+  Edit->setText(Text);
+  Edit->setCursorPosition(0);
+}
+
 void SetIcon(QLabel* Image, const QPixmap* Icon)
 {
   if (Icon)
@@ -102,47 +109,47 @@ QString ValidityText(const TMessageList& Entry)
 
 void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
-  Form.edIndex->setText(QString::number(Entry.Index));
+  SetEdit(Form.edIndex, QString::number(Entry.Index));
   switch (Entry.Status) {
     case 0:
-      Form.edStatus->setText(QStringLiteral("0 (received unread)"));
+      SetEdit(Form.edStatus, QStringLiteral("0 (received unread)"));
       break;
     case 1:
-      Form.edStatus->setText(QStringLiteral("1 (received read)"));
+      SetEdit(Form.edStatus, QStringLiteral("1 (received read)"));
       break;
     default:
-      Form.edStatus->setText(QString::number(Entry.Status));
+      SetEdit(Form.edStatus, QString::number(Entry.Status));
       break;
   }
   SetIcon(Form.imgStatus, Icon);
-  Form.edSCA->setText(SCAText(Entry.SCA));
-  Form.edOA->setText(AddressText(Entry.OA, Entry.Name));
+  SetEdit(Form.edSCA, SCAText(Entry.SCA));
+  SetEdit(Form.edOA, AddressText(Entry.OA, Entry.Name));
   Form.cbxFlash->setChecked(Entry.Flash);
-  Form.edSCTS->setText(DateTimeText(Entry.SCTS));
+  SetEdit(Form.edSCTS, DateTimeText(Entry.SCTS));
   SetText(Form.memUD, Form.lblChars, Entry.UD);
 }
 
 void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
-  Form.edIndex->setText(QString::number(Entry.Index));
+  SetEdit(Form.edIndex, QString::number(Entry.Index));
   switch (Entry.Status) {
     case 2:
-      Form.edStatus->setText(QStringLiteral("2 (stored unsent)"));
+      SetEdit(Form.edStatus, QStringLiteral("2 (stored unsent)"));
       break;
     case 3:
-      Form.edStatus->setText(QStringLiteral("3 (stored sent)"));
+      SetEdit(Form.edStatus, QStringLiteral("3 (stored sent)"));
       break;
     default:
-      Form.edStatus->setText(QString::number(Entry.Status));
+      SetEdit(Form.edStatus, QString::number(Entry.Status));
       break;
   }
   SetIcon(Form.imgStatus, Icon);
-  Form.edSCA->setText(SCAText(Entry.SCA));
+  SetEdit(Form.edSCA, SCAText(Entry.SCA));
   Form.cbxSRR->setChecked(Entry.SRR);
   Form.cbxRD->setChecked(Entry.RD);
-  Form.edMR->setText(QString::number(Entry.MR));
-  Form.edDA->setText(AddressText(Entry.DA, Entry.Name));
+  SetEdit(Form.edMR, QString::number(Entry.MR));
+  SetEdit(Form.edDA, AddressText(Entry.DA, Entry.Name));
   Form.cbxFlash->setChecked(Entry.Flash);
-  Form.edVP->setText(ValidityText(Entry));
+  SetEdit(Form.edVP, ValidityText(Entry));
   SetText(Form.memUD, Form.lblChars, Entry.UD);
 }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +10,27 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "Icons.h"
+
 namespace ViewForm {
 
 namespace {
 constexpr int EditHeight = 21;
 constexpr int ButtonWidth = 81;
 constexpr int ButtonHeight = 25;
+constexpr int FieldLeft = 144;
+constexpr int LabelLeft = 8;
+
+// The form font, a little smaller where a font wider than Tahoma would let the longest label run
+// under its field.
+QFont ViewerFont()
+{
+  QFont Font = FormFont();
+  while (Font.pointSizeF() > 6.0 &&
+         QFontMetrics(Font).horizontalAdvance(QStringLiteral("Service Centre timestamp:")) > FieldLeft - LabelLeft - 4)
+    Font.setPointSizeF(Font.pointSizeF() - 0.5);
+  return Font;
+}
 }  // namespace
 
 void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height)
@@ -22,7 +38,7 @@ void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height)
   Form->setWindowTitle(Caption);
   Form->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  Form->setFont(QFont("Tahoma", 8));
+  Form->setFont(ViewerFont());
   Form->setFixedSize(Width, Height);
   Form->setModal(true);
 }

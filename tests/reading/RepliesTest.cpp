@@ -220,3 +220,45 @@ TEST(ListedMessages, CutsHeaderAndPDULines)
 }
 
 } // namespace
+
+namespace {
+
+// Every prefix of a real listing, and the listing with each byte replaced by a line break or a
+// comma, is cut and taken apart without reading outside the text (run under AddressSanitizer) and
+// without ever standing still.
+TEST(ListedMessages, BrokenListingsAreCutSafely)
+{
+  const std::string Listing =
+      "+CMGL: 0,0,,35\r\n07917248014000F3240B917247587706F400003110824115248012C8329BFD06C9C373B8B82C97E741F034\r\n"
+      "+CMGL:1,1,,40\r\n07913306091040F0040B913336766883F500007120528150104017CFF7FB0D0A83C2207618E42697E5F7\r\n"
+      "^BOOT:37478870,0,0,0,77\r\n72580E229701\r\n+CMGL: 17,3,35\r\n0011000A9194214365870000AD05C8329BFD06\r\n";
+  const auto CutAndParse = [](std::string_view Text) {
+    int Cut = 0;
+    TListedMessage Message;
+    std::size_t Before = Text.size();
+    while (CutListedMessage(Text, Message)) {
+      ASSERT_LT(Text.size(), Before);
+      Before = Text.size();
+      ++Cut;
+      try {
+        ParseListingHeader(Message.Header);
+      } catch (const SMSEngine::EConvertError&) {
+      }
+    }
+    EXPECT_LE(Cut, 3);
+  };
+  for (std::size_t Length = 0; Length <= Listing.size(); ++Length)
+    CutAndParse(std::string_view(Listing).substr(0, Length));
+  for (std::size_t At = 0; At < Listing.size(); ++At)
+    for (const char Replacement : {'\r', '\n', ',', ' ', 'F'}) {
+      std::string Broken = Listing;
+      Broken[At] = Replacement;
+      CutAndParse(Broken);
+      try {
+        ParseMemoryStatus(Broken);
+      } catch (const SMSEngine::EConvertError&) {
+      }
+    }
+}
+
+}  // namespace

@@ -54,6 +54,15 @@ QStringList CableDevices() {
   return devices;
 }
 
+// The form font, a little smaller where a font wider than Tahoma would fill the widest button
+// caption to its edges.
+QFont MainFont() {
+  QFont font = FormFont();
+  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Read messages")) > 89 - 14)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  return font;
+}
+
 // Restores the cursor on every way out.
 class TWaitCursor {
  public:
@@ -71,7 +80,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Pelmo"));
   setWindowIcon(ProgramIcon());
-  setFont(FormFont());
+  setFont(MainFont());
   setFixedSize(633, 361);
 
   sgMessages = new TStringGrid(this);

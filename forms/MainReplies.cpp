@@ -126,8 +126,17 @@ bool HasS40TypeCode(std::string_view SerialReply)
 
 TMemoryStatus ParseMemoryStatus(std::string_view Reply)
 {
-  // Only the first line matters; a reply holding a single storage has no comma after its total.
-  std::string_view Rest = Reply.substr(0, Reply.find(LineEnd));
+  // The "+CPMS:" line, should an unsolicited line stand before it; else the first line. A reply
+  // holding a single storage has no comma after its total.
+  std::string_view Lines = Reply;
+  std::string_view Rest = TakeLine(Lines);
+  for (std::string_view Search = Reply; !Search.empty();) {
+    const std::string_view Line = TakeLine(Search);
+    if (Line.starts_with("+CPMS:")) {
+      Rest = Line;
+      break;
+    }
+  }
   TakeUntil(Rest, ','); // "+CPMS: <mem>"
   TMemoryStatus Status;
   Status.Used = ReplyCount(TakeUntil(Rest, ','));

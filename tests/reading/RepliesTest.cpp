@@ -75,6 +75,7 @@ TEST(MemoryStatus, ReadsTheFirstStorageOnly)
     // a phone that names one storage only: the total ends at the line end
     {"+CPMS: \"SM\",2,10\r\n", 2, 10},
     {"+CPMS: \"SM\",2,10", 2, 10},
+    {"+CMTI: \"SM\",4\r\n+CPMS: \"SM\",5,10,\"SM\",5,10,\"SM\",5,10\r\n", 5, 10}, // a new message arriving
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Reply);

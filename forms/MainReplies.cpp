@@ -202,12 +202,3 @@ bool CutListedMessage(std::string_view& Rest, TListedMessage& Message)
   }
   return true;
 }
-
-int CountListedMessages(std::string_view Listing)
-{
-  int Count = 0;
-  while (!Listing.empty())
-    if (IsHeaderLine(TakeLine(Listing)))
-      ++Count;
-  return Count;
-}

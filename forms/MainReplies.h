@@ -45,6 +45,3 @@ struct TListedMessage {
 // a PDU that such a line broke in two is joined again up to the length its header announces. A header followed
 // directly by the next header gives an empty PDU.
 bool CutListedMessage(std::string_view& Rest, TListedMessage& Message);
-
-// Number of listing headers in a listing reply; they are what the phone actually listed.
-int CountListedMessages(std::string_view Listing);

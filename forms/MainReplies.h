@@ -15,19 +15,20 @@ int ReplyToInt(std::string_view Text);
 // The model check: the serial number reply names the S40's type code "35007780".
 bool HasS40TypeCode(std::string_view SerialReply);
 
-// The memory status reply "+CPMS: <mem>,<used>,<total>,..."; only the first used and total count are read.
+// The memory status reply "+CPMS: <mem>,<used>,<total>,..."; only the first used and total count are
+// read. A count that is not a decimal number, or is negative, raises SMSEngine::EConvertError.
 struct TMemoryStatus {
-    int Used = 0;
-    int Total = 0;
+  int Used = 0;
+  int Total = 0;
 };
 TMemoryStatus ParseMemoryStatus(std::string_view Reply);
 
 // The fields of one listing header line "+CMGL: <index>,<stat>,<alpha>,<length>".
 struct TListingHeader {
-    int Index = 0;
-    int Status = 0;
-    std::string Alpha;
-    int PDULength = 0;
+  int Index = 0;
+  int Status = 0;
+  std::string Alpha;
+  int PDULength = 0;
 };
 
 // Takes one header line apart. The "+CMGL:" prefix and the blanks after it may be present or not.
@@ -36,8 +37,8 @@ TListingHeader ParseListingHeader(std::string_view Header);
 
 // One listed message as cut from the listing: its header line and its PDU in hex.
 struct TListedMessage {
-    std::string Header;
-    std::string PDU;
+  std::string Header;
+  std::string PDU;
 };
 
 // Cuts the next listed message from the front of Rest and advances Rest past it. False when no header is left.

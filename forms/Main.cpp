@@ -278,7 +278,13 @@ void TfrmMain::WaitReply() {
     // timer and the user's input are handled as they come.
     QEventLoop pass;
     QTimer::singleShot(100, &pass, &QEventLoop::quit);
-    pass.exec();
+    if (pass.exec() < 0) {
+      // The application is quitting (the main window was closed during the wait): from now on every
+      // pass would return at once, so the wait ends here as a failed command instead of spinning.
+      Timer->stop();
+      TimedOut = true;
+      ReplyOK = false;
+    }
   }
 }
 

@@ -85,6 +85,23 @@ TEST_F(TExchange, ErrorRepliesAreShownAndFail) {
   }
 }
 
+// Closing the program while a command waits ends the wait as a failure, without a box and
+// without spinning until the phone answers.
+TEST_F(TExchange, QuittingDuringAWaitEndsTheCommand) {
+  TPhoneOptions options;
+  options.Silent = true;
+  Restart(options);
+  frmMain->Timer->setInterval(60000);
+  QTimer::singleShot(200, qApp, [] { QCoreApplication::exit(0); });
+  EXPECT_FALSE(frmMain->SendCommand("AT+CGSN\r\n"));
+  EXPECT_TRUE(frmMain->TimedOut);
+  EXPECT_FALSE(frmMain->Timer->isActive());
+  EXPECT_TRUE(Boxes.Texts().empty());
+  // Let the application leave its quitting state for the tests that follow.
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  QCoreApplication::exec();
+}
+
 TEST_F(TExchange, NoAnswerEndsByTheTimeOut) {
   TPhoneOptions options;
   options.Silent = true;

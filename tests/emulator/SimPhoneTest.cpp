@@ -54,6 +54,9 @@ struct TReplyCase {
   std::string Reply;
 };
 
+// Test names and failures show the case's name, not its bytes.
+void PrintTo(const TReplyCase& c, std::ostream* os) { *os << c.Name; }
+
 class ReplyTable : public testing::TestWithParam<TReplyCase> {};
 
 TEST_P(ReplyTable, ExactBytes) {

@@ -103,12 +103,7 @@ void TSimPhone::Start() {
       FLinkPath = options.LinkPath;
     }
   } catch (...) {
-    CloseFd(FMaster);
-    CloseFd(FSlave);
-    CloseFd(FWake[0]);
-    CloseFd(FWake[1]);
-    CloseFd(FNotify);
-    CloseFd(FLogFd);
+    CloseDescriptors();
     throw;
   }
   FStopping = false;
@@ -118,6 +113,15 @@ void TSimPhone::Start() {
   FThread = std::thread([this] { Run(); });
 }
 
+void TSimPhone::CloseDescriptors() {
+  CloseFd(FMaster);
+  CloseFd(FSlave);
+  CloseFd(FWake[0]);
+  CloseFd(FWake[1]);
+  CloseFd(FNotify);
+  CloseFd(FLogFd);
+}
+
 void TSimPhone::Stop() {
   if (!FThread.joinable()) return;
   // Order: raise the flag, wake the thread out of poll, wait for it; only then close what it uses.
@@ -125,12 +129,7 @@ void TSimPhone::Stop() {
   char wake = 1;
   [[maybe_unused]] ssize_t ignored = ::write(FWake[1], &wake, 1);
   FThread.join();
-  CloseFd(FMaster);
-  CloseFd(FSlave);
-  CloseFd(FWake[0]);
-  CloseFd(FWake[1]);
-  CloseFd(FNotify);
-  CloseFd(FLogFd);
+  CloseDescriptors();
   if (!FLinkPath.empty()) {
     // Remove the link only while it still points at this phone's device.
     char target[256];

@@ -124,6 +124,7 @@ class TSimPhone {
   bool WaitMs(int ms);  // false when stopping
   bool ClientClosed();  // the client closed the device since the last look; drops stale output
   void LogBytes(const char* direction, const std::string& bytes);
+  void CloseDescriptors();
 
   mutable std::mutex FLock;  // guards everything in FCore: SIM, options, outbox
   std::unique_ptr<TPhoneCore> FCore;

@@ -107,20 +107,27 @@ QString ValidityText(const TMessageList& Entry)
   }
 }
 
+// The status number with its meaning, as both viewers show it.
+static QString StatusText(int Status)
+{
+  switch (Status) {
+    case 0:
+      return QStringLiteral("0 (received unread)");
+    case 1:
+      return QStringLiteral("1 (received read)");
+    case 2:
+      return QStringLiteral("2 (stored unsent)");
+    case 3:
+      return QStringLiteral("3 (stored sent)");
+    default:
+      return QString::number(Status);
+  }
+}
+
 void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
   SetEdit(Form.edIndex, QString::number(Entry.Index));
-  switch (Entry.Status) {
-    case 0:
-      SetEdit(Form.edStatus, QStringLiteral("0 (received unread)"));
-      break;
-    case 1:
-      SetEdit(Form.edStatus, QStringLiteral("1 (received read)"));
-      break;
-    default:
-      SetEdit(Form.edStatus, QString::number(Entry.Status));
-      break;
-  }
+  SetEdit(Form.edStatus, StatusText(Entry.Status));
   SetIcon(Form.imgStatus, Icon);
   SetEdit(Form.edSCA, SCAText(Entry.SCA));
   SetEdit(Form.edOA, AddressText(Entry.OA, Entry.Name));
@@ -132,17 +139,7 @@ void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon
 void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
   SetEdit(Form.edIndex, QString::number(Entry.Index));
-  switch (Entry.Status) {
-    case 2:
-      SetEdit(Form.edStatus, QStringLiteral("2 (stored unsent)"));
-      break;
-    case 3:
-      SetEdit(Form.edStatus, QStringLiteral("3 (stored sent)"));
-      break;
-    default:
-      SetEdit(Form.edStatus, QString::number(Entry.Status));
-      break;
-  }
+  SetEdit(Form.edStatus, StatusText(Entry.Status));
   SetIcon(Form.imgStatus, Icon);
   SetEdit(Form.edSCA, SCAText(Entry.SCA));
   Form.cbxSRR->setChecked(Entry.SRR);

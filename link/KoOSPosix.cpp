@@ -235,9 +235,13 @@ bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Sta
   return true;
 }
 
-int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
+namespace {
+// Runs a non-blocking read or write: interrupted calls are repeated, "would block" counts as
+// nothing moved, any other failure is -1 with errno kept.
+template <typename TTransfer>
+int Transfer(TTransfer Call) {
   for (;;) {
-    ssize_t N = ::read(Fd(Device), Buffer, static_cast<size_t>(Count));
+    ssize_t N = Call();
     if (N >= 0) return static_cast<int>(N);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -247,18 +251,14 @@ int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
     return -1;
   }
 }
+}  // namespace
+
+int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
+  return Transfer([&] { return ::read(Fd(Device), Buffer, static_cast<size_t>(Count)); });
+}
 
 int KoOSWrite(TKoHandle Device, const void* Data, int Count) {
-  for (;;) {
-    ssize_t N = ::write(Fd(Device), Data, static_cast<size_t>(Count));
-    if (N >= 0) return static_cast<int>(N);
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      errno = 0;
-      return 0;
-    }
-    return -1;
-  }
+  return Transfer([&] { return ::write(Fd(Device), Data, static_cast<size_t>(Count)); });
 }
 
 TKoHandle KoOSCreateSignal(bool InitialState) {

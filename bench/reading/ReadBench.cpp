@@ -20,39 +20,10 @@
 #include "Dialogs.h"
 #include "Main.h"
 #include "Progress.h"
+#include "PackedText.h"
 #include "emulator/SimPhone.h"
 
 namespace {
-
-std::string Hex(const std::string& Octets)
-{
-  static const char Digits[] = "0123456789ABCDEF";
-  std::string Text;
-  for (const unsigned char O : Octets) {
-    Text += Digits[O >> 4];
-    Text += Digits[O & 15];
-  }
-  return Text;
-}
-
-std::string PackSeptets(const std::string& Septets)
-{
-  std::string Octets;
-  unsigned Bits = 0;
-  int Count = 0;
-  for (const char S : Septets) {
-    Bits |= (static_cast<unsigned>(S) & 0x7F) << Count;
-    Count += 7;
-    while (Count >= 8) {
-      Octets += static_cast<char>(Bits & 0xFF);
-      Bits >>= 8;
-      Count -= 8;
-    }
-  }
-  if (Count > 0)
-    Octets += static_cast<char>(Bits & 0xFF);
-  return Hex(Octets);
-}
 
 // 160 characters of plain GSM text, different for every message.
 std::string Text160(int N)

@@ -13,36 +13,11 @@
 
 #include "FormsFixture.h"
 #include "MainRead.h"
+#include "PackedText.h"
 
 using SMSEngine::TMessageList;
 
 namespace {
-
-// Septets packed as TS 23.040 packs them, as hex.
-std::string PackSeptets(const std::string& Septets)
-{
-  std::string Octets;
-  unsigned Bits = 0;
-  int Count = 0;
-  for (const char S : Septets) {
-    Bits |= (static_cast<unsigned>(S) & 0x7F) << Count;
-    Count += 7;
-    while (Count >= 8) {
-      Octets += static_cast<char>(Bits & 0xFF);
-      Bits >>= 8;
-      Count -= 8;
-    }
-  }
-  if (Count > 0)
-    Octets += static_cast<char>(Bits & 0xFF);
-  static const char Hex[] = "0123456789ABCDEF";
-  std::string Text;
-  for (const unsigned char O : Octets) {
-    Text += Hex[O >> 4];
-    Text += Hex[O & 15];
-  }
-  return Text;
-}
 
 std::string HexByte(int Value)
 {

@@ -290,6 +290,8 @@ bool DecodeAddressField(TCursor& C, std::string& Address) {
 }
 
 // The year of a two-digit year: the one within 50 years before and 49 after the current year.
+// Up to 2049 that is 1900 + YY or 2000 + YY; later the window moves on, so that a message of
+// this year is not placed a century back.
 int FullYear(int YY) {
     int CurYear, M, D, H, N, S, MS;
     DecodeDateTime(Now(), CurYear, M, D, H, N, S, MS);

@@ -463,7 +463,7 @@ TEST_F(SMSEngineTest, DeliverFromPhones) {
     EXPECT_TRUE(Reported.empty());
 }
 
-// The DELIVER gammu-style capture above with another data coding scheme or first octet.
+// The first DELIVER capture above with another data coding scheme or first octet.
 const std::string DeliverHead = "0791534850020200";
 const std::string DeliverOA = "0C91534865078955";
 const std::string DeliverTail = "6090608164138004D4F29C0E";

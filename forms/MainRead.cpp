@@ -236,27 +236,30 @@ void ReadMessages(TfrmMain& Form)
 
 void TfrmMain::btnReadClick()
 {
-  TReadingCursor Cursor;
-  // The closing steps run on every way out; an error is shown after them, with the controls back.
+  // The closing steps run on every way out; an error is shown after them, with the controls and
+  // the cursor back.
   std::string Error;
-  try {
-    ReadMessages(*this);
-  } catch (const std::exception& E) {
-    Error = E.what();
-  } catch (...) {
-    Error = "Unknown error";
-  }
+  {
+    TReadingCursor Cursor;
+    try {
+      ReadMessages(*this);
+    } catch (const std::exception& E) {
+      Error = E.what();
+    } catch (...) {
+      Error = "Unknown error";
+    }
 
-  if (frmProgress)
-    frmProgress->close();
-  sgMessages->setEnabled(true);
-  sgMessages->setFocus();
-  btnRead->setEnabled(true);
-  btnNew->setEnabled(KoComm->IsOpen());
-  btnNames->setEnabled(KoComm->IsOpen());
-  btnInfo->setEnabled(true);
-  btnExit->setEnabled(true);
-  cbxCOMPort->setEnabled(true);
+    if (frmProgress)
+      frmProgress->close();
+    sgMessages->setEnabled(true);
+    sgMessages->setFocus();
+    btnRead->setEnabled(true);
+    btnNew->setEnabled(KoComm->IsOpen());
+    btnNames->setEnabled(KoComm->IsOpen());
+    btnInfo->setEnabled(true);
+    btnExit->setEnabled(true);
+    cbxCOMPort->setEnabled(true);
+  }
 
   if (!Error.empty())
     ShowException(Error);

@@ -284,17 +284,21 @@ TEST_F(ReadingTest, MoreListedThanCountedKeepsToTheCount)
 
 TEST_F(ReadingTest, SecondReadingOnTheOpenPortSkipsTheModelCheck)
 {
-  StartPhone(Sim({{1, Sms(1, ReadDeliver)}}), NoEcho());
+  StartPhone(Sim({{1, Sms(1, ReadDeliver)}, {5, Sms(3, SentSubmit)}}), NoEcho());
   Read();
   EXPECT_EQ(Sent("AT+CGSN"), 1);
   ASSERT_TRUE(frmMain->KoComm->IsOpen());
-  Phone->SetSim(Sim({{1, Sms(1, ReadDeliver)}, {5, Sms(3, SentSubmit)}}));
+  Grid().SetRow(2);  // the stored message
+  Phone->SetSim(Sim({{1, Sms(1, ReadDeliver)}, {5, Sms(3, SentSubmit)}, {6, Sms(3, SentSubmit)}}));
   Read();
   EXPECT_EQ(Sent("AT+CGSN"), 1);
   EXPECT_EQ(Sent("AT+CPMS?"), 2);
-  EXPECT_EQ(frmMain->lblMemory->text(), "2/30");
-  EXPECT_EQ(Grid().Cells(0, 2), "5");
-  EXPECT_EQ(frmMain->Messages.size(), 2u);
+  EXPECT_EQ(frmMain->lblMemory->text(), "3/30");
+  EXPECT_EQ(Grid().Cells(0, 3), "6");
+  EXPECT_EQ(frmMain->Messages.size(), 3u);
+  // The reset grid starts again at row 1, whose received message allows an answer.
+  EXPECT_EQ(Grid().Row(), 1);
+  EXPECT_TRUE(frmMain->btnAnswer->isEnabled());
 }
 
 TEST_F(ReadingTest, AnotherPortClosesTheOldOneAndForgetsWhatItsPhoneTold)
@@ -409,23 +413,25 @@ struct TFailureCase {
   const char* Memory;
   std::size_t Entries;
   int Rows;
+  bool Raised;  // the error leaves the reading and is shown after the closing steps
 };
 
 TEST_F(ReadingTest, FailureRows)
 {
   const TFailureCase Cases[] = {
       {"serial number refused", {{"AT+CGSN", "ERROR"}}, "350077801234567", {"ERROR: Invalid command."}, false, "0/0",
-       1, 2},
-      {"another model", {}, "111111111111111", {"ERROR: No Siemens S40 detected."}, false, "0/0", 1, 2},
+       1, 2, false},
+      {"another model", {}, "111111111111111", {"ERROR: No Siemens S40 detected."}, false, "0/0", 1, 2,
+       false},
       {"memory status refused", {{"AT+CPMS", "+CMS ERROR: 310"}}, "350077801234567",
-       {"+CMS ERROR 310: SIM not inserted."}, true, "0/0", 0, 2},
+       {"+CMS ERROR 310: SIM not inserted."}, true, "0/0", 0, 2, false},
       {"listing refused", {{"AT+CMGL", "+CMS ERROR: 321"}}, "350077801234567",
-       {"+CMS ERROR 321: Invalid memory index."}, true, "2/30", 2, 2},
+       {"+CMS ERROR 321: Invalid memory index."}, true, "2/30", 2, 2, false},
       {"bad number in the memory status", {{"AT+CPMS", "+CPMS: \"SM\",2x,30,\"SM\",2,30,\"SM\",2,30\r\n\r\nOK"}},
-       "350077801234567", {"'2x' is not a valid integer value."}, true, "0/0", 0, 2},
+       "350077801234567", {"'2x' is not a valid integer value."}, true, "0/0", 0, 2, true},
       {"bad number in a listing header",
        {{"AT+CMGL", "+CMGL: 1,1,,x\r\n" + ReadDeliver + "\r\n\r\nOK"}},
-       "350077801234567", {"'x' is not a valid integer value."}, true, "2/30", 2, 3},
+       "350077801234567", {"'x' is not a valid integer value."}, true, "2/30", 2, 3, true},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -436,10 +442,17 @@ TEST_F(ReadingTest, FailureRows)
     TPhoneOptions Options;
     Options.Fail = Case.Fail;
     StartPhone(Card, Options);
+    // A box inside the reading comes with the hourglass and the controls disabled; an error that
+    // leaves the reading finds the controls and the cursor restored.
+    std::vector<bool> RestoredAtBox;
     for (std::size_t I = 0; I < Case.Boxes.size(); ++I)
-      Boxes.Answer();
+      Boxes.Answer(TBoxButton::OK, [&](const TBoxRequest&) {
+        RestoredAtBox.push_back(QApplication::overrideCursor() == nullptr && frmMain->btnRead->isEnabled() &&
+                                !frmProgress->isVisible());
+      });
     Read();
     EXPECT_EQ(Boxes.Texts(), Case.Boxes);
+    EXPECT_EQ(RestoredAtBox, std::vector<bool>(Case.Boxes.size(), Case.Raised));
     EXPECT_EQ(frmMain->KoComm->IsOpen(), Case.PortOpen);
     EXPECT_EQ(frmMain->lblMemory->text(), Case.Memory);
     EXPECT_EQ(frmMain->Messages.size(), Case.Entries);

@@ -84,7 +84,7 @@ void TSimPhone::Start() {
     // Without it the phone still works; only output sent to a closed port is not thrown away.
     FNotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (FNotify >= 0 &&
-        ::inotify_add_watch(FNotify, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        ::inotify_add_watch(FNotify, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
       CloseFd(FNotify);
     if (!options.LogFile.empty()) {
       FLogFd = ::open(options.LogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -106,6 +106,7 @@ void TSimPhone::Start() {
     CloseDescriptors();
     throw;
   }
+  FClients = 0;
   FStopping = false;
   FHungUp = false;
   FBytesSent = 0;
@@ -192,26 +193,32 @@ bool TSimPhone::WaitMs(int ms) {
   return false;
 }
 
-bool TSimPhone::ClientClosed() {
+bool TSimPhone::NoClient() {
   if (FNotify < 0) return false;
   alignas(inotify_event) char events[4096];
-  bool closed = false;
+  bool lost = false;
   for (;;) {
     ssize_t n = ::read(FNotify, events, sizeof events);
     if (n <= 0) break;
+    // In the order they happened: a client that closes while another has just opened still
+    // leaves behind what was sent to it.
     for (ssize_t i = 0; i < n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(events + i);
-      if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) closed = true;
+      if (e->mask & IN_OPEN) ++FClients;
+      if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+        FClients = std::max(0, FClients - 1);
+        if (FClients == 0) lost = true;
+      }
       i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
     }
   }
-  if (closed) {
+  if (lost || FClients == 0) {
     // Bytes sent to a serial port that nobody has open are lost; the next client must not read
     // the replies meant for the last one.
     ::tcflush(FSlave, TCIFLUSH);
-    LogBytes("---", "client closed the line");
+    if (lost) LogBytes("---", "client closed the line");
   }
-  return closed;
+  return FClients == 0;
 }
 
 void TSimPhone::LogBytes(const char* direction, const std::string& bytes) {
@@ -243,7 +250,7 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
       long room = options.HangupAfter - static_cast<long>(FBytesSent);
       n = std::min<size_t>(n, room > 0 ? static_cast<size_t>(room) : 0);
     }
-    if (ClientClosed()) return false;
+    if (NoClient()) return false;
     size_t done = 0;
     while (done < n) {
       ssize_t w = ::write(FMaster, bytes.data() + pos + done, n - done);
@@ -257,7 +264,7 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
       // The client is not reading: wait until there is room again, it goes away, or Stop.
       pollfd pfds[3] = {{FMaster, POLLOUT, 0}, {FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
       ::poll(pfds, 3, 500);
-      if (FStopping || ClientClosed()) return false;
+      if (FStopping || NoClient()) return false;
     }
     pos += n;
     if (options.HangupAfter >= 0 && static_cast<long>(FBytesSent) >= options.HangupAfter) {
@@ -291,7 +298,7 @@ void TSimPhone::Run() {
     if (FStopping) break;
     if (ready <= 0) continue;
     // Before reading: whatever the phone sent until now belongs to a client that has gone.
-    if (pfds[2].revents & POLLIN) ClientClosed();
+    if (pfds[2].revents & POLLIN) NoClient();
     if (!(pfds[0].revents & POLLIN)) {
       // Only a hang-up or an error: should not happen while the phone holds the device open;
       // wait a little rather than spin on it.

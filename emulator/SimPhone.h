@@ -122,7 +122,9 @@ class TSimPhone {
   void Run();
   bool WriteOut(const std::string& bytes, bool isReply);
   bool WaitMs(int ms);  // false when stopping
-  bool ClientClosed();  // the client closed the device since the last look; drops stale output
+  // Takes the device's open and close events; true while no client has the device open. Output
+  // sent while nobody had it open is thrown away.
+  bool NoClient();
   void LogBytes(const char* direction, const std::string& bytes);
   void CloseDescriptors();
 
@@ -132,7 +134,8 @@ class TSimPhone {
   int FMaster = -1;
   int FSlave = -1;  // held open so that the client may close and reopen the device
   int FWake[2] = {-1, -1};
-  int FNotify = -1;  // inotify on the device: tells when the client closes it
+  int FNotify = -1;  // inotify on the device: tells when a client opens or closes it
+  int FClients = 0;  // clients that have the device open (the phone's own descriptor not counted)
   std::thread FThread;
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FRunning{false};

@@ -334,17 +334,35 @@ TEST(SimPhone, SurvivesTheClientClosingAndReopening) {
 }
 
 // A reply that comes after the client has given up and closed the port is lost, as on a serial
-// line; the next client does not read it.
+// line; the next client does not read it. The client closes while the phone waits before its
+// reply, or while the phone is still sending an earlier reply and has not yet read the command.
 TEST(SimPhone, ReplyToAClosedPortIsLost) {
-  TPhoneOptions options;
-  options.DelayMs = 200;
-  TPhoneFixture f(options);
-  f.Client->Send("AT+CGSN\r\n");
-  EXPECT_EQ(f.Client->ReadFor(50), "AT+CGSN\r\n");
-  f.Client->Close();
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  f.Client->Open(f.Phone.DevicePath());
-  EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
+  struct TCase {
+    const char* Name;
+    int DelayMs, Baud;
+    std::string Earlier;  // a command whose reply is still being sent
+  };
+  const TCase cases[] = {{"delayed reply", 200, 0, ""},
+                         {"command behind a slow reply", 0, 9600, "AT+CMGL=4\r\n"}};
+  for (const TCase& tc : cases) {
+    SCOPED_TRACE(tc.Name);
+    TPhoneOptions options;
+    options.DelayMs = tc.DelayMs;
+    options.Baud = tc.Baud;
+    TPhoneFixture f(options);
+    if (!tc.Earlier.empty()) {
+      f.Client->Send(tc.Earlier);
+      f.Client->ReadFor(50);
+    }
+    f.Client->Send("AT+CMGR=1\r\n");
+    f.Client->ReadFor(50);
+    f.Client->Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    f.Client->Open(f.Phone.DevicePath());
+    EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
+    // The command itself reached the phone: reading the message marked it read.
+    EXPECT_EQ(f.Phone.Sim().Messages.at(1).Status, 1);
+  }
 }
 
 TEST(SimPhone, StopAndRestart) {

@@ -354,8 +354,13 @@ int TKoCustomComm::ReceiveBytes(void* Buffer, int Count) {
   // The device is non-blocking: a read returns at once with what has arrived.
   int N = KoOSRead(FHandle, Buffer, Count);
   if (N < 0) {
-    if (FLineGone.load()) return 0;
-    RaiseLastError(sKoReadError, KoOSLastError());
+    int Code = KoOSLastError();
+    // A device that has gone has nothing to read; the event thread reports it (see QueryStatus).
+    if (FLineGone.load() || KoOSIsGone(Code)) {
+      FLineGone.store(true);
+      return 0;
+    }
+    RaiseLastError(sKoReadError, Code);
   }
   return N;
 }
@@ -381,8 +386,11 @@ TKoCommStatus TKoCustomComm::QueryStatus() {
   if (!IsOpen()) return S;
   if (!KoOSClearCommError(FHandle, FLineCounters, S)) {
     int Code = KoOSLastError();
-    // A device that has gone cannot be asked; it has nothing waiting.
-    if (!FLineGone.load()) RaiseLastError(sKoStatistics, Code);
+    // A device that has gone cannot be asked; it has nothing waiting. It may go while an
+    // arrival is being handled, before the event thread has seen the hang-up: that thread
+    // reports it and closes the port, so it is not a failed query.
+    if (!FLineGone.load() && !KoOSIsGone(Code)) RaiseLastError(sKoStatistics, Code);
+    FLineGone.store(true);
     S = TKoCommStatus{};
   }
   S.Errors |= FPendingErrors.exchange(0);

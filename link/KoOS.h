@@ -13,6 +13,8 @@
 int KoOSLastError();
 // The code a missing device gives.
 bool KoOSIsNotFound(int Code);
+// The code a device that has gone away (hung up, unplugged) gives.
+bool KoOSIsGone(int Code);
 
 // Opens a serial device for reading and writing, exclusively, without blocking.
 TKoHandle KoOSOpenDevice(const std::string& Path);

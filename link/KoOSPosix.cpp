@@ -94,6 +94,8 @@ int KoOSLastError() { return errno; }
 
 bool KoOSIsNotFound(int Code) { return Code == ENOENT; }
 
+bool KoOSIsGone(int Code) { return Code == EIO || Code == ENXIO || Code == ENODEV; }
+
 TKoHandle KoOSOpenDevice(const std::string& Path) {
   int F = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (F < 0) return KO_INVALID_HANDLE;

@@ -424,13 +424,27 @@ TEST_F(KoCommPty, ADeviceThatGoesAwayClosesThePortAndNothingSpins) {
 }
 
 TEST_F(KoCommPty, ADeviceThatGoesAwayWhileTheMainThreadIsBusy) {
+  std::vector<std::string> Shown;
+  Comm->OnException = [&](TKoComponent*, std::exception_ptr E) {
+    try {
+      std::rethrow_exception(E);
+    } catch (const std::exception& X) {
+      Shown.push_back(X.what());
+    }
+  };
   Comm->OpenPort();
+  // An arrival waits for the main thread when the cable is pulled.
+  ASSERT_TRUE(Pty.Write("+CMGL: 1"));
+  ASSERT_TRUE(Loop.WaitPending(1, 5s));
   Pty.CloseMaster();
   // Nobody runs the hand-over for a while: the workers wait without spinning.
   double Before = ProcessCpuSeconds();
   std::this_thread::sleep_for(1s);
   EXPECT_LT(ProcessCpuSeconds() - Before, 0.1);
   ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 1; }, 5s));
+  // Reported once, as a line error: the late arrival's status query is no failure of its own.
+  EXPECT_NE(LineErrors & KO_CE_IOE, 0);
+  EXPECT_EQ(Shown, std::vector<std::string>{});
 }
 
 TEST_F(KoCommPty, WithoutAPosterHandlersRunOnTheWorker) {

@@ -493,7 +493,9 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     return ok;
   }
   if (name == "+CREG") {
-    if (read) info = {"+CREG: " + std::to_string(FCreg) + ",1"};
+    // Registered at home; with +CREG=2 the location area and the cell come along.
+    if (read)
+      info = {"+CREG: " + std::to_string(FCreg) + ",1" + (FCreg == 2 ? ",\"0F0B\",\"5C2E\"" : "")};
     else if (test) info = {"+CREG: (0-2)"};
     else if (set && ParseInt(arg, n, 0, 2)) FCreg = n;
     else return error;

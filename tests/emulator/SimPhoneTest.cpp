@@ -85,6 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         TReplyCase{"Cfun", 1, "AT+CFUN?\r\n", Ok("AT+CFUN?\r\n", "+CFUN: 1")},
         TReplyCase{"CfunSet", 1, "AT+CFUN=1\r\n", Ok("AT+CFUN=1\r\n")},
         TReplyCase{"Creg", 1, "AT+CREG?\r\n", Ok("AT+CREG?\r\n", "+CREG: 0,1")},
+        TReplyCase{"CregWithCell", 1, "AT+CREG=2;+CREG?\r\n",
+                   Ok("AT+CREG=2;+CREG?\r\n", "+CREG: 2,1,\"0F0B\",\"5C2E\"")},
         TReplyCase{"Csq", 1, "AT+CSQ\r\n", Ok("AT+CSQ\r\n", "+CSQ: 21,99")},
         TReplyCase{"Cbc", 1, "AT+CBC\r\n", Ok("AT+CBC\r\n", "+CBC: 0,80")},
         TReplyCase{"Cmee", 1, "AT+CMEE?\r\n", Ok("AT+CMEE?\r\n", "+CMEE: 1")},

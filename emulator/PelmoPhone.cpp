@@ -24,6 +24,7 @@ const char* const Usage =
     "  --silent           never answer\n"
     "  --mute CMD         never answer commands starting with CMD\n"
     "  --fail CMD=TEXT    answer commands starting with CMD with the final result TEXT\n"
+    "                     (split at the last '=')\n"
     "  --hangup-after N   close the line after sending N bytes\n"
     "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
     "  --log FILE         log every byte each way, with direction and time\n";
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
       options.Mute.push_back(cmd);
     } else if (arg == "--fail") {
       std::string spec = next();
-      size_t eq = spec.find('=');
+      // A final result holds no '=', while the command may: AT+CSCS="UCS2"=ERROR.
+      size_t eq = spec.rfind('=');
       if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size())
         Fail("--fail needs CMD=TEXT, not \"" + spec + "\"", 2);
       options.Fail.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));

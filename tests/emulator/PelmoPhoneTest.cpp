@@ -165,13 +165,16 @@ TEST(PelmoPhone, RefusesBadOptions) {
 
 TEST(PelmoPhone, FaultOptionsReachThePhone) {
   const std::string link = TempPath("fault-link");
-  TRun run = Spawn({"--link", link, "--cmee=2", "--fail", "AT+CMGD=+CMS ERROR: 321", "--mute",
-                    "AT+CSQ", "--unsolicited", "RING"});
+  TRun run = Spawn({"--link", link, "--cmee=2", "--fail", "AT+CMGD=+CMS ERROR: 321", "--fail",
+                    "AT+CSCS=\"UCS2\"=+CME ERROR: 4", "--mute", "AT+CSQ", "--unsolicited",
+                    "RING"});
   ASSERT_NE(ReadPipe(run.Out, true), "");
   {
     TPtyClient client(link);
     EXPECT_EQ(client.Command("AT+CMGD=1\r\n"), "AT+CMGD=1\r\n\r\n+CMS ERROR: 321\r\n");
     EXPECT_EQ(client.Command("AT+CPBR=999\r\n"), "AT+CPBR=999\r\n\r\n+CME ERROR: invalid index\r\n");
+    EXPECT_EQ(client.Command("AT+CSCS=\"UCS2\"\r\n"), "AT+CSCS=\"UCS2\"\r\n\r\n+CME ERROR: 4\r\n");
+    EXPECT_EQ(client.Command("AT+CSCS=\"IRA\"\r\n"), "AT+CSCS=\"IRA\"\r\n\r\nOK\r\n");
     client.Send("AT+CSQ\r\n");
     EXPECT_EQ(client.ReadFor(200), "AT+CSQ\r\n");
     EXPECT_NE(client.Command("AT+CMGL=4\r\n").find("\r\n\r\nRING\r\n"), std::string::npos);

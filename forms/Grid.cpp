@@ -54,6 +54,9 @@ TStringGrid::TStringGrid(QWidget* Parent) : QTableWidget(1, 5, Parent) {
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setFixedHeight(18);
   for (int c = 0; c < columnCount(); ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
+  // The grid has a current cell from the start, as the selection of a grid always does: else the
+  // view would pick one the first time it takes the focus and report that as a move of the user.
+  setCurrentCell(0, 0);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
     if (row >= 0 && OnSelectCell) OnSelectCell(col, row + 1);
   });
@@ -107,7 +110,14 @@ void TStringGrid::SetObjects(int Col, int Row, const QPixmap* Bitmap) {
 }
 
 void TStringGrid::SetRow(int Row) {
-  if (Row >= 1 && Row <= rowCount()) setCurrentCell(Row - 1, std::max(currentColumn(), 0));
+  if (Row < 1 || Row > rowCount()) return;
+  const int col = std::max(currentColumn(), 0);
+  // Selecting the current cell again is still a selection: its handler runs as for a move.
+  if (currentRow() == Row - 1 && currentColumn() == col) {
+    if (OnSelectCell) OnSelectCell(col, Row);
+    return;
+  }
+  setCurrentCell(Row - 1, col);
 }
 
 void TStringGrid::keyPressEvent(QKeyEvent* Event) {

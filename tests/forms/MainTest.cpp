@@ -89,6 +89,19 @@ TEST_F(TMainWindow, StartState) {
   EXPECT_EQ(fresh.Timer->interval(), 5000);
 }
 
+// After a reading that closed the port the grid is enabled and takes the focus; that alone is no
+// selection by the user and must not enable New.
+TEST_F(TMainWindow, TheGridTakingTheFocusSelectsNothing) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
+  EXPECT_EQ(frmMain->sgMessages->Row(), 1);
+  frmMain->sgMessages->setEnabled(true);
+  frmMain->sgMessages->setFocus();
+  QTest::qWait(50);
+  ASSERT_TRUE(frmMain->sgMessages->hasFocus());
+  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+}
+
 TEST_F(TMainWindow, TabOrder) {
   auto* f = frmMain;
   const std::vector<QWidget*> expected = {f->btnRead,   f->btnView, f->btnNew,     f->btnSave,    f->btnDelete,

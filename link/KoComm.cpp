@@ -53,11 +53,13 @@ void TKoCommEventThread::Execute() {
     Events &= FMask | (Hangup ? KO_EV_ERR : 0);
     if (Events == 0) continue;
     TKoCustomComm* Comm = FComm;
-    Synchronize([Comm, Events, Hangup] { Dispatch(Comm, Events, Hangup); });
+    std::uint64_t Opening = FOpening;
+    Synchronize([Comm, Events, Hangup, Opening] { Dispatch(Comm, Events, Hangup, Opening); });
   }
 }
 
-void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup) {
+void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup,
+                                  std::uint64_t Opening) {
   try {
     if (Events & KO_EV_RXCHAR) {
       Comm->HandleRxChar();
@@ -68,8 +70,9 @@ void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, boo
     Comm->HandleException();
   }
   // Close on the main thread, so that a waiting command ends by its time-out and the next
-  // opening starts afresh.
-  if (Hangup) {
+  // opening starts afresh; unless a handler has closed the port already, and perhaps opened
+  // it again on another device, which must stay open.
+  if (Hangup && Comm->FOpenings == Opening) {
     try {
       Comm->ClosePort();
     } catch (...) {
@@ -219,6 +222,7 @@ void TKoCustomComm::OpenPort() {
   CheckClosed();
   ReapRetired();
   OpenDevice();
+  ++FOpenings;
   try {
     FLineGone.store(false);
     FPendingErrors.store(0);
@@ -266,6 +270,7 @@ void TKoCustomComm::OpenDevice() {
 void TKoCustomComm::StartWorkers() {
   if (FEventMask != 0) {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
+    Thread->FOpening = FOpenings;
     Thread->FWatch = KoOSCreateWatch(FHandle, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);

@@ -57,10 +57,12 @@ private:
   friend class TKoCustomComm;
   // Runs on the main thread, once per completed wait. Static: a handler may close the port,
   // which ends and releases this thread while the dispatch is still running.
-  static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup);
+  static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup,
+                       std::uint64_t Opening);
 
   TKoCustomComm* FComm;
   std::uint32_t FMask;
+  std::uint64_t FOpening = 0; // the opening of the port that this thread watches
   TKoWaitEvent FCompletion; // ends a pending wait; set only by Stop
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };
@@ -212,6 +214,7 @@ private:
   int DirectWriteBytes(const void* Data, int Count);
 
   TKoHandle FHandle = KO_INVALID_HANDLE;
+  std::uint64_t FOpenings = 0; // counts the openings: a late hang-up closes only its own
   std::uint32_t FEventMask = 0;
   TKoCriticalSection FWriteLock;
   TKoCriticalSection FReadLock;

@@ -423,6 +423,26 @@ TEST_F(KoCommPty, ADeviceThatGoesAwayClosesThePortAndNothingSpins) {
   EXPECT_FALSE(Comm->SendString("AT\r\n"));
 }
 
+TEST_F(KoCommPty, AnOwnerThatReopensWhenTheDeviceGoesAwayKeepsTheNewOpening) {
+  TPty Again;
+  ASSERT_TRUE(Again.Valid());
+  // The owner moves to another device as soon as it hears that the line failed.
+  Comm->OnError = [&](TKoComponent*, int Errors) {
+    LineErrors |= Errors;
+    Comm->ClosePort();
+    Comm->SetDeviceName(Again.SlavePath);
+    Comm->OpenPort();
+  };
+  Comm->OpenPort();
+  Pty.CloseMaster();
+  ASSERT_TRUE(Loop.RunUntil([&] { return Closes >= 1; }, 5s));
+  Loop.RunFor(100ms);
+  EXPECT_EQ(Closes, 1);
+  ASSERT_TRUE(Comm->IsOpen());
+  ASSERT_TRUE(Again.Write("OK"));
+  ASSERT_TRUE(Loop.RunUntil([&] { return Received == "OK"; }, 5s));
+}
+
 TEST_F(KoCommPty, ADeviceThatGoesAwayWhileTheMainThreadIsBusy) {
   std::vector<std::string> Shown;
   Comm->OnException = [&](TKoComponent*, std::exception_ptr E) {

@@ -72,6 +72,8 @@ TSimCard ParseSimText(const std::string& text) {
   while (std::getline(in, raw)) {
     ++lineNo;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    // Editors on Windows start UTF-8 text with a byte-order mark.
+    if (lineNo == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
     bool utf8 = true;
     DecodeUtf8(raw, &utf8);
     if (!utf8) throw ESimFileError(lineNo, "not valid UTF-8 text");

@@ -84,6 +84,8 @@ TEST(SimFile, BadLinesAreRefusedWithTheirNumber) {
       {"sms 6 0 " + Deliver + "\nmemory 5", 1, "beyond the capacity 5"},
       {"pb 1 12ab 145 Anna", 1, "phone number"},
       {"pb 1 +4930 145", 1, ""},  // an empty name is allowed: checked below
+      {"\xEF\xBB\xBFmemory 5", 1, ""},  // a byte-order mark in front is no entry
+      {"memory 5\n\xEF\xBB\xBFmemory 6", 2, "unknown entry"},  // only at the start of the file
       {"pbsize 2\npb 3 +4930 145 Anna", 2, "beyond"},
       {"pb 1 +4930 145 A\npb 1 +4931 145 B", 2, "already used"},
       {"pb 1 +4930 145 Bad \"quote\"", 1, "double quote"},

@@ -634,7 +634,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
   }
   if (name == "+CMGD") {
     if (test) {
-      info = {"+CMGD: (1-" + total + ")"};
+      info = {"+CMGD: (1-" + total + "),(0-4)"};
       return ok;
     }
     if (!set) return error;

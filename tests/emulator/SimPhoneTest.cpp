@@ -121,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         TReplyCase{"DeleteEmptyPlain", 0, "AT+CMGD=3\r\n", "AT+CMGD=3\r\n\r\nERROR\r\n"},
         TReplyCase{"DeleteEmptyVerbose", 2, "AT+CMGD=3\r\n",
                    "AT+CMGD=3\r\n\r\n+CMS ERROR: invalid memory index\r\n"},
+        TReplyCase{"DeleteTest", 1, "AT+CMGD=?\r\n", Ok("AT+CMGD=?\r\n", "+CMGD: (1-5),(0-4)")},
         TReplyCase{"Delete", 1, "AT+CMGD=2\r\n", Ok("AT+CMGD=2\r\n")},
         TReplyCase{"StorePrompt", 1, "AT+CMGW=23\r", "AT+CMGW=23\r\r\n> "},
         TReplyCase{"SendPrompt", 1, "AT+CMGS=23\r", "AT+CMGS=23\r\r\n> "},

@@ -5,6 +5,8 @@
 #include "link/KoOS.h"
 
 void TKoCommBuffer::Append(const void* Data, int Count) {
+  // A queue of no capacity has no block at all: nothing to copy into.
+  if (Count <= 0) return;
   std::memcpy(FData.data() + FSize, Data, static_cast<std::size_t>(Count));
   FSize += Count;
 }

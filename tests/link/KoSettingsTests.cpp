@@ -151,6 +151,11 @@ TEST(KoSettings, TransmitQueueStorage) {
   EXPECT_EQ(std::string(B.Data(), static_cast<std::size_t>(B.Size())), "efghijkl");
   B.Remove(8);
   EXPECT_EQ(B.Size(), 0);
+
+  // An empty text into a queue of no capacity (WriteSize 0) copies nothing.
+  TKoCommBuffer None(0);
+  None.Append("", 0);
+  EXPECT_EQ(None.Size(), 0);
 }
 
 TEST(KoSettings, ErrorTexts) {

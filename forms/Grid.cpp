@@ -56,7 +56,8 @@ TStringGrid::TStringGrid(QWidget* Parent) : QTableWidget(1, 5, Parent) {
   for (int c = 0; c < columnCount(); ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
   // The grid has a current cell from the start, as the selection of a grid always does: else the
   // view would pick one the first time it takes the focus and report that as a move of the user.
-  setCurrentCell(0, 0);
+  // Nothing is highlighted until the user selects a row.
+  selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
     if (row >= 0 && OnSelectCell) OnSelectCell(col, row + 1);
   });
@@ -113,11 +114,9 @@ void TStringGrid::SetRow(int Row) {
   if (Row < 1 || Row > rowCount()) return;
   const int col = std::max(currentColumn(), 0);
   // Selecting the current cell again is still a selection: its handler runs as for a move.
-  if (currentRow() == Row - 1 && currentColumn() == col) {
-    if (OnSelectCell) OnSelectCell(col, Row);
-    return;
-  }
+  const bool same = currentRow() == Row - 1 && currentColumn() == col;
   setCurrentCell(Row - 1, col);
+  if (same && OnSelectCell) OnSelectCell(col, Row);
 }
 
 void TStringGrid::keyPressEvent(QKeyEvent* Event) {

@@ -225,6 +225,7 @@ void TKoCustomComm::OpenPort() {
   ++FOpenings;
   try {
     FLineGone.store(false);
+    FGoneReported.store(false);
     FPendingErrors.store(0);
     if (FUpdateDCB) ApplyLineSettings();
     if (!KoOSSetupQueues(FHandle, FBuffers.ReadSize(), FBuffers.WriteSize()))
@@ -424,6 +425,9 @@ void TKoCustomComm::HandleRxChar() {
 void TKoCustomComm::HandleEvents(std::uint32_t Events) {
   if (Events & KO_EV_ERR) {
     TKoCommStatus S = QueryStatus();
+    // A device that has gone stays gone, and both workers may find out: the owner hears of it
+    // once per opening.
+    if ((S.Errors & KO_CE_IOE) && FGoneReported.exchange(true)) S.Errors &= ~KO_CE_IOE;
     if (S.Errors != 0 && OnError) {
       try {
         OnError(this, S.Errors);

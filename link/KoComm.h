@@ -225,6 +225,7 @@ private:
   std::vector<TKoCommListener*> FListeners;
   std::atomic<int> FPendingErrors{0};
   std::atomic<bool> FLineGone{false};
+  std::atomic<bool> FGoneReported{false};
   int FLineCounters[5] = {0, 0, 0, 0, 0};
 
   bool FAutoOpen = false;

@@ -41,12 +41,13 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, 
 }
 
 // Serial devices that a phone cable shows up as, by path, in natural order (ttyUSB2 before ttyUSB10).
+// Every one present is listed, also one the user may not open yet: opening it then says why.
 QStringList CableDevices() {
   QStringList devices;
   const QDir dev(QStringLiteral("/dev"));
   for (const QString& name :
        dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("rfcomm*")},
-                     QDir::System | QDir::Files | QDir::Readable | QDir::Writable))
+                     QDir::System | QDir::Files))
     devices << dev.filePath(name);
   QCollator collator;
   collator.setNumericMode(true);

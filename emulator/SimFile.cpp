@@ -1,4 +1,7 @@
 // The SIM text: reading it whole or not at all, and writing it back.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -192,13 +195,29 @@ TSimCard ParseSimText(const std::string& text) {
 }
 
 TSimCard LoadSimFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ESimFileError(0, "cannot read " + path + ": " + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw ESimFileError(0, "cannot read " + path);
+  // Read with the system's own calls: a stream would take a directory or a read error for an
+  // empty file and serve an empty SIM.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ESimFileError(0, "cannot read " + path + ": " + std::strerror(errno));
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::string reason = std::strerror(errno);
+      ::close(fd);
+      throw ESimFileError(0, "cannot read " + path + ": " + reason);
+    }
+    break;
+  }
+  ::close(fd);
   try {
-    return ParseSimText(text.str());
+    return ParseSimText(text);
   } catch (const ESimFileError& e) {
     throw ESimFileError(e.Line(), path + ": " + e.what());
   }
@@ -230,7 +249,7 @@ void SaveSimFile(const TSimCard& sim, const std::string& path) {
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << SimToText(sim);
-    out.flush();
+    out.close();  // a full disk may show only when the last block is written
     if (!out) {
       std::remove(temp.c_str());
       throw ESimPhoneError("cannot write " + temp);

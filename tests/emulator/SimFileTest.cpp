@@ -110,13 +110,18 @@ TEST(SimFile, BadLinesAreRefusedWithTheirNumber) {
   }
 }
 
-TEST(SimFile, MissingFileIsAnError) {
-  try {
-    LoadSimFile("/nonexistent/pelmo.sim");
-    ADD_FAILURE() << "accepted";
-  } catch (const ESimFileError& e) {
-    EXPECT_EQ(e.Line(), 0);
-    EXPECT_NE(std::string(e.what()).find("/nonexistent/pelmo.sim"), std::string::npos);
+// A file that cannot be read is never served as an empty SIM.
+TEST(SimFile, UnreadableFileIsAnError) {
+  for (const std::string path : {"/nonexistent/pelmo.sim", "/"}) {
+    SCOPED_TRACE(path);
+    try {
+      LoadSimFile(path);
+      ADD_FAILURE() << "accepted";
+    } catch (const ESimFileError& e) {
+      EXPECT_EQ(e.Line(), 0);
+      EXPECT_NE(std::string(e.what()).find("cannot read " + path + ": "), std::string::npos)
+          << e.what();
+    }
   }
 }
 

@@ -360,7 +360,7 @@ TEST(SimPhone, ReplyToAClosedPortIsLost) {
     f.Client->Send("AT+CMGR=1\r\n");
     f.Client->ReadFor(50);
     f.Client->Close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     f.Client->Open(f.Phone.DevicePath());
     EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
     // The command itself reached the phone: reading the message marked it read.

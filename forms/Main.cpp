@@ -403,8 +403,11 @@ void TfrmMain::btnInfoKeyPress(char Key) {
 
 bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == btnInfo && Event->type() == QEvent::KeyPress) {
-    const std::string text = QStringToCp1252(static_cast<QKeyEvent*>(Event)->text());
-    if (text.size() == 1) btnInfoKeyPress(text[0]);
+    const auto* key = static_cast<QKeyEvent*>(Event);
+    // Only typed characters count: Alt and Ctrl with a letter are commands, not text.
+    const std::string text = QStringToCp1252(key->text());
+    if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)))
+      btnInfoKeyPress(text[0]);
   }
   return QWidget::eventFilter(Watched, Event);
 }

@@ -226,6 +226,10 @@ TEST_F(TMainWindow, LogSwitchOnTheInfoButton) {
   EXPECT_FALSE(frmMain->memLog->isHidden()) << "upper-case L does nothing";
   QTest::keyClick(frmMain->btnInfo, 'k');
   EXPECT_FALSE(frmMain->memLog->isHidden());
+  for (auto modifier : {Qt::AltModifier, Qt::ControlModifier}) {
+    QTest::sendKeyEvent(QTest::Click, frmMain->btnInfo, Qt::Key_L, QStringLiteral("l"), modifier);
+    EXPECT_FALSE(frmMain->memLog->isHidden()) << "a command key is no typed character";
+  }
   QTest::keyClick(frmMain->btnInfo, 'l');
   EXPECT_TRUE(frmMain->memLog->isHidden());
   // The log lies over the grid.

@@ -26,10 +26,18 @@ TEST(KoSettings, DefaultsOfANewChannel) {
   EXPECT_FALSE(C.DirectWrite());
   EXPECT_TRUE(C.UpdateDCB());
   EXPECT_EQ(C.UserBaudrate(), 0);
+  EXPECT_FALSE(C.ParityCheck());
+  EXPECT_TRUE(C.Options().Empty());
   EXPECT_EQ(C.EventChars().XonChar(), 17);
   EXPECT_EQ(C.EventChars().XoffChar(), 19);
-  EXPECT_EQ(C.FlowControl().ControlDtr(), dtrDisabled);
-  EXPECT_EQ(C.FlowControl().ControlRts(), rtsDisabled);
+  EXPECT_EQ(C.EventChars().ErrorChar(), 0);
+  EXPECT_EQ(C.EventChars().EventChar(), 0);
+  EXPECT_EQ(C.EventChars().EofChar(), 0);
+  const TKoFlowControl& F = C.FlowControl();
+  EXPECT_FALSE(F.OutCtsFlow() || F.OutDsrFlow() || F.XonXoffOut() || F.XonXoffIn() ||
+               F.DsrSensitivity() || F.TxContinueOnXoff());
+  EXPECT_EQ(F.ControlDtr(), dtrDisabled);
+  EXPECT_EQ(F.ControlRts(), rtsDisabled);
   EXPECT_FALSE(C.IsOpen());
 }
 

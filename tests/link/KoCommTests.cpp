@@ -66,6 +66,17 @@ protected:
     };
   }
 
+  // The messages of the exceptions that reach the owner, as the central error box would show them.
+  void CollectExceptions(std::vector<std::string>& Shown) {
+    Comm->OnException = [&Shown](TKoComponent*, std::exception_ptr E) {
+      try {
+        std::rethrow_exception(E);
+      } catch (const std::exception& X) {
+        Shown.push_back(X.what());
+      }
+    };
+  }
+
   void TearDown() override {
     Comm.reset();
     // Works still queued for the destroyed channel must be harmless.
@@ -373,13 +384,7 @@ TEST_F(KoCommPty, AHandlerMayCloseThePort) {
 
 TEST_F(KoCommPty, HandlerExceptionsGoToTheOwnerAndTheChannelCarriesOn) {
   std::vector<std::string> Shown;
-  Comm->OnException = [&](TKoComponent*, std::exception_ptr E) {
-    try {
-      std::rethrow_exception(E);
-    } catch (const std::exception& X) {
-      Shown.push_back(X.what());
-    }
-  };
+  CollectExceptions(Shown);
   Comm->OnOpen = [](TKoComponent*) { throw std::runtime_error("open handler failed"); };
   AfterRxChar = [] { throw std::runtime_error("reply handler failed"); };
   Comm->OpenPort();
@@ -450,13 +455,7 @@ TEST_F(KoCommPty, AnOwnerThatReopensWhenTheDeviceGoesAwayKeepsTheNewOpening) {
 
 TEST_F(KoCommPty, ADeviceThatGoesAwayWhileTheMainThreadIsBusy) {
   std::vector<std::string> Shown;
-  Comm->OnException = [&](TKoComponent*, std::exception_ptr E) {
-    try {
-      std::rethrow_exception(E);
-    } catch (const std::exception& X) {
-      Shown.push_back(X.what());
-    }
-  };
+  CollectExceptions(Shown);
   Comm->OpenPort();
   // An arrival waits for the main thread when the cable is pulled.
   ASSERT_TRUE(Pty.Write("+CMGL: 1"));

@@ -95,12 +95,12 @@ int main(int argc, char** argv) {
       if (cmd.empty()) Fail("--mute needs a command", 2);
       options.Mute.push_back(cmd);
     } else if (arg == "--fail") {
-      std::string spec = next();
+      std::string failure = next();
       // A final result holds no '=', while the command may: AT+CSCS="UCS2"=ERROR.
-      size_t eq = spec.rfind('=');
-      if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size())
-        Fail("--fail needs CMD=TEXT, not \"" + spec + "\"", 2);
-      options.Fail.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+      size_t eq = failure.rfind('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == failure.size())
+        Fail("--fail needs CMD=TEXT, not \"" + failure + "\"", 2);
+      options.Fail.emplace_back(failure.substr(0, eq), failure.substr(eq + 1));
     } else if (arg == "--hangup-after") {
       options.HangupAfter = Number(arg, next(), 0, 1000000000);
     } else if (arg == "--unsolicited") {

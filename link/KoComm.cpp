@@ -151,13 +151,7 @@ void TKoCommWriteThread::Execute() {
         Failing = true;
         FComm->NoteLineError(KO_CE_IOE);
         TKoCustomComm* Comm = FComm;
-        Synchronize([Comm] {
-          try {
-            Comm->HandleEvents(KO_EV_ERR);
-          } catch (...) {
-            Comm->HandleException();
-          }
-        });
+        Synchronize([Comm] { Comm->DeliverEvents(KO_EV_ERR); });
       }
       FStopRequest.WaitFor(100);
     }
@@ -178,13 +172,7 @@ void TKoCommWriteThread::PostWrite(int Written) {
   FRoom.notify_all();
   if (Emptied && FReportTxEmpty) {
     TKoCustomComm* Comm = FComm;
-    Synchronize([Comm] {
-      try {
-        Comm->HandleEvents(KO_EV_TXEMPTY);
-      } catch (...) {
-        Comm->HandleException();
-      }
-    });
+    Synchronize([Comm] { Comm->DeliverEvents(KO_EV_TXEMPTY); });
   }
 }
 
@@ -450,6 +438,14 @@ void TKoCustomComm::HandleEvents(std::uint32_t Events) {
       {KO_EV_EVENT2, &TKoCustomComm::OnEvent2}};
   for (const TEntry& E : Order)
     if ((Events & E.Bit) && this->*E.Handler) (this->*E.Handler)(this);
+}
+
+void TKoCustomComm::DeliverEvents(std::uint32_t Events) {
+  try {
+    HandleEvents(Events);
+  } catch (...) {
+    HandleException();
+  }
 }
 
 void TKoCustomComm::NotifyListeners(std::uint32_t Events) {

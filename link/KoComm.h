@@ -209,6 +209,8 @@ private:
   void ApplyLineSettings();
   void SettingsChanged(TKoPersistent* Sender);
   void HandleException();
+  // HandleEvents on the main thread for a worker; what its handlers raise goes to HandleException.
+  void DeliverEvents(std::uint32_t Events);
   // A worker found the device gone (hang-up, failed write).
   void NoteLineError(int Errors);
   int DirectWriteBytes(const void* Data, int Count);

@@ -49,12 +49,7 @@ void BM_OneMegabyteEachWay(benchmark::State& State) {
   TMainLoop Loop;
   TPty Pty;
   TKoComm Comm;
-  Comm.SetBaudrate(br115200);
-  Comm.SetMonitorEvents({ceError, ceRxChar, cePErr});
-  Comm.Buffers().SetReadSize(1024);
-  Comm.Buffers().SetWriteSize(WriteSize);
-  Comm.SetDeviceName(Pty.SlavePath);
-  Comm.PostToMainThread = Loop.Poster();
+  SetUpAsTheProgram(Comm, Pty, Loop, WriteSize);
   std::size_t Received = 0;
   Comm.OnRxChar = [&](TKoComponent*, int) { Received += Comm.ReceiveString().size(); };
   Comm.OpenPort();
@@ -88,12 +83,7 @@ void BM_LineRateReceive(benchmark::State& State) {
   TMainLoop Loop;
   TPty Pty;
   TKoComm Comm;
-  Comm.SetBaudrate(br115200);
-  Comm.SetMonitorEvents({ceError, ceRxChar, cePErr});
-  Comm.Buffers().SetReadSize(1024);
-  Comm.Buffers().SetWriteSize(1024);
-  Comm.SetDeviceName(Pty.SlavePath);
-  Comm.PostToMainThread = Loop.Poster();
+  SetUpAsTheProgram(Comm, Pty, Loop);
   std::size_t Received = 0;
   int Events = 0;
   Comm.OnRxChar = [&](TKoComponent*, int) {

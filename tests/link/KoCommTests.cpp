@@ -41,12 +41,7 @@ protected:
     ASSERT_TRUE(Pty.Valid());
     Main = std::this_thread::get_id();
     Comm = std::make_unique<TKoComm>();
-    Comm->SetBaudrate(br115200);
-    Comm->SetMonitorEvents({ceError, ceRxChar, cePErr});
-    Comm->Buffers().SetReadSize(1024);
-    Comm->Buffers().SetWriteSize(1024);
-    Comm->SetDeviceName(Pty.SlavePath);
-    Comm->PostToMainThread = Loop.Poster();
+    SetUpAsTheProgram(*Comm, Pty, Loop);
     Comm->OnRxChar = [this](TKoComponent*, int Count) {
       EXPECT_EQ(std::this_thread::get_id(), Main);
       EXPECT_FALSE(InHandler) << "OnRxChar re-entered";

@@ -138,3 +138,14 @@ private:
   std::condition_variable FPosted;
   std::deque<std::function<void()>> FQueue;
 };
+
+// Sets the channel up as the program sets up its own (115200 baud, its event set, 1024-byte
+// buffers) on the slave side of Pty, handing its events to Loop.
+inline void SetUpAsTheProgram(TKoComm& Comm, const TPty& Pty, TMainLoop& Loop, int WriteSize = 1024) {
+  Comm.SetBaudrate(br115200);
+  Comm.SetMonitorEvents({ceError, ceRxChar, cePErr});
+  Comm.Buffers().SetReadSize(1024);
+  Comm.Buffers().SetWriteSize(WriteSize);
+  Comm.SetDeviceName(Pty.SlavePath);
+  Comm.PostToMainThread = Loop.Poster();
+}

@@ -9,10 +9,8 @@ TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
 bool TApplication::notify(QObject* Receiver, QEvent* Event) {
   try {
     return QApplication::notify(Receiver, Event);
-  } catch (const std::exception& e) {
-    ShowException(e.what());
   } catch (...) {
-    ShowException("Unknown error");
+    ShowException(std::current_exception());
   }
   return false;
 }

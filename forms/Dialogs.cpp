@@ -73,3 +73,13 @@ std::string ExceptionBoxText(const std::string& Message) {
 }
 
 void ShowException(const std::string& Message) { ErrorBox(ExceptionBoxText(Message)); }
+
+void ShowException(std::exception_ptr Error) {
+  try {
+    std::rethrow_exception(Error);
+  } catch (const std::exception& e) {
+    ShowException(std::string(e.what()));
+  } catch (...) {
+    ShowException(std::string("Unknown error"));
+  }
+}

@@ -3,6 +3,7 @@
 // real boxes; a test installs its own TDialogs before it drives a window.
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -47,3 +48,5 @@ bool ConfirmBox(const std::string& Text);  // true only for Yes
 // a sentence while one already ending in ')' or '.' is left alone.
 std::string ExceptionBoxText(const std::string& Message);
 void ShowException(const std::string& Message);
+// The same for a caught error: its message, or "Unknown error" for one that is no std::exception.
+void ShowException(std::exception_ptr Error);

@@ -64,16 +64,10 @@ QFont MainFont() {
   return font;
 }
 
-// Restores the cursor on every way out.
-class TWaitCursor {
- public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 }  // namespace
+
+TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 TfrmMain::TfrmMain(QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -197,15 +191,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   KoComm->PostToMainThread = [self](std::function<void()> Work) {
     if (self) QMetaObject::invokeMethod(self.data(), std::move(Work), Qt::QueuedConnection);
   };
-  KoComm->OnException = [](TKoComponent*, std::exception_ptr E) {
-    try {
-      std::rethrow_exception(E);
-    } catch (const std::exception& e) {
-      ShowException(e.what());
-    } catch (...) {
-      ShowException("Unknown error");
-    }
-  };
+  KoComm->OnException = [](TKoComponent*, std::exception_ptr E) { ShowException(E); };
   KoComm->Loaded();
 
   SMSEngine::SetErrorReporter([](const std::string& Text) { ErrorBox(Text); });

@@ -20,6 +20,15 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
+// The hourglass for the whole application while it lives; restored on every way out.
+class TWaitCursor {
+ public:
+  TWaitCursor();
+  ~TWaitCursor();
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 // One phone book entry: a number and its decoded name.
 struct TPhonebookList {
   std::string Number;

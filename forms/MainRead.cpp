@@ -1,7 +1,6 @@
 // Reading the messages from the phone and viewing one of them.
 #include "MainRead.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -28,14 +27,6 @@ constexpr int ColIdx = 0;
 constexpr int ColStat = 1;
 constexpr int ColAddress = 2;
 constexpr int ColName = 3;
-
-class TReadingCursor {
- public:
-  TReadingCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TReadingCursor() { QApplication::restoreOverrideCursor(); }
-  TReadingCursor(const TReadingCursor&) = delete;
-  TReadingCursor& operator=(const TReadingCursor&) = delete;
-};
 
 // The grid shows a message text on one line.
 std::string OneLine(std::string Text)
@@ -238,15 +229,13 @@ void TfrmMain::btnReadClick()
 {
   // The closing steps run on every way out; an error is shown after them, with the controls and
   // the cursor back.
-  std::string Error;
+  std::exception_ptr Error;
   {
-    TReadingCursor Cursor;
+    TWaitCursor Cursor;
     try {
       ReadMessages(*this);
-    } catch (const std::exception& E) {
-      Error = E.what();
     } catch (...) {
-      Error = "Unknown error";
+      Error = std::current_exception();
     }
 
     if (frmProgress)
@@ -261,7 +250,7 @@ void TfrmMain::btnReadClick()
     cbxCOMPort->setEnabled(true);
   }
 
-  if (!Error.empty())
+  if (Error)
     ShowException(Error);
 }
 

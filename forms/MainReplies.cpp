@@ -1,16 +1,13 @@
 #include "MainReplies.h"
 
-#include <cstdint>
+#include "Reply.h"
+
+#include <algorithm>
 
 namespace {
 
 constexpr std::string_view ListingPrefix = "+CMGL:";
 constexpr std::string_view LineEnd = "\r\n";
-
-[[noreturn]] void NotAnInteger(std::string_view Text)
-{
-  throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
-}
 
 // The text before the first Separator, or all of it; Rest becomes what follows the separator.
 std::string_view TakeUntil(std::string_view& Rest, char Separator)
@@ -33,12 +30,6 @@ std::string_view TakeLine(std::string_view& Rest)
 bool IsHeaderLine(std::string_view Line)
 {
   return Line.starts_with(ListingPrefix);
-}
-
-// Unsolicited result codes that carry a PDU on the line after them: that line belongs to them.
-bool CarriesPDULine(std::string_view Line)
-{
-  return Line.starts_with("+CMT:") || Line.starts_with("+CDS:") || Line.starts_with("+CBM:");
 }
 
 bool IsHexLine(std::string_view Line)
@@ -86,7 +77,7 @@ int ReplyCount(std::string_view Text)
 {
   const int Count = ReplyToInt(Text);
   if (Count < 0)
-    NotAnInteger(Text);
+    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
   return Count;
 }
 
@@ -94,29 +85,16 @@ int ReplyCount(std::string_view Text)
 
 int ReplyToInt(std::string_view Text)
 {
-  std::string_view Digits = Text;
-  while (!Digits.empty() && Digits.front() == ' ')
-    Digits.remove_prefix(1);
-  bool Negative = false;
-  if (!Digits.empty() && (Digits.front() == '+' || Digits.front() == '-')) {
-    Negative = Digits.front() == '-';
-    Digits.remove_prefix(1);
+  // Phones pad numbers on the left; the rest is the codec's own conversion, whose error names the
+  // whole text as the reply gave it.
+  const std::string Digits(Text.substr(std::min(Text.find_first_not_of(' '), Text.size())));
+  try {
+    return SMSEngine::StrToInt(Digits);
+  } catch (const SMSEngine::EConvertError&) {
+    if (Digits.size() == Text.size())
+      throw;
+    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
   }
-  if (Digits.empty())
-    NotAnInteger(Text);
-  std::int64_t Value = 0;
-  for (const char C : Digits) {
-    if (C < '0' || C > '9')
-      NotAnInteger(Text);
-    Value = Value * 10 + (C - '0');
-    if (Value > std::int64_t(INT32_MAX) + 1)
-      NotAnInteger(Text);
-  }
-  if (Negative)
-    Value = -Value;
-  if (Value > INT32_MAX || Value < INT32_MIN)
-    NotAnInteger(Text);
-  return static_cast<int>(Value);
 }
 
 bool HasS40TypeCode(std::string_view SerialReply)
@@ -155,9 +133,7 @@ TListingHeader ParseListingHeader(std::string_view Header)
   TListingHeader Fields;
   Fields.Index = ReplyToInt(TakeUntil(Rest, ','));
   // The status is one digit followed by its comma.
-  if (Rest.empty() || Rest.front() < '0' || Rest.front() > '9')
-    NotAnInteger(Rest.substr(0, 1));
-  Fields.Status = Rest.front() - '0';
+  Fields.Status = ReplyToInt(Rest.substr(0, 1));
   Rest.remove_prefix(Rest.size() < 2 ? Rest.size() : 2);
   // A quoted alpha may hold commas of its own; the length is always the last field.
   const auto LastComma = Rest.rfind(',');
@@ -182,13 +158,16 @@ bool CutListedMessage(std::string_view& Rest, TListedMessage& Message)
 
   std::size_t Expected = 0;
   while (!Rest.empty()) {
+    const std::string_view LineStart = Rest;
     std::string_view Next = Rest;
     Line = TakeLine(Next);
     if (IsHeaderLine(Line))
       break; // the next message; it stays in Rest
     Rest = Next;
-    if (CarriesPDULine(Line)) {
-      TakeLine(Rest);
+    // An unsolicited code goes with the lines it carries (the PDU of a message delivered meanwhile).
+    if (const int Lines = UnsolicitedLines(LineStart); Lines > 0) {
+      for (int I = 1; I < Lines; ++I)
+        TakeLine(Rest);
       continue;
     }
     if (!IsHexLine(Line))

@@ -151,25 +151,6 @@ std::string Trim(const std::string& Text) {
   return Text.substr(first, last - first);
 }
 
-bool StartsWith(const std::string& Text, size_t At, const std::string& Prefix) {
-  return Text.compare(At, Prefix.size(), Prefix) == 0;
-}
-
-// How many lines the unsolicited result code at At (start of its line) spans: 1 or 2 (the message
-// indications that carry a PDU on the next line), 0 when the line is not an unsolicited code.
-int UnsolicitedLines(const std::string& Text, size_t At) {
-  static const char* const OneLine[] = {"+CRING:", "+CLIP:",  "+CCWA:", "+CMTI:", "+CDSI:", "+CBMI:",
-                                        "+CREG:",  "+CGREG:", "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:",
-                                        "+CSSU:",  "^"};
-  static const char* const TwoLines[] = {"+CMT:", "+CDS:", "+CBM:"};
-  if (StartsWith(Text, At, "RING\r\n")) return 1;
-  for (const char* p : OneLine)
-    if (StartsWith(Text, At, p)) return 1;
-  for (const char* p : TwoLines)
-    if (StartsWith(Text, At, p)) return 2;
-  return 0;
-}
-
 // The code of the first complete error line that begins with Prefix ("\r\n+CME ERROR:"), read from
 // the whole buffer. Nothing while that line is still arriving.
 struct TErrorLine {
@@ -214,10 +195,23 @@ std::string CmsErrorText(int Code) {
   return it == CmsTexts.end() ? std::string("Unspecified error cause") : it->second;
 }
 
+int UnsolicitedLines(std::string_view From) {
+  static const char* const OneLine[] = {"+CRING:", "+CLIP:",  "+CCWA:", "+CMTI:", "+CDSI:", "+CBMI:",
+                                        "+CREG:",  "+CGREG:", "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:",
+                                        "+CSSU:",  "^"};
+  static const char* const TwoLines[] = {"+CMT:", "+CDS:", "+CBM:"};
+  if (From.starts_with("RING\r\n")) return 1;
+  for (const char* p : OneLine)
+    if (From.starts_with(p)) return 1;
+  for (const char* p : TwoLines)
+    if (From.starts_with(p)) return 2;
+  return 0;
+}
+
 void RemoveUnsolicited(std::string& Text) {
   size_t at = 0;
   while ((at = Text.find(CRLF, at)) != std::string::npos) {
-    const int lines = UnsolicitedLines(Text, at + 2);
+    const int lines = UnsolicitedLines(std::string_view(Text).substr(at + 2));
     if (lines == 0) {
       at += 1;
       continue;

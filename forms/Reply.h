@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the recogniser remembers about the current exchange besides the buffer itself. A new
@@ -25,6 +26,11 @@ struct TReplyOutcome {
 // out of the buffer as soon as their line is complete, so they never become part of a reply. Once
 // the exchange has ended, later arrivals are ignored: they would only repeat its boxes.
 TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std::string& Arrival);
+
+// How many lines the unsolicited result code at the start of From spans: 1, or 2 for the message
+// indications that carry a PDU on the next line (+CMT:, +CDS:, +CBM:); 0 when From starts no such
+// code.
+int UnsolicitedLines(std::string_view From);
 
 // Removes every complete unsolicited result code, with the line break in front of it, from Text.
 void RemoveUnsolicited(std::string& Text);

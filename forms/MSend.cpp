@@ -73,6 +73,19 @@ void ClockNow(QDate& Date, QTime& Time)
   Time = QTime(Hour, Min, Sec);
 }
 
+// The two halves of writing a message. When the phone did not answer one in time, it may still be
+// waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
+bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU)
+{
+  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A"))
+    return true;
+  if (Main.TimedOut && Main.KoComm->IsOpen()) {
+    Main.KoComm->SendString("\x1B");
+    Main.AppendLog("\x1B");
+  }
+  return false;
+}
+
 }  // namespace
 
 // While an exchange of the dialog waits, nothing in it may start another one or close it; the
@@ -426,9 +439,7 @@ void TfrmSend::btnSendClick()
   std::string PDU;
   if (!Encode(Message, PDULength, PDU))
     return;
-  if (!Main.SendCommand("AT+CMGS=" + std::to_string(PDULength) + "\r"))
-    return;
-  if (!Main.SendCommand(PDU + "\x1A"))
+  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU))
     return;
 
   // The phone has taken the message: from here on it is sent, whatever it says about it.
@@ -457,9 +468,7 @@ void TfrmSend::btnStoreClick()
   std::string PDU;
   if (!Encode(Message, PDULength, PDU))
     return;
-  if (!Main.SendCommand("AT+CMGW=" + std::to_string(PDULength) + "\r"))
-    return;
-  if (!Main.SendCommand(PDU + "\x1A"))
+  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU))
     return;
 
   if (const auto Location = ReplyNumber(Main.ReplyBuffer, "+CMGW:")) {

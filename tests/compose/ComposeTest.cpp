@@ -843,3 +843,28 @@ TEST_F(ComposeTest, NothingStartsASecondExchangeWhileOneWaits)
   EXPECT_EQ(Phone->Sim().MessagesUsed(), 2);
   EXPECT_EQ(frmMain->MessagesUsed, 2);
 }
+
+// A phone that answered the first half too late waits for a PDU; the dialog makes it drop the
+// message, so that the next try is taken as a command again.
+TEST_F(ComposeTest, AHalfThatTimedOutLeavesThePhoneUsable)
+{
+  Start(Card({{1, Received}}));
+  TPhoneOptions Slow = Phone->Options();
+  Slow.DelayMs = 2 * TimeOutMs;
+  const TPhoneOptions Normal = Phone->Options();
+  Boxes.Answer();
+  Boxes.Answer();
+  Compose(frmMain->btnNew, [&] {
+    Write("0171", "x");
+    Phone->SetOptions(Slow);
+    frmSend->btnStore->click();
+    EXPECT_TRUE(frmSend->isVisible());
+    QTest::qWait(4 * TimeOutMs);
+    Phone->SetOptions(Normal);
+    frmSend->btnStore->click();
+  });
+  EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"ERROR: No answer from phone (timeout).",
+                                                     "Message was stored in memory location #2."}));
+  EXPECT_NE(PhoneGot().find("\r\x1B"), std::string::npos);
+  EXPECT_EQ(Phone->Sim().MessagesUsed(), 2);
+}

@@ -868,3 +868,20 @@ TEST_F(ComposeTest, AHalfThatTimedOutLeavesThePhoneUsable)
   EXPECT_NE(PhoneGot().find("\r\x1B"), std::string::npos);
   EXPECT_EQ(Phone->Sim().MessagesUsed(), 2);
 }
+
+TEST_F(ComposeTest, EscapeAndTheCloseBoxCancel)
+{
+  Start(Card({}));
+  Compose(frmMain->btnNew, [] {
+    Write("0171", "x");
+    QTest::keyClick(frmSend->memUD, Qt::Key_Escape);
+    EXPECT_FALSE(frmSend->isVisible());
+    EXPECT_EQ(frmSend->result(), QDialog::Rejected);
+  });
+  Compose(frmMain->btnNew, [] {
+    frmSend->close();
+    EXPECT_FALSE(frmSend->isVisible());
+  });
+  EXPECT_EQ(Phone->Sim().MessagesUsed(), 0);
+  EXPECT_TRUE(Phone->Outbox().empty());
+}

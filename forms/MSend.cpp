@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -289,9 +290,12 @@ void TfrmSend::FormShow()
     QStringList Items;
     for (const TPhonebookList& Entry : frmMain->Phonebook)
       Items << Cp1252ToQString(Entry.Name + " (" + Entry.Number + ")");
-    std::stable_sort(Items.begin(), Items.end(), [](const QString& A, const QString& B) {
-      return QString::compare(A, B, Qt::CaseInsensitive) < 0;
-    });
+    // Alphabetically as the user reads: case and accents do not split the list.
+    // The C locale would compare by code points and put every accented name after Z.
+    QCollator Collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(Items.begin(), Items.end(),
+                     [&Collator](const QString& A, const QString& B) { return Collator.compare(A, B) < 0; });
     combxDA->addItems(Items);
   }
   combxDA->setCurrentIndex(-1);

@@ -276,14 +276,15 @@ TEST_F(ComposeTest, DestinationListHoldsThePhonebookSorted)
 {
   Start(Card({}));
   // A phone book that was not read gives no items.
-  frmMain->Phonebook = {{"+4930", "anna"}, {"0301", "Bob (work)"}, {"+4989", "Zoe"}};
+  frmMain->Phonebook = {{"+4989", "Zoe"}, {"+4930", "anna"}, {"0301", "Bob (work)"}, {"040", "\xD6zt\xFCrk"}};
   Compose(frmMain->btnNew, [] { EXPECT_EQ(frmSend->combxDA->count(), 0); });
   frmMain->PhonebookRead = true;
   Compose(frmMain->btnNew, [] {
-    ASSERT_EQ(frmSend->combxDA->count(), 3);
+    ASSERT_EQ(frmSend->combxDA->count(), 4);
     EXPECT_EQ(frmSend->combxDA->itemText(0), "anna (+4930)");
     EXPECT_EQ(frmSend->combxDA->itemText(1), "Bob (work) (0301)");
-    EXPECT_EQ(frmSend->combxDA->itemText(2), "Zoe (+4989)");
+    EXPECT_EQ(frmSend->combxDA->itemText(2), QString::fromUtf8("Öztürk (040)"));
+    EXPECT_EQ(frmSend->combxDA->itemText(3), "Zoe (+4989)");
     EXPECT_EQ(frmSend->combxDA->currentText(), "");
     frmSend->combxDA->setCurrentIndex(1);
     EXPECT_TRUE(frmSend->btnSend->isEnabled());
@@ -707,6 +708,9 @@ TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid)
     EXPECT_EQ(Entry.SCTS, 0);
     EXPECT_EQ(Entry.PDU, Phone->Sim().Messages.at(Case.Location).PDU);
     EXPECT_EQ(Entry.PDULength, static_cast<int>(Entry.PDU.size() / 2) - 8);
+    // No status argument; the first half ends in CR alone.
+    EXPECT_NE(PhoneGot().find("AT+CMGW=" + std::to_string(Entry.PDULength) + "\r" + Entry.PDU + "\x1A"),
+              std::string::npos);
     EXPECT_EQ(GridRow(Case.Row), (std::vector<std::string>{std::to_string(Case.Location), "", "+4930123", "", "a  b"}));
     for (QPushButton* Button :
          {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnAnswer, frmMain->btnForward})

@@ -16,6 +16,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "ComposeText.h"
 #include "Cp1252.h"
@@ -191,19 +192,32 @@ TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
   btnStore = Button(this, "S&tore", 288);
   btnCancel = Button(this, "&Cancel", 376);
 
-  const struct {
-    QWidget* Widget;
-    const char* Name;
-  } Names[] = {{edSCA, "edSCA"},           {spedMR, "spedMR"},         {combxVP, "combxVP"},
-               {pctrlVP, "pctrlVP"},       {tsVPNone, "tsVPNone"},     {tsVPRelative, "tsVPRelative"},
-               {edVPRelative, "edVPRelative"}, {udVPRelative, "udVPRelative"}, {tsVPAbsolute, "tsVPAbsolute"},
-               {dtpVPDate, "dtpVPDate"},   {dtpVPTime, "dtpVPTime"},   {edVPTZ, "edVPTZ"},
-               {udVPTZ, "udVPTZ"},         {combxDA, "combxDA"},       {memUD, "memUD"},
-               {lblChars, "lblChars"},     {cbxSRR, "cbxSRR"},         {cbxRD, "cbxRD"},
-               {cbxFlash, "cbxFlash"},     {btnSend, "btnSend"},       {btnStore, "btnStore"},
-               {btnCancel, "btnCancel"}};
-  for (const auto& Entry : Names)
-    Entry.Widget->setObjectName(QString::fromLatin1(Entry.Name));
+  const std::pair<QWidget*, const char*> Names[] = {
+      {edSCA, "edSCA"},
+      {spedMR, "spedMR"},
+      {combxVP, "combxVP"},
+      {pctrlVP, "pctrlVP"},
+      {tsVPNone, "tsVPNone"},
+      {tsVPRelative, "tsVPRelative"},
+      {edVPRelative, "edVPRelative"},
+      {udVPRelative, "udVPRelative"},
+      {tsVPAbsolute, "tsVPAbsolute"},
+      {dtpVPDate, "dtpVPDate"},
+      {dtpVPTime, "dtpVPTime"},
+      {edVPTZ, "edVPTZ"},
+      {udVPTZ, "udVPTZ"},
+      {combxDA, "combxDA"},
+      {memUD, "memUD"},
+      {lblChars, "lblChars"},
+      {cbxSRR, "cbxSRR"},
+      {cbxRD, "cbxRD"},
+      {cbxFlash, "cbxFlash"},
+      {btnSend, "btnSend"},
+      {btnStore, "btnStore"},
+      {btnCancel, "btnCancel"},
+  };
+  for (const auto& [Widget, Name] : Names)
+    Widget->setObjectName(QString::fromLatin1(Name));
 
   QWidget* const TabOrder[] = {edSCA,     spedMR,    combxVP, edVPRelative, udVPRelative, dtpVPDate,
                                dtpVPTime, edVPTZ,    udVPTZ,  combxDA,      memUD,        cbxSRR,

@@ -269,7 +269,10 @@ TComposedMessage TfrmSend::Composed() const
   Message.SRR = cbxSRR->isChecked();
   Message.VPF = Formats[std::clamp(combxVP->currentIndex(), 0, 2)];
   Message.RD = cbxRD->isChecked();
-  Message.MR = spedMR->value();
+  // Text that is not a number (a cleared field) counts as 0.
+  bool Number = false;
+  const int MR = spedMR->cleanText().toInt(&Number);
+  Message.MR = Number ? std::clamp(MR, 0, 255) : 0;
   Message.DA = DestinationNumber(DestinationText());
   Message.Flash = cbxFlash->isChecked();
   Message.VPRelative = udVPRelative->Position();

@@ -193,6 +193,12 @@ TEST_F(ComposeTest, TheThreeButtonsPrefillTheDialog)
     // Something typed stays for nothing: the next opening starts afresh.
     Write("0171", "left over");
     frmSend->spedMR->setValue(9);
+    EXPECT_EQ(frmSend->Composed().MR, 9);
+    // A cleared reference counts as 0.
+    QTest::keyClick(frmSend->spedMR, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(frmSend->spedMR, Qt::Key_Backspace);
+    EXPECT_EQ(frmSend->Composed().MR, 0);
+    frmSend->spedMR->setValue(9);
     frmSend->cbxSRR->setChecked(true);
     frmSend->combxVP->setCurrentIndex(2);
   });

@@ -5,6 +5,7 @@
 #include "forms/Application.h"
 #include "forms/Icons.h"
 #include "forms/Info.h"
+#include "forms/MSend.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
 #include "forms/ViewIn.h"
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   frmMain = main.get();
   frmViewIn = new TfrmViewIn(frmMain);
   frmViewOut = new TfrmViewOut(frmMain);
-  // The compose dialog takes its place here.
+  frmSend = new TfrmSend(frmMain);
   frmProgress = new TfrmProgress(frmMain);
   frmInfo = new TfrmInfo(frmMain);
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
 
   frmInfo = nullptr;
   frmProgress = nullptr;
+  frmSend = nullptr;
   frmViewOut = nullptr;
   frmViewIn = nullptr;
   main.reset();

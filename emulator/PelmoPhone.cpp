@@ -27,7 +27,9 @@ const char* const Usage =
     "                     (split at the last '=')\n"
     "  --hangup-after N   close the line after sending N bytes\n"
     "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
-    "  --log FILE         log every byte each way, with direction and time\n";
+    "  --log FILE         log every byte each way, with direction and time\n"
+    "  --store-highest    store written messages in the highest free location\n"
+    "  --no-numbers       answer +CMGS and +CMGW without the reference or location\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
@@ -107,6 +109,10 @@ int main(int argc, char** argv) {
       options.Unsolicited.push_back(next());
     } else if (arg == "--log") {
       options.LogFile = next();
+    } else if (arg == "--store-highest") {
+      options.StoreHighest = true;
+    } else if (arg == "--no-numbers") {
+      options.NoNumbers = true;
     } else {
       Fail("unknown option \"" + arg + "\"", 2);
     }

@@ -183,6 +183,12 @@ int TSimCard::LowestFreeLocation() const {
   return 0;
 }
 
+int TSimCard::HighestFreeLocation() const {
+  for (int loc = MemoryTotal; loc >= 1; --loc)
+    if (!Messages.count(loc)) return loc;
+  return 0;
+}
+
 TPhoneCore::TPhoneCore(TSimCard sim, TPhoneOptions options)
     : Sim(std::move(sim)), Options(std::move(options)) {
   PendingUnsolicited = Options.Unsolicited;
@@ -364,10 +370,10 @@ std::string TPhoneCore::PduDone() {
       FReference = (FReference + 1) % 256;
       Outbox.push_back(pdu);
       Notes.push_back("sent PDU, reference " + std::to_string(FReference) + ": " + pdu);
-      info.push_back({"+CMGS: " + std::to_string(FReference)});
+      info.push_back({Options.NoNumbers ? "+CMGS:" : "+CMGS: " + std::to_string(FReference)});
     }
   } else {
-    int loc = Sim.LowestFreeLocation();
+    int loc = Options.StoreHighest ? Sim.HighestFreeLocation() : Sim.LowestFreeLocation();
     if (loc == 0) {
       outcome = {TResult::Cms, 322, {}};
     } else {
@@ -375,7 +381,7 @@ std::string TPhoneCore::PduDone() {
       msg.Status = FPduStatus;
       msg.PDU = pdu;
       Sim.Messages[loc] = msg;
-      info.push_back({"+CMGW: " + std::to_string(loc)});
+      info.push_back({Options.NoNumbers ? "+CMGW:" : "+CMGW: " + std::to_string(loc)});
     }
   }
   return Assemble(info, outcome);

@@ -42,6 +42,7 @@ struct TSimCard {
 
   int MessagesUsed() const { return static_cast<int>(Messages.size()); }
   int LowestFreeLocation() const;  // 0 when the memory is full
+  int HighestFreeLocation() const;  // 0 when the memory is full
 };
 
 // A SIM text that cannot be served; Line() is the 1-based line of the fault (0: the file itself).
@@ -90,6 +91,8 @@ struct TPhoneOptions {
   // \r, \n, \\ and \xHH escapes ("---": the line hung up, or a PDU was sent).
   std::string LogFile;
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
+  bool StoreHighest = false;    // --store-highest: AT+CMGW fills the highest free location
+  bool NoNumbers = false;       // --no-numbers: "+CMGS:" and "+CMGW:" without the number
 };
 
 class TPhoneCore;

@@ -161,9 +161,9 @@ TfrmMain::TfrmMain(QWidget* Parent)
 
   connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
-  connect(btnNew, &QPushButton::clicked, this, [this] { btnNewClick(); });
-  connect(btnAnswer, &QPushButton::clicked, this, [this] { btnNewClick(); });
-  connect(btnForward, &QPushButton::clicked, this, [this] { btnNewClick(); });
+  connect(btnNew, &QPushButton::clicked, this, [this] { btnNewClick(btnNew); });
+  connect(btnAnswer, &QPushButton::clicked, this, [this] { btnNewClick(btnAnswer); });
+  connect(btnForward, &QPushButton::clicked, this, [this] { btnNewClick(btnForward); });
   connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
   connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
   connect(btnNames, &QPushButton::clicked, this, [this] { btnNamesClick(); });
@@ -402,8 +402,6 @@ bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
 // Their buttons are enabled and guarded as the window's rules say; the operations themselves
 // (composing, saving as text, deleting, phone book names) are still to be written, so these do
 // nothing rather than pretend that something happened.
-
-void TfrmMain::btnNewClick() {}
 
 void TfrmMain::btnSaveClick() {}
 

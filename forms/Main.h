@@ -100,6 +100,12 @@ class TfrmMain : public QWidget {
   void DeleteMessage(int Index);    // deletes the message at memory location Index
   void ApplyNames();                // matches phone book names to the listed numbers
 
+  // A message the compose dialog has just stored at memory location Entry.Index joins the list in
+  // its place by location; the grid shows it when the dialog closes.
+  void AddStoredMessage(const SMSEngine::TMessageList& Entry);
+  // The phone stored a message without telling where: the list is read again once the dialog closes.
+  bool ReadAfterCompose = false;
+
   // Event handlers.
   void FormCreate();
   void KoCommOpen(TKoComponent* Sender);
@@ -110,7 +116,8 @@ class TfrmMain : public QWidget {
   void sgMessagesKeyDown(int Key, Qt::KeyboardModifiers Shift);
   void btnViewClick();
   void btnReadClick();
-  void btnNewClick();
+  // New, Answer and Forward; Sender is the button, which decides how the dialog is prefilled.
+  void btnNewClick(QObject* Sender);
   void btnSaveClick();
   void btnDeleteClick();
   void btnNamesClick();
@@ -127,12 +134,17 @@ class TfrmMain : public QWidget {
   // and its Idx cell is not "?"), else 0.
   int CurrentMessageRow() const;
   void ReplyArrived(const std::string& Arrival);
+  // Puts the messages stored during the last opening of the compose dialog into their grid rows.
+  void ShowStoredMessages();
 
   QPixmap FStatusBitmaps[4];
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
   bool FTimeOutShowing = false;
   bool FLogAfterCR = false;
+  // The messages stored during the current opening of the compose dialog, each with the list
+  // position (1-based) it took, in the order they were stored.
+  std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;
 };
 
 extern TfrmMain* frmMain;

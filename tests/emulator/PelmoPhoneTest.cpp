@@ -183,4 +183,20 @@ TEST(PelmoPhone, FaultOptionsReachThePhone) {
   EXPECT_EQ(Wait(run), 0);
 }
 
+TEST(PelmoPhone, StoreOptionsReachThePhone) {
+  const std::string link = TempPath("store-link");
+  TRun run = Spawn({"--link", link, "--echo", "0", "--store-highest", "--no-numbers"});
+  ASSERT_NE(ReadPipe(run.Out, true), "");
+  {
+    TPtyClient client(link);
+    const std::string pdu = "0001000B919471563412F000000BC8329BFD06DDDF723619";
+    EXPECT_EQ(client.Command("AT+CMGW=23\r"), "\r\n> ");
+    EXPECT_EQ(client.Command(pdu + "\x1a"), "\r\n+CMGW:\r\n\r\nOK\r\n");
+    // The demo SIM holds 30 locations; the highest was free.
+    EXPECT_EQ(client.Command("AT+CMGR=30\r\n").rfind("\r\n+CMGR: 2,,23\r\n", 0), 0u);
+  }
+  ::kill(run.Pid, SIGTERM);
+  EXPECT_EQ(Wait(run), 0);
+}
+
 }  // namespace

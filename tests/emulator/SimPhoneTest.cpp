@@ -200,6 +200,30 @@ TEST(SimPhone, StoreTakesTheLowestFreeLocationUntilFull) {
   EXPECT_EQ(c.Command("AT+CMGL=2\r\n"), Ok("AT+CMGL=2\r\n", "+CMGL: 3,2,,23\r\n" + pdu));
 }
 
+TEST(SimPhone, StoreHighestFillsFromTheTopAndNoNumbersLeavesTheNumbersOut) {
+  const std::string pdu = std::string(SendPdu);
+  {
+    TPhoneOptions options;
+    options.StoreHighest = true;
+    TPhoneFixture f(options);
+    TPtyClient& c = *f.Client;
+    // 1, 2 and 4 are used out of 5.
+    EXPECT_EQ(StoreOrSend(c, "AT+CMGW=23", pdu), Ok(pdu + "\x1a", "+CMGW: 5"));
+    EXPECT_EQ(StoreOrSend(c, "AT+CMGW=23", pdu), Ok(pdu + "\x1a", "+CMGW: 3"));
+    EXPECT_EQ(StoreOrSend(c, "AT+CMGW=23", pdu), pdu + "\x1a\r\n+CMS ERROR: 322\r\n");
+  }
+  {
+    TPhoneOptions options;
+    options.NoNumbers = true;
+    TPhoneFixture f(options);
+    TPtyClient& c = *f.Client;
+    EXPECT_EQ(StoreOrSend(c, "AT+CMGW=23", pdu), Ok(pdu + "\x1a", "+CMGW:"));
+    EXPECT_EQ(f.Phone.Sim().Messages.count(3), 1u);
+    EXPECT_EQ(StoreOrSend(c, "AT+CMGS=23", pdu), Ok(pdu + "\x1a", "+CMGS:"));
+    EXPECT_EQ(f.Phone.Outbox(), (std::vector<std::string>{pdu}));
+  }
+}
+
 TEST(SimPhone, BadPdusAreRefusedAndTheLineRecovers) {
   struct TCase {
     const char* Command;

@@ -27,6 +27,7 @@
 
 #include "Dialogs.h"
 #include "Info.h"
+#include "MSend.h"
 #include "Main.h"
 #include "Progress.h"
 #include "ViewIn.h"
@@ -92,6 +93,7 @@ class TFormsTest : public ::testing::Test {
     frmMain = new TfrmMain();
     frmViewIn = new TfrmViewIn(frmMain);
     frmViewOut = new TfrmViewOut(frmMain);
+    frmSend = new TfrmSend(frmMain);
     frmProgress = new TfrmProgress(frmMain);
     frmInfo = new TfrmInfo(frmMain);
     // Time-outs of a test need not last five seconds.
@@ -103,6 +105,7 @@ class TFormsTest : public ::testing::Test {
     frmMain = nullptr;
     frmViewIn = nullptr;
     frmViewOut = nullptr;
+    frmSend = nullptr;
     frmProgress = nullptr;
     frmInfo = nullptr;
     if (Phone) Phone->Stop();

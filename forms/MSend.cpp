@@ -1,0 +1,526 @@
+#include "MSend.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCollator>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTimeEdit>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+
+#include "ComposeText.h"
+#include "Cp1252.h"
+#include "Dialogs.h"
+#include "Main.h"
+#include "MainRead.h"
+#include "UpDown.h"
+#include "ViewForm.h"
+
+TfrmSend* frmSend = nullptr;
+
+namespace {
+
+constexpr int NormalTimeOut = 5000;
+constexpr int EditHeight = 21;
+
+QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top)
+{
+  auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
+  Label->move(Left, Top);
+  Label->adjustSize();
+  return Label;
+}
+
+QPushButton* Button(QWidget* Parent, const char* Caption, int Left)
+{
+  auto* Button = new QPushButton(QString::fromLatin1(Caption), Parent);
+  Button->setGeometry(Left, 216, 81, 25);
+  // Enter in a field presses nothing: a message goes only by a deliberate press.
+  Button->setAutoDefault(false);
+  return Button;
+}
+
+// The locale's long time format without its time zone: the values are local times without a zone.
+QString TimeFormat()
+{
+  const QString Format = QLocale().timeFormat(QLocale::LongFormat);
+  QString Result;
+  bool Quoted = false;
+  for (const QChar C : Format) {
+    if (C == u'\'')
+      Quoted = !Quoted;
+    if (!Quoted && C == u't')
+      continue;
+    Result += C;
+  }
+  return Result.trimmed();
+}
+
+// Today and the time of day from the clock that the encoder checks the validity against.
+void ClockNow(QDate& Date, QTime& Time)
+{
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
+  SMSEngine::DecodeDateTime(SMSEngine::Now(), Year, Month, Day, Hour, Min, Sec, MSec);
+  Date = QDate(Year, Month, Day);
+  Time = QTime(Hour, Min, Sec);
+}
+
+// The two halves of writing a message. When the phone did not answer one in time, it may still be
+// waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
+bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU)
+{
+  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A"))
+    return true;
+  if (Main.TimedOut && Main.KoComm->IsOpen()) {
+    Main.KoComm->SendString("\x1B");
+    Main.AppendLog("\x1B");
+  }
+  return false;
+}
+
+}  // namespace
+
+// While an exchange of the dialog waits, nothing in it may start another one or close it; the
+// buttons come back on every way out.
+class TfrmSend::TBusy {
+ public:
+  explicit TBusy(TfrmSend& Form) : FForm(Form)
+  {
+    FForm.FBusy = true;
+    for (QPushButton* Button : {FForm.btnSend, FForm.btnStore, FForm.btnCancel})
+      Button->setEnabled(false);
+  }
+  ~TBusy()
+  {
+    FForm.FBusy = false;
+    FForm.btnCancel->setEnabled(true);
+    FForm.UpdateButtons(false);
+  }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+
+ private:
+  TfrmSend& FForm;
+};
+
+TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
+{
+  setObjectName(QStringLiteral("frmSend"));
+  ViewForm::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
+  Beep = [] { QApplication::beep(); };
+
+  lblSCA = Label(this, "Service Centre address:", 8, 11);
+  edSCA = new QLineEdit(this);
+  edSCA->setGeometry(144, 8, 161, EditHeight);
+
+  lblMR = Label(this, "Message reference:", 8, 35);
+  spedMR = new QSpinBox(this);
+  spedMR->setGeometry(144, 32, 161, 22);
+  spedMR->setRange(0, 255);
+
+  lblVP = Label(this, "Validity period:", 8, 59);
+  combxVP = new QComboBox(this);
+  combxVP->setGeometry(144, 56, 161, EditHeight);
+  combxVP->setEditable(false);
+  combxVP->addItems({QStringLiteral("None/SMSC Standard"), QStringLiteral("Relative"), QStringLiteral("Absolute")});
+
+  pctrlVP = new QStackedWidget(this);
+  pctrlVP->setGeometry(140, 74, 325, 32);
+  pctrlVP->setFocusPolicy(Qt::NoFocus);
+  tsVPNone = new QWidget(pctrlVP);
+  tsVPRelative = new QWidget(pctrlVP);
+  tsVPAbsolute = new QWidget(pctrlVP);
+  pctrlVP->addWidget(tsVPNone);
+  pctrlVP->addWidget(tsVPRelative);
+  pctrlVP->addWidget(tsVPAbsolute);
+
+  edVPRelative = new QLineEdit(tsVPRelative);
+  edVPRelative->setGeometry(0, 0, 145, EditHeight);
+  edVPRelative->setReadOnly(true);
+  udVPRelative = new TUpDown(tsVPRelative, 0, 255);
+  udVPRelative->setGeometry(144, 0, 16, EditHeight);
+  udVPRelative->Associate(edVPRelative);
+
+  lblVPDate = Label(tsVPAbsolute, "Date:", 0, 4);
+  dtpVPDate = new QDateEdit(tsVPAbsolute);
+  dtpVPDate->setGeometry(28, 0, 81, EditHeight);
+  dtpVPDate->setCalendarPopup(true);
+  dtpVPDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+  lblVPTime = Label(tsVPAbsolute, "Time:", 114, 4);
+  dtpVPTime = new QTimeEdit(tsVPAbsolute);
+  dtpVPTime->setGeometry(141, 0, 69, EditHeight);
+  dtpVPTime->setDisplayFormat(TimeFormat());
+  lblVPTZ = Label(tsVPAbsolute, "TZ:", 215, 3);
+  edVPTZ = new QLineEdit(tsVPAbsolute);
+  edVPTZ->setGeometry(232, 0, 65, EditHeight);
+  edVPTZ->setReadOnly(true);
+  udVPTZ = new TUpDown(tsVPAbsolute, -48, 48);
+  udVPTZ->setGeometry(296, 0, 16, EditHeight);
+  udVPTZ->Associate(edVPTZ);
+
+  lblDA = Label(this, "Destination address:", 8, 107);
+  combxDA = new QComboBox(this);
+  combxDA->setGeometry(144, 104, 313, EditHeight);
+  combxDA->setEditable(true);
+  combxDA->setInsertPolicy(QComboBox::NoInsert);
+  combxDA->setMaxVisibleItems(12);
+
+  lblUD = Label(this, "Text:", 8, 131);
+  memUD = new QPlainTextEdit(this);
+  memUD->setGeometry(144, 128, 313, 73);
+  memUD->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memUD->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memUD->setTabChangesFocus(true);
+
+  lblChars = Label(this, "0/160", 144, 204);
+
+  cbxSRR = ViewForm::CheckBox(this, QStringLiteral("Status report requested"), 320, 8, 137, 17);
+  cbxRD = ViewForm::CheckBox(this, QStringLiteral("Reject duplicates"), 320, 32, 105, 17);
+  cbxFlash = ViewForm::CheckBox(this, QStringLiteral("Flash message"), 320, 56, 97, 17);
+
+  btnSend = Button(this, "&Send", 200);
+  btnStore = Button(this, "S&tore", 288);
+  btnCancel = Button(this, "&Cancel", 376);
+
+  const std::pair<QWidget*, const char*> Names[] = {
+      {edSCA, "edSCA"},
+      {spedMR, "spedMR"},
+      {combxVP, "combxVP"},
+      {pctrlVP, "pctrlVP"},
+      {tsVPNone, "tsVPNone"},
+      {tsVPRelative, "tsVPRelative"},
+      {edVPRelative, "edVPRelative"},
+      {udVPRelative, "udVPRelative"},
+      {tsVPAbsolute, "tsVPAbsolute"},
+      {dtpVPDate, "dtpVPDate"},
+      {dtpVPTime, "dtpVPTime"},
+      {edVPTZ, "edVPTZ"},
+      {udVPTZ, "udVPTZ"},
+      {combxDA, "combxDA"},
+      {memUD, "memUD"},
+      {lblChars, "lblChars"},
+      {cbxSRR, "cbxSRR"},
+      {cbxRD, "cbxRD"},
+      {cbxFlash, "cbxFlash"},
+      {btnSend, "btnSend"},
+      {btnStore, "btnStore"},
+      {btnCancel, "btnCancel"},
+  };
+  for (const auto& [Widget, Name] : Names)
+    Widget->setObjectName(QString::fromLatin1(Name));
+
+  QWidget* const TabOrder[] = {edSCA,     spedMR,    combxVP, edVPRelative, udVPRelative, dtpVPDate,
+                               dtpVPTime, edVPTZ,    udVPTZ,  combxDA,      memUD,        cbxSRR,
+                               cbxRD,     cbxFlash,  btnSend, btnStore,     btnCancel};
+  for (std::size_t i = 1; i < std::size(TabOrder); ++i)
+    setTabOrder(TabOrder[i - 1], TabOrder[i]);
+
+  connect(edSCA, &QLineEdit::textChanged, this, [this] { edSCAChange(); });
+  connect(combxDA, &QComboBox::editTextChanged, this, [this] { combxDAChange(); });
+  connect(combxVP, &QComboBox::currentIndexChanged, this, [this] { combxVPChange(); });
+  udVPRelative->OnClick = [this](TUDBtnType Button) { udVPRelativeClick(Button); };
+  udVPTZ->OnClick = [this](TUDBtnType Button) { udVPTZClick(Button); };
+  connect(memUD, &QPlainTextEdit::textChanged, this, [this] { memUDChange(); });
+  connect(btnSend, &QPushButton::clicked, this, [this] { btnSendClick(); });
+  connect(btnStore, &QPushButton::clicked, this, [this] { btnStoreClick(); });
+  connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+TfrmSend::~TfrmSend()
+{
+  if (frmSend == this)
+    frmSend = nullptr;
+}
+
+std::string TfrmSend::DestinationText() const
+{
+  return QStringToCp1252(combxDA->currentText());
+}
+
+std::string TfrmSend::MemoText() const
+{
+  QString Text = memUD->toPlainText();
+  Text.replace(u'\n', QStringLiteral("\r\n"));
+  return QStringToCp1252(Text);
+}
+
+void TfrmSend::SetMemoText(const std::string& Text)
+{
+  QString Plain = Cp1252ToQString(Text);
+  Plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  memUD->setPlainText(Plain);
+}
+
+TComposedMessage TfrmSend::Composed() const
+{
+  static const int Formats[] = {0, 2, 3};
+  TComposedMessage Message;
+  Message.SCA = QStringToCp1252(edSCA->text());
+  Message.SRR = cbxSRR->isChecked();
+  Message.VPF = Formats[std::clamp(combxVP->currentIndex(), 0, 2)];
+  Message.RD = cbxRD->isChecked();
+  // Text that is not a number (a cleared field) counts as 0.
+  bool Number = false;
+  const int MR = spedMR->cleanText().toInt(&Number);
+  Message.MR = Number ? std::clamp(MR, 0, 255) : 0;
+  Message.DA = DestinationNumber(DestinationText());
+  Message.Flash = cbxFlash->isChecked();
+  Message.VPRelative = udVPRelative->Position();
+  const QDate Date = dtpVPDate->date();
+  const QTime Time = dtpVPTime->time();
+  Message.VPAbsolute = SMSEngine::EncodeDate(Date.year(), Date.month(), Date.day()) +
+                       SMSEngine::EncodeTime(Time.hour(), Time.minute(), Time.second(), 0);
+  Message.VPTZ = udVPTZ->Position();
+  Message.UD = MemoText();
+  return Message;
+}
+
+// ---- Opening and editing ----
+
+void TfrmSend::showEvent(QShowEvent* Event)
+{
+  if (!Event->spontaneous()) {
+    FormShow();
+    ViewForm::CentreOnScreen(this);
+  }
+  QDialog::showEvent(Event);
+}
+
+void TfrmSend::FormShow()
+{
+  edSCA->setText(frmMain ? Cp1252ToQString(frmMain->PhoneSCA) : QString());
+
+  // The list is filled anew; the typed or prefilled destination stays.
+  const QString Destination = combxDA->currentText();
+  combxDA->clear();
+  if (frmMain && frmMain->PhonebookRead) {
+    QStringList Items;
+    for (const TPhonebookList& Entry : frmMain->Phonebook)
+      Items << Cp1252ToQString(Entry.Name + " (" + Entry.Number + ")");
+    // Alphabetically as the user reads: case and accents do not split the list.
+    // The C locale would compare by code points and put every accented name after Z.
+    QCollator Collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(Items.begin(), Items.end(),
+                     [&Collator](const QString& A, const QString& B) { return Collator.compare(A, B) < 0; });
+    combxDA->addItems(Items);
+  }
+  combxDA->setCurrentIndex(-1);
+  combxDA->setEditText(Destination);
+
+  spedMR->setValue(0);
+  combxVP->setCurrentIndex(0);
+  pctrlVP->setCurrentWidget(tsVPNone);
+  QDate Today;
+  QTime Time;
+  ClockNow(Today, Time);
+  dtpVPDate->setMinimumDate(Today);
+  cbxSRR->setChecked(false);
+  cbxRD->setChecked(false);
+  cbxFlash->setChecked(false);
+  btnCancel->setEnabled(true);
+
+  UpdateButtons(true);
+
+  if (edSCA->text().isEmpty())
+    edSCA->setFocus();
+  else if (combxDA->currentText().isEmpty())
+    combxDA->setFocus();
+  else
+    memUD->setFocus();
+}
+
+void TfrmSend::UpdateButtons(bool AtOpening)
+{
+  if (FBusy)
+    return;  // the wait's end decides
+  const bool Both = !edSCA->text().isEmpty() && !combxDA->currentText().isEmpty();
+  btnSend->setEnabled(Both);
+  btnStore->setEnabled(Both && (AtOpening || (frmMain && frmMain->MessagesUsed < frmMain->MessagesTotal)));
+}
+
+void TfrmSend::edSCAChange() { UpdateButtons(false); }
+
+void TfrmSend::combxDAChange() { UpdateButtons(false); }
+
+void TfrmSend::combxVPChange()
+{
+  const int Page = std::clamp(combxVP->currentIndex(), 0, 2);
+  pctrlVP->setCurrentIndex(Page);
+  // A page keeps nothing between showings.
+  if (Page == 1)
+    tsVPRelativeShow();
+  else if (Page == 2)
+    tsVPAbsoluteShow();
+}
+
+void TfrmSend::tsVPRelativeShow()
+{
+  udVPRelative->SetPosition(173);
+  edVPRelative->setText(QStringLiteral("07 days"));
+}
+
+void TfrmSend::udVPRelativeClick(TUDBtnType)
+{
+  edVPRelative->setText(Cp1252ToQString(SMSEngine::VPRelativeToText(udVPRelative->Position())));
+}
+
+void TfrmSend::tsVPAbsoluteShow()
+{
+  QDate Today;
+  QTime Time;
+  ClockNow(Today, Time);
+  dtpVPDate->setDate(Today.addDays(7));
+  dtpVPTime->setTime(Time);
+  udVPTZ->SetPosition(0);
+  edVPTZ->setText(QStringLiteral("GMT +0,00"));
+}
+
+void TfrmSend::udVPTZClick(TUDBtnType)
+{
+  edVPTZ->setText(QStringLiteral("GMT ") + TimeZoneText(udVPTZ->Position()));
+}
+
+void TfrmSend::memUDChange()
+{
+  const int Count = SMSEngine::CountSeptets(MemoText());
+  lblChars->setText(QStringLiteral("%1/160").arg(Count));
+  lblChars->adjustSize();
+  if (Count > 160 && Beep)
+    Beep();
+}
+
+// ---- Closing ----
+
+void TfrmSend::reject()
+{
+  // Esc, Cancel and the close box wait until the phone has answered.
+  if (FBusy)
+    return;
+  QDialog::reject();
+}
+
+void TfrmSend::closeEvent(QCloseEvent* Event)
+{
+  if (FBusy) {
+    Event->ignore();
+    return;
+  }
+  QDialog::closeEvent(Event);
+}
+
+// ---- Sending and storing ----
+
+bool TfrmSend::Encode(TComposedMessage& Message, int& PDULength, std::string& PDU)
+{
+  // The encoder writes the addresses digit by digit: anything but a number would make the PDU
+  // something the phone cannot take.
+  const auto SCA = CleanAddress(Message.SCA);
+  if (!SCA) {
+    ErrorBox("ERROR: Invalid Service Centre address.");
+    return false;
+  }
+  const auto DA = CleanAddress(Message.DA);
+  if (!DA) {
+    ErrorBox("ERROR: Invalid destination address.");
+    return false;
+  }
+  Message.SCA = *SCA;
+  Message.DA = *DA;
+  return SMSEngine::EncodeSubmitPDU(Message.SCA, Message.SRR, Message.VPF, Message.RD, Message.MR, Message.DA,
+                                    Message.Flash, Message.VPRelative, Message.VPAbsolute, Message.VPTZ,
+                                    Message.UD, PDULength, PDU);
+}
+
+void TfrmSend::btnSendClick()
+{
+  if (FBusy || !frmMain)
+    return;
+  TfrmMain& Main = *frmMain;
+  // Declared first so that it runs last, on every way out.
+  struct TTimeOut {
+    QTimer* Timer;
+    ~TTimeOut() { Timer->setInterval(NormalTimeOut); }
+  } TimeOut{Main.Timer};
+  Main.Timer->setInterval(SendTimeOut);
+  TBusy Busy(*this);
+
+  TComposedMessage Message = Composed();
+  int PDULength = 0;
+  std::string PDU;
+  if (!Encode(Message, PDULength, PDU))
+    return;
+  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU))
+    return;
+
+  // The phone has taken the message: from here on it is sent, whatever it says about it.
+  if (const auto Reference = ReplyNumber(Main.ReplyBuffer, "+CMGS:"))
+    InfoBox("Message sent successfully.\r\nMessage reference is " + std::to_string(*Reference) + ".");
+  else
+    InfoBox("Message sent successfully.");
+
+  if (Main.PhoneSCA.empty() && ConfirmBox("Store Service Centre address in phone?")) {
+    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n"))
+      return;
+    Main.PhoneSCA = Message.SCA;
+  }
+  accept();
+}
+
+void TfrmSend::btnStoreClick()
+{
+  if (FBusy || !frmMain)
+    return;
+  TfrmMain& Main = *frmMain;
+  TBusy Busy(*this);
+
+  TComposedMessage Message = Composed();
+  int PDULength = 0;
+  std::string PDU;
+  if (!Encode(Message, PDULength, PDU))
+    return;
+  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU))
+    return;
+
+  if (const auto Location = ReplyNumber(Main.ReplyBuffer, "+CMGW:")) {
+    InfoBox("Message was stored in memory location #" + std::to_string(*Location) + ".");
+    SMSEngine::TMessageList Entry;
+    Entry.Index = *Location;
+    Entry.Status = 2;
+    Entry.PDULength = PDULength;
+    Entry.PDU = PDU;
+    Entry.SCA = Message.SCA;
+    Entry.SRR = Message.SRR;
+    Entry.VPF = Message.VPF;
+    Entry.RD = Message.RD;
+    Entry.MR = Message.MR;
+    Entry.DA = Message.DA;
+    Entry.Flash = Message.Flash;
+    Entry.VPRelative = Message.VPRelative;
+    Entry.VPAbsolute = Message.VPAbsolute;
+    Entry.VPTZ = Message.VPTZ;
+    Entry.UD = Message.UD;
+    Main.AddStoredMessage(Entry);
+  } else {
+    // Stored, but where is unknown: the list is read again once the dialog has closed.
+    InfoBox("Message was stored, but the phone did not tell its memory location.");
+    Main.ReadAfterCompose = true;
+  }
+
+  if (Message.SCA != Main.PhoneSCA && ConfirmBox("Store Service Centre address in phone?")) {
+    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n"))
+      return;
+    Main.PhoneSCA = Message.SCA;
+  }
+  accept();
+}

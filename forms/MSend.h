@@ -1,0 +1,125 @@
+// The compose dialog: a short message with all of its sending options, written for a new message,
+// an answer or a forward, and then sent through the phone or stored on its SIM. Created once at
+// start; the main window prefills it and shows it modally.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "engine/SMSEngine.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+class QTimeEdit;
+class TUpDown;
+enum class TUDBtnType;
+
+// The values of the dialog in the order the encoder takes them.
+struct TComposedMessage {
+  std::string SCA;
+  bool SRR = false;
+  int VPF = 0;
+  bool RD = false;
+  int MR = 0;
+  std::string DA;
+  bool Flash = false;
+  int VPRelative = 0;
+  SMSEngine::TDateTime VPAbsolute = 0;
+  int VPTZ = 0;
+  std::string UD;
+};
+
+class TfrmSend : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmSend(QWidget* Parent = nullptr);
+  ~TfrmSend() override;
+
+  // Components.
+  QLabel* lblSCA;
+  QLineEdit* edSCA;
+  QLabel* lblMR;
+  QSpinBox* spedMR;
+  QLabel* lblVP;
+  QComboBox* combxVP;
+  QStackedWidget* pctrlVP;
+  QWidget* tsVPNone;
+  QWidget* tsVPRelative;
+  QLineEdit* edVPRelative;
+  TUpDown* udVPRelative;
+  QWidget* tsVPAbsolute;
+  QLabel* lblVPDate;
+  QDateEdit* dtpVPDate;
+  QLabel* lblVPTime;
+  QTimeEdit* dtpVPTime;
+  QLabel* lblVPTZ;
+  QLineEdit* edVPTZ;
+  TUpDown* udVPTZ;
+  QLabel* lblDA;
+  QComboBox* combxDA;
+  QLabel* lblUD;
+  QPlainTextEdit* memUD;
+  QLabel* lblChars;
+  QCheckBox* cbxSRR;
+  QCheckBox* cbxRD;
+  QCheckBox* cbxFlash;
+  QPushButton* btnSend;
+  QPushButton* btnStore;
+  QPushButton* btnCancel;
+
+  // The command time-out while a message is being sent; afterwards it is 5000 ms again.
+  int SendTimeOut = 20000;
+  // The system beep of a text above 160 characters.
+  std::function<void()> Beep;
+
+  // The text of the destination field and of the memo, in the program's code page; the memo's
+  // line breaks as CR LF.
+  std::string DestinationText() const;
+  std::string MemoText() const;
+  void SetMemoText(const std::string& Text);
+
+  // The values as the buttons hand them to the encoder; DA is DestinationNumber of the destination
+  // text. Addresses are taken as typed here; the buttons check them.
+  TComposedMessage Composed() const;
+
+  // True while an exchange of the dialog waits for the phone.
+  bool Busy() const { return FBusy; }
+
+  // Event handlers.
+  void FormShow();
+  void edSCAChange();
+  void combxDAChange();
+  void combxVPChange();
+  void tsVPRelativeShow();
+  void udVPRelativeClick(TUDBtnType Button);
+  void tsVPAbsoluteShow();
+  void udVPTZClick(TUDBtnType Button);
+  void memUDChange();
+  void btnSendClick();
+  void btnStoreClick();
+
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  class TBusy;
+  // Checks the addresses and encodes; false when something was refused (the box has been shown).
+  bool Encode(TComposedMessage& Message, int& PDULength, std::string& PDU);
+  // Enables Send and Store as the texts and the memory allow; AtOpening leaves out the memory.
+  void UpdateButtons(bool AtOpening);
+
+  bool FBusy = false;
+};
+
+extern TfrmSend* frmSend;

@@ -27,7 +27,10 @@ const char* const Usage =
     "                     (split at the last '=')\n"
     "  --hangup-after N   close the line after sending N bytes\n"
     "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
-    "  --log FILE         log every byte each way, with direction and time\n";
+    "  --log FILE         log every byte each way, with direction and time\n"
+    "  --pb-used N        tell N as the phone book's used count\n"
+    "  --pb-total N       tell N as the phone book's total (0: tell none)\n"
+    "  --pb-fail-at N     answer the read of phone book location N with an error\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
@@ -107,6 +110,12 @@ int main(int argc, char** argv) {
       options.Unsolicited.push_back(next());
     } else if (arg == "--log") {
       options.LogFile = next();
+    } else if (arg == "--pb-used") {
+      options.PhonebookUsed = static_cast<int>(Number(arg, next(), 0, 99999));
+    } else if (arg == "--pb-total") {
+      options.PhonebookTotal = static_cast<int>(Number(arg, next(), 0, 99999));
+    } else if (arg == "--pb-fail-at") {
+      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999));
     } else {
       Fail("unknown option \"" + arg + "\"", 2);
     }

@@ -90,6 +90,11 @@ struct TPhoneOptions {
   // \r, \n, \\ and \xHH escapes ("---": the line hung up, or a PDU was sent).
   std::string LogFile;
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
+
+  // Phone book quirks.
+  int PhonebookUsed = -1;       // --pb-used N: the used count AT+CPBS? tells (-1: the entries held)
+  int PhonebookTotal = -1;      // --pb-total N: the total AT+CPBS? tells (0: none; -1: the SIM's)
+  int PhonebookFailAt = 0;      // --pb-fail-at N: AT+CPBR=N answers +CME ERROR: 100 (0: none)
 };
 
 class TPhoneCore;

@@ -389,6 +389,29 @@ TEST_F(NamesTest, AReadErrorKeepsWhatWasReadAndShowsTheNames)
   frmMain->KoComm->ClosePort();
 }
 
+// A phone that stops answering mid-way is not kept waiting for the switch back as well: one
+// time-out, the warning, and the names read so far.
+TEST_F(NamesTest, ATimeOutMidwayEndsTheReadingWithoutAnotherWait)
+{
+  TPhoneOptions Options;
+  Options.Mute = {"AT+CPBR=2"};
+  Start(Sim(), Options);
+  ReadMessages();
+  Boxes.Answer();
+  Boxes.Answer();
+  frmMain->btnNamesClick();
+  EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"ERROR: No answer from phone (timeout).",
+                                                     "Phone character set could not be set to back \"IRA\"."}));
+  EXPECT_EQ(Received(), "AT+CPBS?\\r\\nAT+CSCS=\"UCS2\"\\r\\nAT+CPBR=1\\r\\nAT+CPBR=2\\r\\n");
+  ASSERT_EQ(frmMain->Phonebook.size(), 1u);
+  EXPECT_TRUE(frmMain->PhonebookRead);
+  ExpectNamesLayout();
+  EXPECT_EQ(Grid().Cells(3, 1), Anna);
+  EXPECT_FALSE(frmProgress->isVisible());
+  EXPECT_TRUE(frmMain->btnRead->isEnabled());
+  frmMain->KoComm->ClosePort();
+}
+
 // The character set switch refused: the phone is switched back all the same; the names are shown
 // only when the phone book was read.
 void NamesTest::RefusedCharset(const std::pair<std::string, std::string>& Fail, const std::vector<std::string>& Texts,

@@ -612,34 +612,48 @@ TEST_F(NamesTest, AnotherPortForgetsThePhonebook)
   Second.Stop();
 }
 
-// Closing the window while the phone book is read ends the reading: no box, the port closed.
+// Closing the window while the phone book is read ends the reading: no box, the port closed. The
+// Exit button is disabled meanwhile; its handler, should it run, ends the reading the same way.
 TEST_F(NamesTest, ClosingTheWindowEndsTheReading)
 {
+  const struct {
+    const char* Name;
+    std::function<void()> Close;
+    bool SwitchedBack;  // Exit closes the port first: the phone cannot be told any more
+  } Ways[] = {
+      {"close", [] { frmMain->close(); }, true},
+      {"Exit", [] { frmMain->btnExitClick(); }, false},
+  };
   TSimCard Card = Sim();
   Card.PhonebookTotal = 50;
   for (int Location = 5; Location <= 40; ++Location)
     Card.Phonebook[Location] = Pb("+49301234" + std::to_string(Location), "Name");
   Start(Card);
-  frmMain->show();
-  ReadMessages();
-  bool ClosedWhileReading = false;
-  QTimer::singleShot(700, frmMain, [&] {
-    ClosedWhileReading = frmProgress->isVisible();
-    frmMain->close();
-  });
-  frmMain->btnNamesClick();
-  EXPECT_TRUE(ClosedWhileReading);
-  EXPECT_TRUE(Boxes.Shown.empty());
-  EXPECT_FALSE(frmMain->KoComm->IsOpen());
-  EXPECT_FALSE(frmProgress->isVisible());
-  EXPECT_FALSE(frmMain->NamesShown);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  const std::string Sent = Received();
-  EXPECT_TRUE(Sent.ends_with("AT+CSCS=\"IRA\"\\r\\n")) << Sent;
-  EXPECT_EQ(Sent.find("AT+CPBR=30\\r\\n"), std::string::npos);
-  // Let the application leave a quitting state, should closing the last window have begun one.
-  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-  QCoreApplication::exec();
+  for (const auto& Way : Ways) {
+    SCOPED_TRACE(Way.Name);
+    frmMain->show();
+    ReadMessages();
+    frmMain->PhonebookRead = false;
+    bool ClosedWhileReading = false;
+    QTimer::singleShot(700, frmMain, [&] {
+      ClosedWhileReading = frmProgress->isVisible() && !frmMain->btnExit->isEnabled();
+      Way.Close();
+    });
+    frmMain->btnNamesClick();
+    EXPECT_TRUE(ClosedWhileReading);
+    EXPECT_TRUE(Boxes.Shown.empty());
+    EXPECT_FALSE(frmMain->KoComm->IsOpen());
+    EXPECT_FALSE(frmMain->isVisible());
+    EXPECT_FALSE(frmProgress->isVisible());
+    EXPECT_FALSE(frmMain->NamesShown);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const std::string Sent = Received();
+    EXPECT_EQ(Sent.ends_with("AT+CSCS=\"IRA\"\\r\\n"), Way.SwitchedBack) << Sent;
+    EXPECT_EQ(Sent.find("AT+CPBR=30\\r\\n"), std::string::npos);
+    // Let the application leave a quitting state, should closing the last window have begun one.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+  }
 }
 
 // The demo SIM shows its names beside its numbers.

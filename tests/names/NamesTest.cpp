@@ -476,6 +476,28 @@ TEST_F(NamesTest, ARefusedStorageQueryChangesNothing)
   frmMain->KoComm->ClosePort();
 }
 
+// A used count that is no number ends the click with an error box before anything changed.
+TEST_F(NamesTest, AStorageReplyThatDoesNotParseChangesNothing)
+{
+  TPhoneOptions Options;
+  Options.Fail = {{"AT+CPBS", "+CPBS: \"SM\",many,250\r\n\r\nOK"}};  // the final result as given
+  Start(Sim(), Options);
+  ReadMessages();
+  const TGridState Plain = State();
+  const std::vector<bool> Before = Enabled();
+  frmMain->Phonebook = {{"+491711234567", "Someone"}};  // nothing is cleared before the count is known
+  Boxes.Answer();
+  frmMain->btnNamesClick();
+  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{"'many' is not a valid integer value."});
+  EXPECT_EQ(Received(), "AT+CPBS?\\r\\n");
+  EXPECT_EQ(State(), Plain);
+  EXPECT_EQ(Enabled(), Before);
+  EXPECT_EQ(frmMain->Phonebook.size(), 1u);
+  EXPECT_FALSE(frmMain->PhonebookRead);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  frmMain->KoComm->ClosePort();
+}
+
 // The buttons a finished reading brings back follow the row that is current.
 TEST_F(NamesTest, TheButtonsThatComeBackFollowTheCurrentRow)
 {

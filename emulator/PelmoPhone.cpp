@@ -29,7 +29,10 @@ const char* const Usage =
     "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
     "  --log FILE         log every byte each way, with direction and time\n"
     "  --store-highest    store written messages in the highest free location\n"
-    "  --no-numbers       answer +CMGS and +CMGW without the reference or location\n";
+    "  --no-numbers       answer +CMGS and +CMGW without the reference or location\n"
+    "  --pb-used N        tell N as the phone book's used count\n"
+    "  --pb-total N       tell N as the phone book's total (0: tell none)\n"
+    "  --pb-fail-at N     answer the read of phone book location N with an error\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
@@ -113,6 +116,12 @@ int main(int argc, char** argv) {
       options.StoreHighest = true;
     } else if (arg == "--no-numbers") {
       options.NoNumbers = true;
+    } else if (arg == "--pb-used") {
+      options.PhonebookUsed = static_cast<int>(Number(arg, next(), 0, 99999));
+    } else if (arg == "--pb-total") {
+      options.PhonebookTotal = static_cast<int>(Number(arg, next(), 0, 99999));
+    } else if (arg == "--pb-fail-at") {
+      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999));
     } else {
       Fail("unknown option \"" + arg + "\"", 2);
     }

@@ -736,8 +736,9 @@ TPhoneCore::TOutcome TPhoneCore::Phonebook(const std::string& name, const std::s
   }
   if (name == "+CPBS") {
     if (read) {
-      info = {"+CPBS: \"SM\"," + std::to_string(Sim.Phonebook.size()) + "," +
-              std::to_string(Sim.PhonebookTotal)};
+      const int used = Options.PhonebookUsed >= 0 ? Options.PhonebookUsed : static_cast<int>(Sim.Phonebook.size());
+      const int total = Options.PhonebookTotal >= 0 ? Options.PhonebookTotal : Sim.PhonebookTotal;
+      info = {"+CPBS: \"SM\"," + std::to_string(used) + (total > 0 ? "," + std::to_string(total) : "")};
     } else if (test) {
       info = {"+CPBS: (\"SM\")"};
     } else if (set) {
@@ -762,6 +763,7 @@ TPhoneCore::TOutcome TPhoneCore::Phonebook(const std::string& name, const std::s
   if (args.size() == 2 && !ParseInt(args[1], last, 0, 99999)) return error;
   if (first < 1 || first > Sim.PhonebookTotal || last < first || last > Sim.PhonebookTotal)
     return {TResult::Cme, 21, {}};
+  if (Options.PhonebookFailAt >= first && Options.PhonebookFailAt <= last) return {TResult::Cme, 100, {}};
   for (auto it = Sim.Phonebook.lower_bound(first); it != Sim.Phonebook.end() && it->first <= last;
        ++it)
     info.push_back("+CPBR: " + std::to_string(it->first) + ",\"" + it->second.Number + "\"," +

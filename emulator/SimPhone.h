@@ -93,6 +93,11 @@ struct TPhoneOptions {
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
   bool StoreHighest = false;    // --store-highest: AT+CMGW fills the highest free location
   bool NoNumbers = false;       // --no-numbers: "+CMGS:" and "+CMGW:" without the number
+
+  // Phone book quirks.
+  int PhonebookUsed = -1;       // --pb-used N: the used count AT+CPBS? tells (-1: the entries held)
+  int PhonebookTotal = -1;      // --pb-total N: the total AT+CPBS? tells (0: none; -1: the SIM's)
+  int PhonebookFailAt = 0;      // --pb-fail-at N: AT+CPBR=N answers +CME ERROR: 100 (0: none)
 };
 
 class TPhoneCore;

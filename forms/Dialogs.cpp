@@ -25,6 +25,10 @@ class TRealDialogs : public TDialogs {
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         break;
+      case TBoxKind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
       case TBoxKind::Confirmation:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -65,6 +69,8 @@ void ErrorBox(const std::string& Text) { Show(TBoxKind::Error, Text); }
 void InfoBox(const std::string& Text) { Show(TBoxKind::Information, Text); }
 
 bool ConfirmBox(const std::string& Text) { return Show(TBoxKind::Confirmation, Text) == TBoxButton::Yes; }
+
+void WarningBox(const std::string& Text) { Show(TBoxKind::Warning, Text); }
 
 std::string ExceptionBoxText(const std::string& Message) {
   if (!Message.empty() && static_cast<unsigned char>(Message.back()) > static_cast<unsigned char>('.'))

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-enum class TBoxKind { Error, Information, Confirmation };
+enum class TBoxKind { Error, Information, Confirmation, Warning };
 enum class TBoxButton { OK, Yes, No };
 
 struct TBoxRequest {
@@ -42,6 +42,7 @@ void SetDialogs(TDialogs* Dialogs);
 void ErrorBox(const std::string& Text);
 void InfoBox(const std::string& Text);
 bool ConfirmBox(const std::string& Text);  // true only for Yes
+void WarningBox(const std::string& Text);
 
 // The application's central error box for an error that escaped a handler: the message gets a full
 // stop when its last character sorts after '.' (a letter or a digit), so that every message reads as

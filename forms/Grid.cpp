@@ -59,13 +59,23 @@ TStringGrid::TStringGrid(QWidget* Parent) : QTableWidget(1, 5, Parent) {
   // Nothing is highlighted until the user selects a row.
   selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
-    if (row >= 0 && OnSelectCell) OnSelectCell(col, row + 1);
+    if (row >= 0 && OnSelectCell && !FQuiet) OnSelectCell(col, row + 1);
   });
 }
 
 void TStringGrid::SetColCount(int Count) {
   const int old = columnCount();
+  // Removing the column of the current cell makes the view move the current cell: that is no
+  // selection of the user, so the handler does not hear of it, and the current row stays.
+  const int row = currentRow();
+  const int col = currentColumn();
+  FQuiet = true;
   setColumnCount(Count);
+  if (row >= 0 && row < rowCount() && Count > 0) {
+    const QModelIndex keep = model()->index(row, std::min(std::max(col, 0), Count - 1));
+    if (currentIndex() != keep) selectionModel()->setCurrentIndex(keep, QItemSelectionModel::NoUpdate);
+  }
+  FQuiet = false;
   for (int c = old; c < Count; ++c) {
     setHorizontalHeaderItem(c, new QTableWidgetItem());
     setColumnWidth(c, 100);

@@ -45,4 +45,6 @@ class TStringGrid : public QTableWidget {
 
  private:
   QTableWidgetItem* Item(int Col, int Row) const;
+
+  bool FQuiet = false;  // the grid itself moves the current cell: OnSelectCell is not told
 };

@@ -409,8 +409,4 @@ void TfrmMain::btnDeleteClick() {
   if (const int row = CurrentMessageRow()) DeleteMessage(Messages[row - 1].Index);
 }
 
-void TfrmMain::btnNamesClick() {}
-
 void TfrmMain::DeleteMessage(int Index) { (void)Index; }
-
-void TfrmMain::ApplyNames() {}

@@ -13,6 +13,7 @@
 #include "Cp1252.h"
 #include "Dialogs.h"
 #include "Main.h"
+#include "MainNames.h"
 #include "MainReplies.h"
 #include "Progress.h"
 #include "ViewIn.h"
@@ -34,20 +35,6 @@ std::string OneLine(std::string Text)
   std::replace(Text.begin(), Text.end(), '\r', ' ');
   std::replace(Text.begin(), Text.end(), '\n', ' ');
   return Text;
-}
-
-void LeaveNamesLayout(TfrmMain& Form)
-{
-  TStringGrid& Grid = *Form.sgMessages;
-  Form.btnNames->setText(QStringLiteral("Show na&mes"));
-  Grid.SetColWidths(3, 100);
-  Grid.SetColWidths(4, 360);
-  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
-    Grid.SetCells(3, Row, Grid.Cells(4, Row));
-    Grid.SetCells(4, Row, Grid.Cells(5, Row));
-  }
-  Grid.SetColCount(5);
-  Form.NamesShown = false;
 }
 
 bool SendReadingCommand(TfrmMain& Form, const std::string& Command)
@@ -160,6 +147,7 @@ void ReadMessages(TfrmMain& Form)
       LeaveNamesLayout(Form);
     Form.PhoneSCA = "NULL";
     Form.PhonebookRead = false;
+    Form.Phonebook.clear();
   }
 
   Form.repaint();

@@ -200,3 +200,22 @@ TEST(PelmoPhone, StoreOptionsReachThePhone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PelmoPhone, PhonebookQuirkOptionsReachThePhone) {
+  const std::string link = TempPath("pb-link");
+  TRun run = Spawn({"--link", link, "--pb-used", "12", "--pb-total=0", "--pb-fail-at", "2"});
+  ASSERT_NE(ReadPipe(run.Out, true), "");
+  {
+    TPtyClient client(link);
+    EXPECT_EQ(client.Command("AT+CPBS?\r\n"), "AT+CPBS?\r\n\r\n+CPBS: \"SM\",12\r\n\r\nOK\r\n");
+    EXPECT_EQ(client.Command("AT+CPBR=2\r\n"), "AT+CPBR=2\r\n\r\n+CME ERROR: 100\r\n");
+    EXPECT_EQ(client.Command("AT+CPBR=1,3\r\n"), "AT+CPBR=1,3\r\n\r\n+CME ERROR: 100\r\n");
+    EXPECT_EQ(client.Command("AT+CPBR=3\r\n").find("+CPBR: 3,\"+4915198765432\",145,"), 13u);
+  }
+  ::kill(run.Pid, SIGTERM);
+  EXPECT_EQ(Wait(run), 0);
+}
+
+}  // namespace

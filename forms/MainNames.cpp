@@ -1,0 +1,256 @@
+// Phone book names: reading the phone book in UCS2 and showing, beside each number, its name.
+#include "MainNames.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "Dialogs.h"
+#include "Main.h"
+#include "Phonebook.h"
+#include "Progress.h"
+
+namespace {
+
+constexpr int ColName = 3;
+
+const char* const CharsetNotBack = "Phone character set could not be set to back \"IRA\".";
+
+// Everything that could start another operation while the phone book is read.
+std::vector<QWidget*> Controls(TfrmMain& Form)
+{
+  return {Form.sgMessages, Form.cbxCOMPort, Form.btnRead,    Form.btnView,  Form.btnNew,  Form.btnSave,
+          Form.btnDelete,  Form.btnAnswer,  Form.btnForward, Form.btnNames, Form.btnInfo, Form.btnExit};
+}
+
+// Notes that the main window closes while the phone book is read, and ends the command waiting
+// then as a failed one: nothing more is asked of the phone, and no time-out box comes up for a
+// window that is gone.
+class TCloseWatch : public QObject {
+ public:
+  explicit TCloseWatch(TfrmMain& Form) : FForm(Form) { FForm.installEventFilter(this); }
+  ~TCloseWatch() override { FForm.removeEventFilter(this); }
+  TCloseWatch(const TCloseWatch&) = delete;
+  TCloseWatch& operator=(const TCloseWatch&) = delete;
+
+  bool Closed = false;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override
+  {
+    if (Watched == &FForm && Event->type() == QEvent::Close) {
+      Closed = true;
+      if (FForm.CommandWaiting()) {
+        FForm.Timer->stop();
+        FForm.ReplyOK = false;
+        FForm.TimedOut = true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  TfrmMain& FForm;
+};
+
+// The buttons as a finished phone book reading leaves them: the message buttons follow the row
+// that is current, as a selection of it would set them.
+void EnableAfterReading(TfrmMain& Form)
+{
+  for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
+                           static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
+    Control->setEnabled(true);
+  const int Row = Form.sgMessages->Row();
+  const bool Message = Row >= 1 && Row <= static_cast<int>(Form.Messages.size()) &&
+                       Form.sgMessages->Cells(0, Row) != "?";
+  for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward})
+    Button->setEnabled(Message);
+  const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;
+  Form.btnAnswer->setEnabled(Status == 0 || Status == 1);
+  for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit})
+    Button->setEnabled(true);
+}
+
+enum class TReadOutcome {
+  Read,       // the phone book was read (also when the reading ended early): show the names
+  Empty,      // the phone book holds nothing: show the (empty) names, ask again next time
+  NotRead,    // the phone refused: the layout stays
+};
+
+// Reads the phone book into Form.Phonebook. Errors of the phone have been shown; an exception
+// leaves with the controls and the phone's character set restored. CharsetBack is false when the
+// phone could not be switched back to its own character set.
+TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack)
+{
+  // Nothing may start another command while one waits; the controls come back as they were when
+  // the phone book turns out to be empty or cannot be asked for.
+  const std::vector<QWidget*> All = Controls(Form);
+  std::vector<bool> WereEnabled;
+  for (QWidget* Control : All) {
+    WereEnabled.push_back(Control->isEnabled());
+    Control->setEnabled(false);
+  }
+  const auto PutBack = [&] {
+    for (std::size_t I = 0; I < All.size(); ++I)
+      All[I]->setEnabled(WereEnabled[I]);
+  };
+
+  TPhonebookStorage Storage;
+  try {
+    if (!Form.SendCommand("AT+CPBS?\r\n")) {
+      PutBack();
+      return TReadOutcome::NotRead;
+    }
+    Storage = ParsePhonebookStorage(Form.ReplyBuffer);
+  } catch (...) {
+    PutBack();
+    throw;
+  }
+  // What an earlier phone book held is gone; the entries come in as they are read.
+  Form.Phonebook.clear();
+  if (Storage.Used == 0) {
+    PutBack();
+    return TReadOutcome::Empty;
+  }
+
+  const QString Total = QString::number(Storage.Used);
+  if (frmProgress) {
+    frmProgress->ProgressBar->setValue(0);
+    frmProgress->lblProgress->setText(QStringLiteral("0 of %1 phone book entries.").arg(Total));
+    frmProgress->show();
+  }
+  // Halves round to even: 8 entries step by 12, 200 and more by 0.
+  const int Step = static_cast<int>(std::nearbyint(100.0 / Storage.Used));
+
+  TReadOutcome Outcome = TReadOutcome::NotRead;
+  std::exception_ptr Error;
+  try {
+    if (Form.SendCommand("AT+CSCS=\"UCS2\"\r\n")) {
+      const int Last = PhonebookLastLocation(Storage);
+      int Stored = 0;
+      for (int Location = 1; Stored != Storage.Used && Location <= Last && !Watch.Closed; ++Location) {
+        if (!Form.SendCommand("AT+CPBR=" + std::to_string(Location) + "\r\n"))
+          break;
+        const TPhonebookReply Entry = CutPhonebookEntry(Form.ReplyBuffer);
+        if (Entry.Number.empty() || Entry.NameHex.empty())
+          continue;  // an empty location, or a number without a name
+        Form.Phonebook.push_back({Entry.Number, UCS2HexToText(Entry.NameHex)});
+        ++Stored;
+        if (frmProgress) {
+          frmProgress->StepBy(Step);
+          frmProgress->lblProgress->setText(QStringLiteral("%1 of %2 phone book entries.").arg(Stored).arg(Total));
+        }
+      }
+      Form.PhonebookRead = true;
+      Outcome = TReadOutcome::Read;
+    }
+  } catch (...) {
+    Error = std::current_exception();
+  }
+
+  // The phone goes back to its own character set on every way out. A phone that stopped
+  // answering is not kept waiting for once more (a close of the window also ends a wait).
+  CharsetBack = false;
+  if ((Watch.Closed || !Form.TimedOut) && Form.KoComm->IsOpen()) {
+    try {
+      CharsetBack = Form.SendCommand("AT+CSCS=\"IRA\"\r\n");
+    } catch (...) {
+      if (!Error)
+        Error = std::current_exception();
+    }
+  }
+  if (frmProgress)
+    frmProgress->close();
+  EnableAfterReading(Form);
+  if (Error)
+    std::rethrow_exception(Error);
+  return Outcome;
+}
+
+} // namespace
+
+void EnterNamesLayout(TfrmMain& Form)
+{
+  TStringGrid& Grid = *Form.sgMessages;
+  Form.btnNames->setText(QStringLiteral("Hide na&mes"));
+  Grid.SetColCount(6);
+  Grid.SetColWidths(3, 100);
+  Grid.SetColWidths(4, 100);
+  Grid.SetColWidths(5, 259);
+  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
+    Grid.SetCells(5, Row, Grid.Cells(4, Row));
+    Grid.SetCells(4, Row, Grid.Cells(3, Row));
+    Grid.SetCells(ColName, Row, "");
+  }
+  Grid.SetCells(ColName, 0, "Name");
+  Form.NamesShown = true;
+}
+
+void LeaveNamesLayout(TfrmMain& Form)
+{
+  TStringGrid& Grid = *Form.sgMessages;
+  Form.btnNames->setText(QStringLiteral("Show na&mes"));
+  Grid.SetColWidths(3, 100);
+  Grid.SetColWidths(4, 360);
+  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
+    Grid.SetCells(3, Row, Grid.Cells(4, Row));
+    Grid.SetCells(4, Row, Grid.Cells(5, Row));
+  }
+  Grid.SetColCount(5);
+  Form.NamesShown = false;
+}
+
+void TfrmMain::btnNamesClick()
+{
+  if (NamesShown) {
+    LeaveNamesLayout(*this);
+    return;
+  }
+  if (!PhonebookRead) {
+    TReadOutcome Outcome = TReadOutcome::NotRead;
+    bool CharsetBack = true;
+    bool Closed = false;
+    std::exception_ptr Error;
+    {
+      TWaitCursor Cursor;
+      TCloseWatch Watch(*this);
+      try {
+        Outcome = ReadPhonebook(*this, Watch, CharsetBack);
+      } catch (...) {
+        Error = std::current_exception();
+      }
+      Closed = Watch.Closed;
+      if (Closed)
+        KoComm->ClosePort();
+    }
+    // A window that is gone asks nothing more of the user.
+    if (Closed)
+      return;
+    if (!CharsetBack)
+      WarningBox(CharsetNotBack);
+    if (Error) {
+      ShowException(Error);
+      return;
+    }
+    if (Outcome == TReadOutcome::NotRead)
+      return;
+  }
+  EnterNamesLayout(*this);
+  ApplyNames();
+}
+
+void TfrmMain::ApplyNames()
+{
+  MatchNames(Messages, Phonebook);
+  if (!NamesShown)
+    return;
+  for (std::size_t Pos = 0; Pos < Messages.size(); ++Pos)
+    sgMessages->SetCells(ColName, static_cast<int>(Pos) + 1, Messages[Pos].Name);
+}

@@ -400,19 +400,15 @@ bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
 
 // ---- Operations that are not part of the program yet ----
 // Their buttons are enabled and guarded as the window's rules say; the operations themselves
-// (composing, saving as text, deleting, phone book names) are still to be written, so these do
-// nothing rather than pretend that something happened.
+// (composing, phone book names) are still to be written, so these do nothing rather than pretend
+// that something happened. Saving and deleting live in MainSave.cpp and MainDelete.cpp.
 
 void TfrmMain::btnNewClick() {}
-
-void TfrmMain::btnSaveClick() {}
 
 void TfrmMain::btnDeleteClick() {
   if (const int row = CurrentMessageRow()) DeleteMessage(Messages[row - 1].Index);
 }
 
 void TfrmMain::btnNamesClick() {}
-
-void TfrmMain::DeleteMessage(int Index) { (void)Index; }
 
 void TfrmMain::ApplyNames() {}

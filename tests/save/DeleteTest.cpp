@@ -326,3 +326,25 @@ TEST_F(DeleteTest, TheSavedSimOfTheSimulatedPhone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deleting by the key gives the focus back to the grid, so the next key goes there too.
+TEST_F(DeleteTest, TheGridKeepsTheFocus) {
+  StartPhone(FourMessages());
+  frmMain->show();
+  Read();
+  // The progress window came and went: the main window takes the activation back.
+  frmMain->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
+  Grid().SetRow(2);
+  Grid().setFocus();
+  ASSERT_TRUE(Grid().hasFocus());
+  Boxes.Answer(TBoxButton::Yes);
+  ByKey();
+  EXPECT_EQ(Listed(), (std::vector<int>{1, 9, 10}));
+  EXPECT_TRUE(Grid().hasFocus()) << (QApplication::focusWidget() ? std::string(QApplication::focusWidget()->metaObject()->className()) + ":" + QApplication::focusWidget()->objectName().toStdString() : "none");
+  frmMain->close();
+}
+
+}  // namespace

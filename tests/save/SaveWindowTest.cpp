@@ -1,5 +1,6 @@
 // Saving the selected message from the window: the dialog's request, the file written, a cancel and
 // the files that cannot be written.
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -108,6 +109,35 @@ TEST_F(SaveWindowTest, NoDialogForTheStatusReportRow) {
   frmMain->btnSaveClick();
   EXPECT_TRUE(Boxes.SaveAsked.empty());
   EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+// The program's own file dialog: its title, filter, extension and overwrite question, and a chosen
+// path that keeps characters the code page does not have.
+TEST_F(SaveWindowTest, TheRealSaveDialog) {
+  const std::string Folder = Dir + "/\xD0\x94\xD0\xBE\xD0\xBA";
+  std::filesystem::create_directory(Folder);
+  frmMain->sgMessages->SetRow(1);
+  SetDialogs(nullptr);
+  std::string Seen;
+  QTimer Poll;
+  QObject::connect(&Poll, &QTimer::timeout, [&] {
+    auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!Dialog) return;
+    Poll.stop();
+    SetDialogs(&Boxes);  // a box after the dialog is the scripted one again: a test never blocks on it
+    Seen = Dialog->windowTitle().toStdString() + "|" + Dialog->nameFilters().join(";").toStdString() + "|" +
+           Dialog->defaultSuffix().toStdString() + "|" + Dialog->selectedFiles().value(0).section('/', -1).toStdString() +
+           "|" + (Dialog->acceptMode() == QFileDialog::AcceptSave ? "save" : "open") + "|" +
+           (Dialog->testOption(QFileDialog::DontConfirmOverwrite) ? "no question" : "question");
+    Dialog->selectFile(QFile::decodeName(QByteArray::fromStdString(Folder + "/m.txt")));
+    static_cast<QDialog*>(Dialog)->accept();  // the dialog's own checks run as for the Save button
+  });
+  Poll.start(20);
+  frmMain->btnSave->click();
+  SetDialogs(&Boxes);
+  EXPECT_TRUE(Boxes.Shown.empty());
+  EXPECT_EQ(Seen, "Save message|Text (*.txt)|txt|SM from +4917612345678.txt|save|question");
+  EXPECT_EQ(ReadBytes(Folder + "/m.txt"), MessageFileText(frmMain->Messages[0]));
 }
 
 }  // namespace

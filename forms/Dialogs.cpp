@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -45,9 +46,11 @@ class TRealDialogs : public TDialogs {
                        Cp1252ToQString(Request.Filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // an existing file is only replaced on Yes
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QStringToCp1252(dialog.selectedFiles().first());
+    // The path keeps every character of the folders the user went through.
+    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
   }
 };
 

@@ -18,8 +18,8 @@ struct TBoxRequest {
 
 struct TSaveRequest {
   std::string Caption;
-  std::string FileName;    // proposed name
-  std::string Filter;      // "Text files (*.txt)"
+  std::string FileName;    // proposed name, code page 1252
+  std::string Filter;      // "Text (*.txt)"
   std::string DefaultExt;  // "txt"
 };
 
@@ -29,7 +29,8 @@ class TDialogs {
   // Shows a modal box and returns the button that closed it: OK for error and information boxes,
   // Yes or No for confirmations.
   virtual TBoxButton MessageBox(const TBoxRequest& Request) = 0;
-  // Asks for the name of a file to write; nothing when the user cancels.
+  // Asks for the name of a file to write; nothing when the user cancels. The name is a path in the
+  // file system's encoding (QFile::encodeName), not in the code page, so that any folder can be chosen.
   virtual std::optional<std::string> SaveFileName(const TSaveRequest& Request) = 0;
 };
 

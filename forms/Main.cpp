@@ -398,15 +398,8 @@ bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
   return QWidget::eventFilter(Watched, Event);
 }
 
-// ---- Operations that are not part of the program yet ----
-// Their buttons are enabled and guarded as the window's rules say; the operations themselves
-// (composing, saving as text, deleting, phone book names) are still to be written, so these do
-// nothing rather than pretend that something happened.
-
-void TfrmMain::btnSaveClick() {}
+// ---- Deleting from the button ----
 
 void TfrmMain::btnDeleteClick() {
   if (const int row = CurrentMessageRow()) DeleteMessage(Messages[row - 1].Index);
 }
-
-void TfrmMain::DeleteMessage(int Index) { (void)Index; }

@@ -1,0 +1,109 @@
+// Deleting a message from the phone, the list and the grid.
+#include "MainDelete.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Dialogs.h"
+#include "Main.h"
+
+namespace {
+
+constexpr int ColIdx = 0;
+constexpr int ColStat = 1;
+
+// While the phone is asked to delete, nothing may start another operation that changes the list:
+// the grid and the buttons that read, compose or delete are disabled, and each gets its state and
+// the focus back on every way out.
+class TControlsLocked {
+ public:
+  explicit TControlsLocked(TfrmMain& Form) : FFocus(QApplication::focusWidget()) {
+    for (QWidget* Control :
+         {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
+          static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView),
+          static_cast<QWidget*>(Form.btnNew), static_cast<QWidget*>(Form.btnSave),
+          static_cast<QWidget*>(Form.btnDelete), static_cast<QWidget*>(Form.btnAnswer),
+          static_cast<QWidget*>(Form.btnForward), static_cast<QWidget*>(Form.btnNames)}) {
+      FControls.emplace_back(Control, Control->isEnabled());
+      Control->setEnabled(false);
+    }
+  }
+  ~TControlsLocked() {
+    for (auto& [Control, Enabled] : FControls)
+      if (Control) Control->setEnabled(Enabled);
+    if (FFocus && FFocus->isEnabled() && FFocus->isVisible()) FFocus->setFocus();
+  }
+  TControlsLocked(const TControlsLocked&) = delete;
+  TControlsLocked& operator=(const TControlsLocked&) = delete;
+
+ private:
+  std::vector<std::pair<QPointer<QWidget>, bool>> FControls;
+  QPointer<QWidget> FFocus;
+};
+
+// The list position of the message at memory location Index: the selected row when it holds it,
+// else the row that does; 0 when no row does.
+int RowOfLocation(const TfrmMain& Form, int Index) {
+  const int Selected = Form.sgMessages->Row();
+  const auto Holds = [&](int Row) {
+    return MessageBehindRow(Form, Row) && Form.Messages[static_cast<std::size_t>(Row - 1)].Index == Index;
+  };
+  if (Holds(Selected)) return Selected;
+  for (int Row = 1; Row <= static_cast<int>(Form.Messages.size()); ++Row)
+    if (Holds(Row)) return Row;
+  return 0;
+}
+
+}  // namespace
+
+int MessageBehindRow(const TfrmMain& Form, int Row) {
+  if (Row < 1 || Row > static_cast<int>(Form.Messages.size())) return 0;
+  const std::string Idx = Form.sgMessages->Cells(ColIdx, Row);
+  if (Idx == "?") return 0;
+  const SMSEngine::TMessageList& Entry = Form.Messages[static_cast<std::size_t>(Row - 1)];
+  // An entry the phone counted but did not list stays empty: no Idx text, no location, no PDU.
+  if (Idx.empty() && Entry.Index == 0 && Entry.PDU.empty()) return 0;
+  return Row;
+}
+
+void TfrmMain::DeleteMessage(int Index) {
+  if (!RowOfLocation(*this, Index)) return;
+  if (!ConfirmBox("Delete message in memory location #" + std::to_string(Index) + "?")) return;
+
+  bool Deleted = false;
+  {
+    TControlsLocked Locked(*this);
+    Deleted = SendCommand("AT+CMGD=" + std::to_string(Index) + "\r\n");
+  }
+  if (!Deleted) return;
+
+  // Found again after the wait: the row to remove is the one that held the deleted location.
+  const int Row = RowOfLocation(*this, Index);
+  MessagesUsed = std::max(MessagesUsed - 1, 0);
+  if (Row) {
+    // Only the deleted entry goes; every other one keeps its place in the order.
+    Messages.erase(Messages.begin() + (Row - 1));
+    const int Rows = static_cast<int>(Messages.size());
+    if (Rows > 0) {
+      for (int R = Row; R <= Rows; ++R) {
+        for (int C = 0; C < sgMessages->ColCount(); ++C) sgMessages->SetCells(C, R, sgMessages->Cells(C, R + 1));
+        sgMessages->SetObjects(ColStat, R, sgMessages->Objects(ColStat, R + 1));
+      }
+      sgMessages->SetRowCount(Rows + 1);
+      // The same row number now shows the next message; after the last row, the new last row.
+      sgMessages->SetRow(std::min(Row, Rows));
+    } else {
+      for (int C = 0; C < sgMessages->ColCount(); ++C) sgMessages->SetCells(C, 1, "");
+      sgMessages->SetObjects(ColStat, 1, nullptr);
+      for (QPushButton* Button : {btnView, btnSave, btnDelete, btnAnswer, btnForward}) Button->setEnabled(false);
+    }
+  }
+  lblMemory->setText(QStringLiteral("%1/%2").arg(MessagesUsed).arg(MessagesTotal));
+}

@@ -1,0 +1,110 @@
+#include "SaveText.h"
+
+#include <QFile>
+#include <string_view>
+
+#include "Cp1252.h"
+#include "MainRead.h"
+
+using SMSEngine::TMessageList;
+
+namespace {
+
+class TLines {
+ public:
+  void Add(const std::string& Line) { FText += Line + "\r\n"; }
+  void Add(const QString& Line) { Add(QStringToCp1252(Line)); }
+  // A label, its value and the empty line after them; no value line when there is no value.
+  void Field(const char* Label, const std::string* Value) {
+    Add(std::string(Label));
+    if (Value) Add(*Value);
+    Add(std::string());
+  }
+  void Field(const char* Label, const std::string& Value) { Field(Label, &Value); }
+  void Field(const char* Label, const QString& Value) { Field(Label, QStringToCp1252(Value)); }
+  const std::string& Text() const { return FText; }
+
+ private:
+  std::string FText;
+};
+
+std::string YesNo(bool Value) { return Value ? "yes" : "no"; }
+
+std::string SCAValue(const std::string& SCA) { return SCA.empty() ? "<Not present>" : SCA; }
+
+std::string AddressValue(const std::string& Address, const std::string& Name) {
+  return Name.empty() ? Address : Address + " (" + Name + ")";
+}
+
+}  // namespace
+
+std::string MessageFileText(const TMessageList& Entry) {
+  TLines Lines;
+  const bool Outgoing = Entry.Status >= 2;
+  Lines.Add(std::string(Outgoing ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
+  Lines.Add(std::string(16, '-'));
+  Lines.Add(std::string());
+  Lines.Field("INDEX:", std::to_string(Entry.Index));
+
+  std::string Status;
+  bool Named = true;
+  switch (Entry.Status) {
+    case 0: Status = "0 (received unread)"; break;
+    case 1: Status = "1 (received read)"; break;
+    case 2: Status = "2 (stored unsent)"; break;
+    case 3: Status = "3 (stored sent)"; break;
+    default: Named = false;
+  }
+  Lines.Field("STATUS:", Named ? &Status : nullptr);
+  Lines.Field("SERVICE CENTRE ADDRESS:", SCAValue(Entry.SCA));
+
+  if (Outgoing) {
+    Lines.Field("STATUS REPORT REQUESTED:", YesNo(Entry.SRR));
+    Lines.Field("REJECT DUPLICATES:", YesNo(Entry.RD));
+    Lines.Field("MESSAGE REFERENCE:", std::to_string(Entry.MR));
+    Lines.Field("DESTINATION ADDRESS:", AddressValue(Entry.DA, Entry.Name));
+    Lines.Field("FLASH MESSAGE:", YesNo(Entry.Flash));
+    std::string Validity;
+    switch (Entry.VPF) {
+      case 0: Validity = "<Not present>"; break;
+      case 2: Validity = SMSEngine::VPRelativeToText(Entry.VPRelative); break;
+      case 3:
+        Validity = QStringToCp1252(DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ));
+        break;
+    }
+    const bool Known = Entry.VPF == 0 || Entry.VPF == 2 || Entry.VPF == 3;
+    Lines.Field("VALIDITY PERIOD:", Known ? &Validity : nullptr);
+  } else {
+    Lines.Field("ORIGINATING ADDRESS:", AddressValue(Entry.OA, Entry.Name));
+    Lines.Field("FLASH MESSAGE:", YesNo(Entry.Flash));
+    Lines.Field("SERVICE CENTRE TIMESTAMP:", DateTimeText(Entry.SCTS));
+  }
+
+  Lines.Add(std::string("TEXT:"));
+  Lines.Add(Entry.UD);
+  return Lines.Text();
+}
+
+std::string ProposedFileName(const TMessageList& Entry) {
+  const bool Outgoing = Entry.Status >= 2;
+  std::string Who = !Entry.Name.empty() ? Entry.Name : Outgoing ? Entry.DA : Entry.OA;
+  for (char& C : Who) {
+    const auto Byte = static_cast<unsigned char>(C);
+    // 0x7F is DEL; 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for the C1 controls of the same number.
+    const bool Control = Byte < 0x20 || Byte == 0x7F || Byte == 0x81 || Byte == 0x8D || Byte == 0x8F ||
+                         Byte == 0x90 || Byte == 0x9D;
+    if (Control || std::string_view("/\\:*?\"<>|").find(C) != std::string_view::npos) C = '_';
+  }
+  return (Outgoing ? "SM to " : "SM from ") + Who + ".txt";
+}
+
+bool WriteTextFile(const std::string& FileName, const std::string& Bytes) {
+  QFile File(QFile::decodeName(QByteArray::fromStdString(FileName)));
+  // Unbuffered, so that a write the system refuses fails here and not later in a flush.
+  if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
+  bool Ok = File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) == static_cast<qint64>(Bytes.size());
+  File.close();
+  // close() reports no result of its own; a failed close leaves its error on the file.
+  if (File.error() != QFileDevice::NoError) Ok = false;
+  return Ok;
+}

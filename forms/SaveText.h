@@ -1,0 +1,24 @@
+// A message saved as a labelled text file: the layout, the proposed file name and the writing of
+// the file. The layout and the name are pure functions of the record and the program's locale
+// (QLocale's default), so tests drive them without a window.
+#pragma once
+
+#include <string>
+
+#include "engine/SMSEngine.h"
+
+// The whole file in code page 1252: one layout for incoming records (status 0 or 1), one for
+// outgoing ones (status 2 or more), every line ending in CR LF, the last one too. A value line the
+// layout has no text for (a status it does not name, a validity format other than 0, 2 and 3) is
+// left out.
+std::string MessageFileText(const SMSEngine::TMessageList& Entry);
+
+// The file name to propose: "SM from " or "SM to ", the phone book name or else the address, and
+// ".txt". Characters a file name cannot hold on the systems the program runs on (/ \ : * ? " < > |
+// and control characters) become "_", so the proposal never points into another folder.
+std::string ProposedFileName(const SMSEngine::TMessageList& Entry);
+
+// Creates FileName, or empties it when it exists, and writes Bytes as they are. False when creating,
+// writing or closing fails; what was written before a failure stays in the file. FileName is in the
+// file system's encoding.
+bool WriteTextFile(const std::string& FileName, const std::string& Bytes);

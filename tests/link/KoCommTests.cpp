@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -656,6 +657,59 @@ TEST_F(KoCommPty, LineSettingsReachTheDriver) {
   EXPECT_EQ(T.ReadTotalTimeoutConstant, 0u);
   EXPECT_EQ(T.WriteTotalTimeoutConstant, 0u);
   KoOSCloseDevice(Device);
+}
+
+// Under Wine the modem lines of the test's pseudo-terminals are what the file that
+// PELMO_MODEM_LINES names says (see tests/link/wine/PtyModemLines.c).
+TEST_F(KoCommPty, ModemStatusEventsReachTheirHandlersInOrder) {
+  const char* Lines = std::getenv("PELMO_MODEM_LINES");
+  if (!Lines) GTEST_SKIP() << "no way to change the modem lines here";
+  std::string Path = std::string("Z:") + Lines;  // the Linux path through Wine's drive Z:
+  for (char& C : Path)
+    if (C == '/') C = '\\';
+  // Written aside and moved into place, so that the lines are never read half-written.
+  auto SetLines = [&](const char* Text) {
+    const std::string Temp = Path + ".new";
+    HANDLE F = CreateFileA(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(F, INVALID_HANDLE_VALUE);
+    DWORD N;
+    WriteFile(F, Text, static_cast<DWORD>(std::strlen(Text)), &N, nullptr);
+    CloseHandle(F);
+    ASSERT_TRUE(MoveFileExA(Temp.c_str(), Path.c_str(), MOVEFILE_REPLACE_EXISTING));
+  };
+  SetLines("CTS DSR CAR");
+  std::vector<std::string> Seen;
+  auto Note = [&](const char* Name) {
+    return [&Seen, Name, this](TKoComponent*) {
+      EXPECT_EQ(std::this_thread::get_id(), Main);
+      Seen.push_back(Name);
+    };
+  };
+  Comm->OnCts = Note("CTS");
+  Comm->OnDsr = Note("DSR");
+  Comm->OnRlsd = Note("RLSD");
+  Comm->OnRing = Note("RING");
+  Comm->SetMonitorEvents({ceCts, ceDsr, ceRlsd, ceRing, ceRxChar, ceError});
+  Comm->OpenPort();
+  std::this_thread::sleep_for(200ms);  // the first wait takes the lines as they are
+  struct TStep {
+    const char* Lines;
+    const char* Event;
+  } Steps[] = {{"DSR CAR", "CTS"}, {"CAR", "DSR"}, {"", "RLSD"}, {"RNG", "RING"}};
+  std::vector<std::string> Expected;
+  for (const TStep& Step : Steps) {
+    SetLines(Step.Lines);
+    Expected.push_back(Step.Event);
+    EXPECT_TRUE(Loop.RunUntil([&] { return Seen.size() >= Expected.size(); }, 5s)) << Step.Event;
+    std::this_thread::sleep_for(100ms);  // the next wait starts from the new state
+    Loop.RunReady();
+  }
+  EXPECT_EQ(Seen, Expected);
+  // Bytes still arrive with the modem-status events watched.
+  ASSERT_TRUE(Pty.Write("OK"));
+  EXPECT_TRUE(Loop.RunUntil([&] { return Received == "OK"; }, 5s));
+  Comm->ClosePort();
+  DeleteFileA(Path.c_str());
 }
 
 TEST(KoWin32, DeviceControlBlockOfTheSettingsRecord) {

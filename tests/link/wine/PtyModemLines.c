@@ -3,11 +3,18 @@
  * them. On a pseudo-terminal whose other side is open this answers the modem-line requests as
  * a cable with CTS, DSR and carrier up would, and takes DTR and RTS changes. Once the other
  * side has hung up the request fails as before, so that Wine ends the waits as Windows does
- * for a device that has gone. Everything else goes to the real ioctl. */
+ * for a device that has gone. Everything else goes to the real ioctl.
+ *
+ * A test changes the lines by writing their names (CTS DSR CAR RNG) into the file that
+ * PELMO_MODEM_LINES names; without that file CTS, DSR and carrier are up. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -26,6 +33,23 @@ static int is_live_pty(int fd) {
   return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
+static int modem_lines(void) {
+  const char *path = getenv("PELMO_MODEM_LINES");
+  char buf[64];
+  int lines = TIOCM_DTR | TIOCM_RTS, fd;
+  ssize_t n;
+  if (!path || (fd = open(path, O_RDONLY | O_CLOEXEC)) < 0)
+    return lines | TIOCM_CTS | TIOCM_DSR | TIOCM_CAR;
+  n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  buf[n > 0 ? n : 0] = '\0';
+  if (strstr(buf, "CTS")) lines |= TIOCM_CTS;
+  if (strstr(buf, "DSR")) lines |= TIOCM_DSR;
+  if (strstr(buf, "CAR")) lines |= TIOCM_CAR;
+  if (strstr(buf, "RNG")) lines |= TIOCM_RNG;
+  return lines;
+}
+
 int ioctl(int fd, unsigned long request, ...) {
   static ioctl_fn real;
   va_list ap;
@@ -41,7 +65,7 @@ int ioctl(int fd, unsigned long request, ...) {
   if (is_live_pty(fd)) {
     switch (request) {
       case TIOCMGET:
-        if (arg) *(int *)arg = TIOCM_CTS | TIOCM_DSR | TIOCM_CAR | TIOCM_DTR | TIOCM_RTS;
+        if (arg) *(int *)arg = modem_lines();
         return 0;
       case TIOCMSET:
       case TIOCMBIS:

@@ -1,9 +1,7 @@
 #include "Main.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QComboBox>
-#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -29,30 +27,12 @@ TfrmMain* frmMain = nullptr;
 
 namespace {
 
-// The ports the program knows by number; devices of phone cables found at start follow them.
-constexpr int NamedPorts = 8;
-
 QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, int Left, int Top) {
   auto* button = new QPushButton(QString::fromLatin1(Caption), Parent);
   button->setObjectName(QString::fromLatin1(Name));
   button->setGeometry(Left, Top, 89, 25);
   button->setAutoDefault(false);
   return button;
-}
-
-// Serial devices that a phone cable shows up as, by path, in natural order (ttyUSB2 before ttyUSB10).
-// Every one present is listed, also one the user may not open yet: opening it then says why.
-QStringList CableDevices() {
-  QStringList devices;
-  const QDir dev(QStringLiteral("/dev"));
-  for (const QString& name :
-       dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("rfcomm*")},
-                     QDir::System | QDir::Files))
-    devices << dev.filePath(name);
-  QCollator collator;
-  collator.setNumericMode(true);
-  std::sort(devices.begin(), devices.end(), collator);
-  return devices;
 }
 
 // The form font, a little smaller where a font wider than Tahoma would fill the widest button
@@ -110,14 +90,9 @@ TfrmMain::TfrmMain(QWidget* Parent)
   cbxCOMPort->setObjectName(QStringLiteral("cbxCOMPort"));
   cbxCOMPort->setGeometry(8, 296, 89, 21);
   cbxCOMPort->setEditable(false);
-  for (int n = 1; n <= NamedPorts; ++n) cbxCOMPort->addItem(QStringLiteral("COM %1").arg(n));
-  // A cable's device gets the next port number; the channel finds it under that number.
-  const QStringList devices = CableDevices();
-  for (int i = 0; i < devices.size(); ++i) {
-    const int port = NamedPorts + 1 + i;
-    cbxCOMPort->addItem(devices[i]);
-    ::setenv(QStringLiteral("PELMO_COM%1").arg(port).toLatin1().constData(), devices[i].toLocal8Bit().constData(), 1);
-  }
+  // The ports the system offers, each with the port number that opens it.
+  for (const TKoPortEntry& port : TKoComm::ListPorts())
+    cbxCOMPort->addItem(QString::fromLocal8Bit(port.Caption.c_str()), port.PortNum);
   cbxCOMPort->view()->setMinimumWidth(cbxCOMPort->view()->sizeHintForColumn(0) + 24);
 
   btnRead = MakeButton(this, "btnRead", "&Read messages", 8, 328);
@@ -216,7 +191,9 @@ void TfrmMain::FormCreate() {
     sgMessages->SetCells(c, 0, headers[c]);
     sgMessages->SetColWidths(c, widths[c]);
   }
-  cbxCOMPort->setCurrentIndex(3);
+  // "COM 4" where the system has it.
+  const int com4 = cbxCOMPort->findData(4);
+  cbxCOMPort->setCurrentIndex(com4 >= 0 ? com4 : 0);
   lblMemory->setText(QStringLiteral("0/0"));
   PhoneSCA = "NULL";
   NamesShown = false;

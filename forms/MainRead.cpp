@@ -138,7 +138,7 @@ void ReadMessages(TfrmMain& Form)
     Control->setEnabled(false);
 
   // Another port: the old one closes, and what was learnt from its phone is forgotten.
-  const int Port = Form.cbxCOMPort->currentIndex() + 1;
+  const int Port = Form.cbxCOMPort->currentData().toInt();
   if (Port != Comm.PortNum()) {
     if (Comm.IsOpen())
       Comm.ClosePort();

@@ -202,6 +202,8 @@ void TKoCustomComm::CheckClosed() const {
   if (IsOpen()) throw EKoCommError(sKoPortOpen);
 }
 
+std::vector<TKoPortEntry> TKoCustomComm::ListPorts() { return KoListPorts(); }
+
 std::string TKoCustomComm::DevicePath() const {
   return KoResolveDevice(KoFormatInt(FDeviceName, FPortNum));
 }
@@ -223,7 +225,7 @@ void TKoCustomComm::OpenPort() {
     // Line errors counted before this opening are not ours to report.
     {
       TKoCommStatus Ignored;
-      KoOSClearCommError(FHandle, FLineCounters, Ignored);
+      KoOSClearCommError(FHandle, Ignored);
     }
     StartWorkers();
   } catch (...) {
@@ -260,7 +262,7 @@ void TKoCustomComm::StartWorkers() {
   if (FEventMask != 0) {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
-    Thread->FWatch = KoOSCreateWatch(FHandle, Thread->FCompletion.Handle());
+    Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);
     FEventThread = std::move(Thread);
@@ -378,7 +380,7 @@ TKoCommStatus TKoCustomComm::QueryStatus() {
   TKoCommStatus S;
   std::lock_guard<TKoCriticalSection> Lock(FReadLock);
   if (!IsOpen()) return S;
-  if (!KoOSClearCommError(FHandle, FLineCounters, S)) {
+  if (!KoOSClearCommError(FHandle, S)) {
     int Code = KoOSLastError();
     // A device that has gone cannot be asked; it has nothing waiting. It may go while an
     // arrival is being handled, before the event thread has seen the hang-up: that thread

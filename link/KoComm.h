@@ -127,6 +127,8 @@ public:
   TKoLineSettings BuildLineSettings() const;
   // The device the port name resolves to.
   std::string DevicePath() const;
+  // The serial ports to offer the user, in the order shown; each one's PortNum opens it.
+  static std::vector<TKoPortEntry> ListPorts();
 
   void AttachListener(TKoCommListener* Listener);
   void DetachListener(TKoCommListener* Listener);
@@ -228,7 +230,6 @@ private:
   std::atomic<int> FPendingErrors{0};
   std::atomic<bool> FLineGone{false};
   std::atomic<bool> FGoneReported{false};
-  int FLineCounters[5] = {0, 0, 0, 0, 0};
 
   bool FAutoOpen = false;
   TKoBaudrate FBaudrate = br1200;

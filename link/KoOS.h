@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/KoClasses.h"
 #include "link/KoTypes.h"
@@ -15,6 +16,14 @@ int KoOSLastError();
 bool KoOSIsNotFound(int Code);
 // The code a device that has gone away (hung up, unplugged) gives.
 bool KoOSIsGone(int Code);
+// The system's message text for an error code (trailing blanks and full stops may follow).
+std::string KoOSErrorText(int Code);
+
+// The device that a port name ("COM4", as DeviceName formats it) stands for.
+std::string KoOSDeviceForName(const std::string& Name);
+// The serial ports the program offers, in the order shown. A port number given here resolves
+// through KoOSDeviceForName("COMn") for as long as the program runs.
+std::vector<TKoPortEntry> KoOSListPorts();
 
 // Opens a serial device for reading and writing, exclusively, without blocking.
 TKoHandle KoOSOpenDevice(const std::string& Path);
@@ -25,9 +34,9 @@ bool KoOSSetLineSettings(TKoHandle Device, const TKoLineSettings& Settings);
 bool KoOSSetupQueues(TKoHandle Device, int InSize, int OutSize);
 // Makes a read return at once with the bytes that have arrived; writes get no time-out.
 bool KoOSSetTimeouts(TKoHandle Device);
-// Gives and clears the line errors (Counters keeps the device's error counts between calls)
-// and gives the queue counts.
-bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Status);
+// Gives and clears the line errors that came since the device was opened or last asked, and
+// gives the queue counts.
+bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status);
 // Reads or writes what can be moved at once: the byte count, 0 when nothing could be moved
 // now (KoOSLastError() is then 0), or -1 on failure.
 int KoOSRead(TKoHandle Device, void* Buffer, int Count);
@@ -43,11 +52,13 @@ bool KoOSResetSignal(TKoHandle Signal);
 TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
                           std::uint32_t Timeout, int& Index);
 
-// Line-event watching: a watch over a device and a stop signal. KoOSWaitCommEvent waits for
-// the next line events or the signal; Events receives event bits (KO_EV_RXCHAR when new bytes
-// arrived, KO_EV_ERR when the device hung up or failed); Hangup tells that the device has gone.
-// Returns wrSignaled for events, wrAbandoned when the stop signal was set, wrError on failure.
-TKoHandle KoOSCreateWatch(TKoHandle Device, TKoHandle StopSignal);
+// Line-event watching: a watch over a device for the line events of Mask (KO_EV_ bits) and a
+// stop signal. KoOSWaitCommEvent waits for the next line events or the signal; Events receives
+// event bits (KO_EV_RXCHAR when new bytes arrived, KO_EV_ERR when the device hung up or
+// failed, and the other events of Mask that the system reports); Hangup tells that the device
+// has gone. Returns wrSignaled for events, wrAbandoned when the stop signal was set, wrError
+// on failure.
+TKoHandle KoOSCreateWatch(TKoHandle Device, std::uint32_t Mask, TKoHandle StopSignal);
 void KoOSCloseWatch(TKoHandle Watch);
 TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup);
 

@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <string>
 
 class TKoComponent;
 
@@ -40,6 +41,12 @@ enum TKoCommEvent : int {
 };
 enum TKoThreadPriority : int {
   tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
+};
+
+// A serial port that the program offers: the text shown for it and the PortNum that opens it.
+struct TKoPortEntry {
+  std::string Caption;
+  TKoPortInt PortNum = 0;
 };
 
 // Result of waiting on a signal.

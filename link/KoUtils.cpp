@@ -1,14 +1,15 @@
 #include "link/KoUtils.h"
 
-#include <cstdlib>
-#include <cstring>
 
 #include "link/KoConst.h"
 #include "link/KoOS.h"
 
 std::string KoSysErrorText(int Code) {
-  std::string Text = std::strerror(Code);
-  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '.')) Text.pop_back();
+  std::string Text = KoOSErrorText(Code);
+  // The system's texts may end in a full stop and a line break.
+  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '.' || Text.back() == '\r' ||
+                           Text.back() == '\n'))
+    Text.pop_back();
   return Text;
 }
 
@@ -43,20 +44,9 @@ std::string KoFormatError(const std::string& Format, int Code) {
 
 std::uint32_t KoTickCount() { return KoOSTickCount(); }
 
-std::string KoResolveDevice(const std::string& Name) {
-  if (!Name.empty() && Name[0] == '/') return Name;
-  if (Name.size() > 3 && Name.compare(0, 3, "COM") == 0) {
-    std::string Digits = Name.substr(3);
-    bool AllDigits = Digits.find_first_not_of("0123456789") == std::string::npos;
-    if (AllDigits && Digits.size() <= 9) {
-      if (const char* Env = std::getenv(("PELMO_" + Name).c_str()); Env && *Env) return Env;
-      int N = std::atoi(Digits.c_str());
-      if (N >= 1) return "/dev/ttyS" + std::to_string(N - 1);
-    }
-  }
-  // Anything else names a device in /dev.
-  return "/dev/" + Name;
-}
+std::string KoResolveDevice(const std::string& Name) { return KoOSDeviceForName(Name); }
+
+std::vector<TKoPortEntry> KoListPorts() { return KoOSListPorts(); }
 
 std::uint32_t KoBuildEventMask(TKoCommEvents Events, bool DirectWrite) {
   std::uint32_t Mask = 0;

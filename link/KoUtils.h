@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/KoTypes.h"
 
@@ -20,9 +21,10 @@ std::string KoFormatInt(const std::string& Format, int Value);
 std::uint32_t KoTickCount();
 inline std::uint32_t KoTicksSince(std::uint32_t Start, std::uint32_t Now) { return Now - Start; }
 
-// The device that a port name stands for: "COMn" is the device in the environment variable
-// PELMO_COMn when it is set, else /dev/ttyS<n-1>; a name that starts with "/" is used as is.
+// The device that a port name stands for, as the system names it (see the link README).
 std::string KoResolveDevice(const std::string& Name);
+// The serial ports the program offers, in the order shown; each one's PortNum opens it.
+std::vector<TKoPortEntry> KoListPorts();
 
 // The event mask of a set of line events; without DirectWrite the transmit-empty bit is left
 // out, because the write worker reports that event itself.

@@ -6,6 +6,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -23,21 +24,21 @@ double CpuSeconds(clockid_t Clock) {
 }
 
 // Reads Count bytes from the master side and writes Count bytes to it, both at once.
-void Phone(int Master, std::size_t Count, std::atomic<double>& Cpu) {
+void Phone(TPty& Pty, std::size_t Count, std::atomic<double>& Cpu) {
   double Start = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   std::string Out(Count, 'p');
   std::size_t Read = 0, Written = 0;
   char Buf[16384];
   while (Read < Count || Written < Count) {
-    pollfd P{Master, static_cast<short>((Read < Count ? POLLIN : 0) |
-                                        (Written < Count ? POLLOUT : 0)), 0};
-    if (::poll(&P, 1, 1000) <= 0) break;
-    if (P.revents & POLLIN) {
-      ssize_t N = ::read(Master, Buf, sizeof Buf);
+    bool CanRead = false, CanWrite = false;
+    Pty.Await(Read < Count, Written < Count, 1000, CanRead, CanWrite);
+    if (!CanRead && !CanWrite) break;
+    if (CanRead) {
+      long N = Pty.ReadSome(Buf, sizeof Buf);
       if (N > 0) Read += static_cast<std::size_t>(N);
     }
-    if (P.revents & POLLOUT) {
-      ssize_t N = ::write(Master, Out.data() + Written, std::min<std::size_t>(4096, Count - Written));
+    if (CanWrite) {
+      long N = Pty.WriteSome(Out.data() + Written, std::min<std::size_t>(4096, Count - Written));
       if (N > 0) Written += static_cast<std::size_t>(N);
     }
   }
@@ -60,7 +61,7 @@ void BM_OneMegabyteEachWay(benchmark::State& State) {
     Received = 0;
     std::atomic<double> PhoneCpu{0};
     double Start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    std::thread PhoneThread(Phone, Pty.Master, MB, std::ref(PhoneCpu));
+    std::thread PhoneThread(Phone, std::ref(Pty), MB, std::ref(PhoneCpu));
     for (std::size_t Sent = 0; Sent < MB; Sent += Chunk.size()) {
       Comm.SendString(Chunk);
       Loop.RunReady();  // receive what has come meanwhile

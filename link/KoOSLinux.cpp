@@ -1,4 +1,4 @@
-// POSIX implementation of the channel's operating-system layer (Linux: termios, eventfd, epoll).
+// Linux implementation of the channel's operating-system layer: termios, eventfd, epoll.
 #include "link/KoOS.h"
 
 #include <fcntl.h>
@@ -12,10 +12,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <dirent.h>
 #include <linux/serial.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -33,9 +38,28 @@ struct termios2 {
 
 namespace {
 
-// The settings a device had before we opened it, put back when we close it.
+// The settings a device had before we opened it, put back when we close it, and the device's
+// line-error counts when last asked, so that each query tells only of newer errors.
+struct TOpenDevice {
+  bool HasSettings = false;
+  termios Settings{};
+  int Counters[5] = {0, 0, 0, 0, 0};
+};
 std::mutex GSavedLock;
-std::map<int, termios> GSaved;
+std::map<int, TOpenDevice> GSaved;
+
+// The ports above the numbered ones that the last port list gave to phone cable devices.
+std::mutex GListedLock;
+std::map<int, std::string> GListed;
+
+// The line-error counts of real serial ports; a pseudo-terminal has none to count.
+bool ReadCounters(int F, int (&Now)[5]) {
+  serial_icounter_struct C{};
+  if (ioctl(F, TIOCGICOUNT, &C) != 0) return false;
+  const int Values[5] = {C.buf_overrun, C.overrun, C.parity, C.frame, C.brk};
+  std::copy(Values, Values + 5, Now);
+  return true;
+}
 
 int Fd(TKoHandle H) { return static_cast<int>(H); }
 
@@ -96,6 +120,118 @@ bool KoOSIsNotFound(int Code) { return Code == ENOENT; }
 
 bool KoOSIsGone(int Code) { return Code == EIO || Code == ENXIO || Code == ENODEV; }
 
+std::string KoOSErrorText(int Code) {
+  char Buf[256];
+  // The GNU strerror_r returns its text, which need not be in Buf.
+  return strerror_r(Code, Buf, sizeof Buf);
+}
+
+namespace {
+
+// The number n of a port name "COMn", or 0 when the name is no such name.
+int PortNumber(const std::string& Name) {
+  if (Name.size() <= 3 || Name.size() > 12 || Name.compare(0, 3, "COM") != 0) return 0;
+  if (Name.find_first_not_of("0123456789", 3) != std::string::npos) return 0;
+  long N = std::strtol(Name.c_str() + 3, nullptr, 10);
+  return N >= 1 && N <= INT_MAX ? static_cast<int>(N) : 0;
+}
+
+// Natural order of device names: ttyUSB2 before ttyUSB10.
+bool NaturalLess(const std::string& A, const std::string& B) {
+  std::size_t I = 0, J = 0;
+  while (I < A.size() && J < B.size()) {
+    if (std::isdigit(static_cast<unsigned char>(A[I])) && std::isdigit(static_cast<unsigned char>(B[J]))) {
+      std::size_t EndA = A.find_first_not_of("0123456789", I), EndB = B.find_first_not_of("0123456789", J);
+      if (EndA == std::string::npos) EndA = A.size();
+      if (EndB == std::string::npos) EndB = B.size();
+      std::string NumA = A.substr(I, EndA - I), NumB = B.substr(J, EndB - J);
+      NumA.erase(0, std::min(NumA.find_first_not_of('0'), NumA.size()));
+      NumB.erase(0, std::min(NumB.find_first_not_of('0'), NumB.size()));
+      if (NumA.size() != NumB.size()) return NumA.size() < NumB.size();
+      if (NumA != NumB) return NumA < NumB;
+      I = EndA;
+      J = EndB;
+      continue;
+    }
+    if (A[I] != B[J]) return A[I] < B[J];
+    ++I;
+    ++J;
+  }
+  return A.size() - I < B.size() - J;
+}
+
+// Serial devices that a phone cable shows up as: USB serial adapters, USB modems, Bluetooth
+// serial links. Every one present is listed, also one the user may not open yet: opening it
+// then says why.
+std::vector<std::string> CableDevices() {
+  std::vector<std::string> Devices;
+  if (DIR* D = opendir("/dev")) {
+    while (dirent* E = readdir(D)) {
+      std::string Name = E->d_name;
+      for (const char* Prefix : {"ttyUSB", "ttyACM", "rfcomm"})
+        if (Name.size() > std::strlen(Prefix) && Name.compare(0, std::strlen(Prefix), Prefix) == 0)
+          Devices.push_back("/dev/" + Name);
+    }
+    closedir(D);
+  }
+  std::sort(Devices.begin(), Devices.end(), NaturalLess);
+  return Devices;
+}
+
+}  // namespace
+
+std::string KoOSDeviceForName(const std::string& Name) {
+  if (!Name.empty() && Name[0] == '/') return Name;
+  if (int N = PortNumber(Name)) {
+    // The user's own choice first, then a cable device that the port list numbered.
+    if (const char* Env = std::getenv(("PELMO_" + Name).c_str()); Env && *Env) return Env;
+    {
+      std::lock_guard<std::mutex> Lock(GListedLock);
+      if (auto It = GListed.find(N); It != GListed.end()) return It->second;
+    }
+    return "/dev/ttyS" + std::to_string(N - 1);
+  }
+  // Anything else names a device in /dev.
+  return "/dev/" + Name;
+}
+
+std::vector<TKoPortEntry> KoOSListPorts() {
+  constexpr int NamedPorts = 8;
+  std::vector<TKoPortEntry> Ports;
+  for (int N = 1; N <= NamedPorts; ++N) Ports.push_back({"COM " + std::to_string(N), N});
+
+  // Ports above the numbered ones that the user named in the environment keep their numbers.
+  std::map<int, std::string> Named;
+  for (char** E = environ; E && *E; ++E) {
+    std::string Entry = *E;
+    auto Eq = Entry.find('=');
+    if (Eq == std::string::npos || Entry.compare(0, 6, "PELMO_") != 0 || Eq + 1 == Entry.size())
+      continue;
+    int N = PortNumber(Entry.substr(6, Eq - 6));
+    if (N > NamedPorts) Named[N] = Entry.substr(Eq + 1);
+  }
+  for (const auto& [N, Device] : Named) Ports.push_back({"COM " + std::to_string(N), N});
+
+  // Each cable device that no port names yet gets the next free number, and is shown by path.
+  std::map<int, std::string> Listed;
+  int Next = NamedPorts + 1;
+  for (const std::string& Device : CableDevices()) {
+    bool Known = false;
+    for (int N = 1; N <= NamedPorts && !Known; ++N)
+      if (const char* Env = std::getenv(("PELMO_COM" + std::to_string(N)).c_str()))
+        Known = Device == Env;
+    for (const auto& [N, Path] : Named) Known = Known || Device == Path;
+    if (Known) continue;
+    while (Named.count(Next)) ++Next;
+    Listed[Next] = Device;
+    Ports.push_back({Device, Next});
+    ++Next;
+  }
+  std::lock_guard<std::mutex> Lock(GListedLock);
+  GListed = std::move(Listed);
+  return Ports;
+}
+
 TKoHandle KoOSOpenDevice(const std::string& Path) {
   int F = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (F < 0) return KO_INVALID_HANDLE;
@@ -108,11 +244,12 @@ TKoHandle KoOSOpenDevice(const std::string& Path) {
     return KO_INVALID_HANDLE;
   }
   ioctl(F, TIOCEXCL);
-  termios Old{};
-  if (tcgetattr(F, &Old) == 0) {
-    std::lock_guard<std::mutex> Lock(GSavedLock);
-    GSaved[F] = Old;
-  }
+  TOpenDevice Saved;
+  Saved.HasSettings = tcgetattr(F, &Saved.Settings) == 0;
+  // Errors counted before this opening are not ours to report.
+  ReadCounters(F, Saved.Counters);
+  std::lock_guard<std::mutex> Lock(GSavedLock);
+  GSaved[F] = Saved;
   return F;
 }
 
@@ -122,7 +259,7 @@ void KoOSCloseDevice(TKoHandle Device) {
     std::lock_guard<std::mutex> Lock(GSavedLock);
     auto It = GSaved.find(F);
     if (It != GSaved.end()) {
-      tcsetattr(F, TCSANOW, &It->second);
+      if (It->second.HasSettings) tcsetattr(F, TCSANOW, &It->second.Settings);
       GSaved.erase(It);
     }
   }
@@ -215,7 +352,7 @@ bool KoOSSetTimeouts(TKoHandle Device) {
   return tcsetattr(F, TCSANOW, &T) == 0;
 }
 
-bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Status) {
+bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   int F = Fd(Device);
   int In = 0;
   if (ioctl(F, FIONREAD, &In) != 0) return false;
@@ -224,14 +361,16 @@ bool KoOSClearCommError(TKoHandle Device, int (&Counters)[5], TKoCommStatus& Sta
   Status.InQueue = In;
   Status.OutQueue = Out;
   Status.Errors = 0;
-  // Real serial ports count their line errors; a pseudo-terminal has none to count.
-  serial_icounter_struct C{};
-  if (ioctl(F, TIOCGICOUNT, &C) == 0) {
-    const int Now[5] = {C.buf_overrun, C.overrun, C.parity, C.frame, C.brk};
-    const int Bits[5] = {KO_CE_RXOVER, KO_CE_OVERRUN, KO_CE_RXPARITY, KO_CE_FRAME, KO_CE_BREAK};
-    for (int I = 0; I < 5; ++I) {
-      if (Now[I] != Counters[I]) Status.Errors |= Bits[I];
-      Counters[I] = Now[I];
+  int Now[5];
+  if (ReadCounters(F, Now)) {
+    static constexpr int Bits[5] = {KO_CE_RXOVER, KO_CE_OVERRUN, KO_CE_RXPARITY, KO_CE_FRAME,
+                                    KO_CE_BREAK};
+    std::lock_guard<std::mutex> Lock(GSavedLock);
+    if (auto It = GSaved.find(F); It != GSaved.end()) {
+      for (int I = 0; I < 5; ++I) {
+        if (Now[I] != It->second.Counters[I]) Status.Errors |= Bits[I];
+        It->second.Counters[I] = Now[I];
+      }
     }
   }
   return true;
@@ -323,7 +462,9 @@ TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle Writabl
   }
 }
 
-TKoHandle KoOSCreateWatch(TKoHandle Device, TKoHandle StopSignal) {
+TKoHandle KoOSCreateWatch(TKoHandle Device, std::uint32_t Mask, TKoHandle StopSignal) {
+  // Linux reports arrivals and hang-ups only; the channel keeps the events of its mask.
+  (void)Mask;
   int E = epoll_create1(EPOLL_CLOEXEC);
   if (E < 0) return KO_INVALID_HANDLE;
   // Edge-triggered on the device: every arrival of new bytes is one event, as a serial driver

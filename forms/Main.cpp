@@ -23,6 +23,7 @@
 #include "Dialogs.h"
 #include "Icons.h"
 #include "Info.h"
+#include "MainLog.h"
 #include "Progress.h"
 
 TfrmMain* frmMain = nullptr;
@@ -67,6 +68,16 @@ QFont MainFont() {
 }  // namespace
 
 TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void TAutoSizeLabel::setText(const QString& Text) {
+  QLabel::setText(Text);
+  resize(sizeHint());
+}
+
+void TAutoSizeLabel::changeEvent(QEvent* Event) {
+  QLabel::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange) resize(sizeHint());
+}
 TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 TfrmMain::TfrmMain(QWidget* Parent)
@@ -89,11 +100,12 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
   sgMessages->OnDblClick = [this] { btnViewClick(); };
 
-  lblMemory = new QLabel(this);
+  lblMemory = new TAutoSizeLabel(this);
   lblMemory->setObjectName(QStringLiteral("lblMemory"));
   lblMemory->setAlignment(Qt::AlignRight | Qt::AlignTop);
-  // Right-aligned under the grid's right edge, so that a longer count grows to the left.
-  lblMemory->setGeometry(524, 288, 100, 14);
+  // At its place under the grid, as wide as its text.
+  lblMemory->move(576, 288);
+  lblMemory->setText(QStringLiteral("0/0"));
 
   QLabel** images[4] = {&imgStatus0, &imgStatus1, &imgStatus2, &imgStatus3};
   for (int i = 0; i < 4; ++i) {
@@ -141,6 +153,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   memLog->setFocusPolicy(Qt::ClickFocus);
   memLog->hide();
   memLog->raise();  // it lies over the lower part of the grid
+  FLog = new TCommLog(memLog);
 
   setTabOrder(btnRead, btnView);
   setTabOrder(btnView, btnNew);
@@ -246,21 +259,34 @@ bool TfrmMain::SendCommand(const std::string& Command) {
     bool& Flag;
     ~TWaitingFlag() { Flag = false; }
   } waiting{FCommandWaiting};
-  Timer->start();
-  try {
-    KoComm->SendString(Command);
-  } catch (...) {
-    // No reply is coming for a command that was never written: no time-out box either.
+  // A command that was not written gets no answer: it fails at once instead of by the time-out,
+  // and the log holds only what went out.
+  const auto notWritten = [this](const char* Text) {
     Timer->stop();
+    ReplyComplete = true;
+    ReplyOK = false;
+    if (Text) ErrorBox(Text);
+    return false;
+  };
+  if (!KoComm->IsOpen()) return notWritten("ERROR: Port not open, command not sent.");
+  Timer->start();
+  int written = 0;
+  try {
+    written = KoComm->SendBytes(Command.data(), static_cast<int>(Command.size()));
+  } catch (...) {
+    // The channel's own error reaches the central box.
+    notWritten(nullptr);
     throw;
   }
-  AppendLog(Command);
+  AppendLog(Command.substr(0, static_cast<std::size_t>(std::max(written, 0))));
+  if (written < static_cast<int>(Command.size())) return notWritten("ERROR: Command could not be written to the port.");
   WaitReply();
   return ReplyOK;
 }
 
 void TfrmMain::WaitReply() {
-  while (!ReplyComplete && !TimedOut) {
+  // The flags are tested after each pass, so every wait takes at least one.
+  do {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
     QEventLoop pass;
@@ -272,19 +298,24 @@ void TfrmMain::WaitReply() {
       TimedOut = true;
       ReplyOK = false;
     }
-  }
+  } while (!ReplyComplete && !TimedOut);
 }
 
 void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
 
-void TfrmMain::KoCommRxChar(TKoComponent*, int) {
-  Timer->stop();
-  ReplyArrived(KoComm->ReceiveString());
-}
+void TfrmMain::KoCommRxChar(TKoComponent*, int) { ReplyArrived(KoComm->ReceiveString()); }
 
 void TfrmMain::ReplyArrived(const std::string& Arrival) {
   AppendLog(Arrival);
   const TReplyOutcome outcome = RecogniseArrival(ReplyBuffer, FReplyScan, Arrival);
+  if (outcome.Complete) {
+    Timer->stop();
+  } else if (outcome.Grew && FCommandWaiting && !FTimeOutShowing && !TimedOut) {
+    // Only text that adds to the reply gives the phone the full interval again: a reply that keeps
+    // coming is waited for, while unsolicited codes, or a reply that stops half-way, end by the
+    // time-out.
+    Timer->start();
+  }
   for (int i = 0; i < outcome.Headers; ++i) {
     ++ListingCount;
     if (frmProgress && MessagesUsed > 0) {
@@ -293,14 +324,11 @@ void TfrmMain::ReplyArrived(const std::string& Arrival) {
       frmProgress->lblProgress->setText(QStringLiteral("%1 of %2 messages.").arg(ListingCount).arg(MessagesUsed));
     }
   }
+  if (outcome.TooLong && FCommandWaiting) ErrorBox(ReplyTooLongText);
   for (const std::string& text : outcome.Boxes) ErrorBox(text);
   if (outcome.Complete) {
     ReplyComplete = true;
     if (outcome.Failed) ReplyOK = false;
-  } else if (FCommandWaiting && !FTimeOutShowing && !TimedOut) {
-    // Each arrival gives the phone the full interval again, so a reply that starts but never ends
-    // still ends by the time-out.
-    Timer->start();
   }
 }
 
@@ -317,24 +345,7 @@ void TfrmMain::TimerTimer() {
   ReplyOK = false;
 }
 
-void TfrmMain::AppendLog(const std::string& Text) {
-  // The log shows the dialogue line by line; CR LF pairs may be split between two arrivals.
-  QString text;
-  text.reserve(static_cast<qsizetype>(Text.size()));
-  for (char c : Text) {
-    if (c == '\n' && FLogAfterCR) {
-      FLogAfterCR = false;
-      continue;
-    }
-    FLogAfterCR = c == '\r';
-    if (c == '\r' || c == '\n') text += QLatin1Char('\n');
-    else text += Cp1252ToQString(std::string(1, c));
-  }
-  QTextCursor cursor(memLog->document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-  memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
-}
+void TfrmMain::AppendLog(const std::string& Text) { FLog->Append(Text); }
 
 // ---- The grid ----
 

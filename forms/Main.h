@@ -3,6 +3,7 @@
 // recogniser), which every phone operation goes through.
 #pragma once
 
+#include <QLabel>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -15,8 +16,8 @@
 #include "link/KoComm.h"
 
 class QComboBox;
-class QLabel;
 class QPlainTextEdit;
+class TCommLog;
 class QPushButton;
 class QTimer;
 
@@ -27,6 +28,16 @@ class TWaitCursor {
   ~TWaitCursor();
   TWaitCursor(const TWaitCursor&) = delete;
   TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// A label whose width follows its text, growing to the right from where it stands.
+class TAutoSizeLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void setText(const QString& Text);
+
+ protected:
+  void changeEvent(QEvent* Event) override;
 };
 
 // One phone book entry: a number and its decoded name.
@@ -43,7 +54,7 @@ class TfrmMain : public QWidget {
 
   // Components.
   TStringGrid* sgMessages;
-  QLabel* lblMemory;
+  TAutoSizeLabel* lblMemory;
   QLabel* imgStatus0;
   QLabel* imgStatus1;
   QLabel* imgStatus2;
@@ -132,7 +143,7 @@ class TfrmMain : public QWidget {
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
   bool FTimeOutShowing = false;
-  bool FLogAfterCR = false;
+  TCommLog* FLog = nullptr;  // owned by memLog
 };
 
 extern TfrmMain* frmMain;

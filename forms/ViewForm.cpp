@@ -102,7 +102,10 @@ QPushButton* OKButton(QDialog* Form, int Left, int Top)
 {
   auto* Button = new QPushButton("&OK", Form);
   Button->setGeometry(Left, Top, ButtonWidth, ButtonHeight);
-  Button->setDefault(true);
+  // Not the default button: Enter in a field leaves the viewer open. With the focus, Enter and
+  // the space bar press it; Escape presses it from anywhere (the viewers' key handler).
+  Button->setDefault(false);
+  Button->setAutoDefault(true);
   QObject::connect(Button, &QPushButton::clicked, Form, &QDialog::accept);
   return Button;
 }

@@ -1,0 +1,120 @@
+#include "MainLog.h"
+
+#include <QEvent>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "Cp1252.h"
+
+// The memo's own layout, held back while the memo is hidden: laying out text nobody sees is what
+// made a long line cost more with every arrival. Once shown, one pass over the blocks makes the
+// layout whole again, and the blocks on screen are laid out as they are painted.
+class TLogLayout : public QPlainTextDocumentLayout {
+ public:
+  using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+  void SetHeld(bool Held) {
+    FHeld = Held;
+    if (!FHeld && FChanged) {
+      FChanged = false;
+      QPlainTextDocumentLayout::documentChanged(0, 0, document()->characterCount());
+    }
+  }
+
+ protected:
+  void documentChanged(int From, int CharsRemoved, int CharsAdded) override {
+    if (FHeld) {
+      FChanged = true;
+      return;
+    }
+    QPlainTextDocumentLayout::documentChanged(From, CharsRemoved, CharsAdded);
+  }
+
+ private:
+  bool FHeld = false;
+  bool FChanged = false;
+};
+
+TCommLog::TCommLog(QPlainTextEdit* Memo) : QObject(Memo), FMemo(Memo) {
+  FDocument = new QTextDocument(Memo);
+  FLayout = new TLogLayout(FDocument);
+  FDocument->setDocumentLayout(FLayout);
+  // A log is never undone: an undo stack would keep every piece of text for ever.
+  FDocument->setUndoRedoEnabled(false);
+  FDocument->setDefaultFont(Memo->font());
+  Memo->setDocument(FDocument);
+  FLayout->SetHeld(!Memo->isVisible());
+  Memo->installEventFilter(this);
+}
+
+bool TCommLog::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == FMemo) {
+    if (Event->type() == QEvent::Show) {
+      FLayout->SetHeld(false);
+      ScrollToEnd();
+    } else if (Event->type() == QEvent::Hide) {
+      FLayout->SetHeld(true);
+    }
+  }
+  return QObject::eventFilter(Watched, Event);
+}
+
+void TCommLog::ScrollToEnd() {
+  QScrollBar* bar = FMemo->verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+void TCommLog::Append(const std::string& Text) {
+  if (Text.empty()) return;
+  const QString text = Cp1252ToQString(Text);
+  QString piece;
+  piece.reserve(text.size() + text.size() / LogLineMax + 1);
+  for (const QChar c : text) {
+    if (c == u'\n' && FAfterCR) {
+      FAfterCR = false;
+      continue;
+    }
+    FAfterCR = c == u'\r';
+    if (c == u'\r' || c == u'\n') {
+      piece += QChar(u'\n');
+      FLineLength = 0;
+      continue;
+    }
+    if (FLineLength == LogLineMax) {
+      // A line without end is shown in pieces, so that no line costs more to lay out than this.
+      piece += QChar(u'\n');
+      FLineLength = 0;
+    }
+    piece += c;
+    ++FLineLength;
+  }
+  if (piece.isEmpty()) return;
+
+  // Inside an edit block the cursor does not lay out its line to learn where it stands.
+  QTextCursor cursor(FDocument);
+  cursor.beginEditBlock();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(piece);
+  cursor.endEditBlock();
+  FCharacters += static_cast<std::size_t>(piece.size());
+
+  if (FCharacters > LogTailSize + LogTailSize / 4) {
+    // Only the tail is kept; it is cut at the start of a line, in one piece now and then, so that
+    // cutting costs as little per character as appending.
+    const QTextBlock first = FDocument->findBlock(static_cast<int>(FCharacters - LogTailSize));
+    const int cut = first.isValid() && first.next().isValid() ? first.next().position() : 0;
+    if (cut > 0) {
+      QTextCursor head(FDocument);
+      head.beginEditBlock();
+      head.setPosition(cut, QTextCursor::KeepAnchor);
+      head.removeSelectedText();
+      head.endEditBlock();
+    }
+    FCharacters = static_cast<std::size_t>(FDocument->characterCount() - 1);
+  }
+  if (FMemo->isVisible()) ScrollToEnd();
+}

@@ -1,0 +1,40 @@
+// The communication log behind the main window's memo memLog: every command written and every
+// piece of text received, line by line. It costs time in proportion to what arrives, whatever the
+// phone sends: the memo keeps only the last LogTailSize characters, breaks a line that runs on
+// for LogLineMax characters, takes new text at its end without rewriting what it holds, and lays
+// its text out only while it is shown.
+#pragma once
+
+#include <QObject>
+#include <cstddef>
+#include <string>
+
+class QPlainTextEdit;
+class QTextDocument;
+class TLogLayout;
+
+constexpr std::size_t LogTailSize = 1u << 20;  // characters the log keeps
+constexpr int LogLineMax = 512;                // characters of one line as the log shows it
+
+class TCommLog : public QObject {
+ public:
+  // Takes over the memo's document; the memo must be hidden or shown through setVisible.
+  explicit TCommLog(QPlainTextEdit* Memo);
+
+  // Appends text in code page 1252 as it was written or received. CR, LF and CR LF each end a
+  // line, also when a CR LF pair is split between two calls.
+  void Append(const std::string& Text);
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void ScrollToEnd();
+
+  QPlainTextEdit* FMemo;
+  QTextDocument* FDocument;
+  TLogLayout* FLayout;
+  std::size_t FCharacters = 0;  // in the document
+  int FLineLength = 0;          // characters since the last line break
+  bool FAfterCR = false;
+};

@@ -27,7 +27,13 @@ const char* const Usage =
     "                     (split at the last '=')\n"
     "  --hangup-after N   close the line after sending N bytes\n"
     "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
-    "  --log FILE         log every byte each way, with direction and time\n";
+    "  --log FILE         log every byte each way, with direction and time\n"
+    "misbehaving on purpose:\n"
+    "  --claim-used N     the memory status claims N used messages\n"
+    "  --flood LINE       send the unsolicited LINE every --flood-ms MS (default 10)\n"
+    "  --stream CMD       answer commands starting with CMD with --stream-bytes N characters,\n"
+    "                     a line break after every --stream-line N (default 0: none), then\n"
+    "                     the final result --stream-final TEXT (default: none)\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
@@ -107,6 +113,21 @@ int main(int argc, char** argv) {
       options.Unsolicited.push_back(next());
     } else if (arg == "--log") {
       options.LogFile = next();
+    } else if (arg == "--claim-used") {
+      options.ClaimUsed = Number(arg, next(), 0, 2147483647);
+    } else if (arg == "--flood") {
+      options.Flood = next();
+    } else if (arg == "--flood-ms") {
+      options.FloodMs = static_cast<int>(Number(arg, next(), 1, 600000));
+    } else if (arg == "--stream") {
+      options.Stream = next();
+      if (options.Stream.empty()) Fail("--stream needs a command", 2);
+    } else if (arg == "--stream-bytes") {
+      options.StreamBytes = Number(arg, next(), 0, 2000000000);
+    } else if (arg == "--stream-line") {
+      options.StreamLine = static_cast<int>(Number(arg, next(), 0, 1000000000));
+    } else if (arg == "--stream-final") {
+      options.StreamFinal = next();
     } else {
       Fail("unknown option \"" + arg + "\"", 2);
     }

@@ -90,7 +90,21 @@ struct TPhoneOptions {
   // \r, \n, \\ and \xHH escapes ("---": the line hung up, or a PDU was sent).
   std::string LogFile;
   std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
+
+  // A phone that misbehaves on purpose.
+  long ClaimUsed = -1;          // --claim-used N: the memory status claims N used messages
+                                // (-1: as many as the SIM holds)
+  std::string Flood;            // --flood LINE: sends "\r\n" LINE "\r\n" every FloodMs while a
+  int FloodMs = 10;             // client has the line open (--flood-ms MS), between replies
+  std::string Stream;           // --stream CMD: answers commands starting with CMD with StreamBytes
+  long StreamBytes = 0;         // characters of text (--stream-bytes N), a line break after every
+  int StreamLine = 0;           // StreamLine of them (--stream-line N, 0: none), then the final
+  std::string StreamFinal;      // result StreamFinal (--stream-final TEXT, empty: none)
 };
+
+// The longest PDU (service centre field included) a SIM file entry holds; the phone stores none
+// longer.
+constexpr int MaxStoredPduOctets = 176;
 
 class TPhoneCore;
 
@@ -125,6 +139,7 @@ class TSimPhone {
   // Takes the device's open and close events; true while no client has the device open. Output
   // sent while nobody had it open is thrown away.
   bool NoClient();
+  void WriteStream(const TPhoneOptions& options);
   void LogBytes(const char* direction, const std::string& bytes);
   void CloseDescriptors();
 

@@ -102,10 +102,10 @@ QPushButton* OKButton(QDialog* Form, int Left, int Top)
 {
   auto* Button = new QPushButton("&OK", Form);
   Button->setGeometry(Left, Top, ButtonWidth, ButtonHeight);
-  // Not the default button: Enter in a field leaves the viewer open. With the focus, Enter and
-  // the space bar press it; Escape presses it from anywhere (the viewers' key handler).
+  // No default button: Enter in a field leaves the viewer open. The viewers' key handler lets
+  // Enter press it while it has the focus, and Escape from anywhere.
   Button->setDefault(false);
-  Button->setAutoDefault(true);
+  Button->setAutoDefault(false);
   QObject::connect(Button, &QPushButton::clicked, Form, &QDialog::accept);
   return Button;
 }

@@ -28,15 +28,19 @@ class TLogLayout : public QPlainTextDocumentLayout {
  protected:
   void documentChanged(int From, int CharsRemoved, int CharsAdded) override {
     if (FHeld) {
+      // A block laid out before (on demand, for a cursor) keeps no layout of its old text.
       FChanged = true;
+      QTextBlock block = document()->findBlock(From);
+      if (block.isValid()) block.clearLayout();
       return;
     }
     QPlainTextDocumentLayout::documentChanged(From, CharsRemoved, CharsAdded);
   }
 
  private:
-  bool FHeld = false;
-  bool FChanged = false;
+  // Held from the start: a memo created hidden lays out nothing until it is first shown.
+  bool FHeld = true;
+  bool FChanged = true;
 };
 
 TCommLog::TCommLog(QPlainTextEdit* Memo) : QObject(Memo), FMemo(Memo) {
@@ -94,10 +98,11 @@ void TCommLog::Append(const std::string& Text) {
   }
   if (piece.isEmpty()) return;
 
-  // Inside an edit block the cursor does not lay out its line to learn where it stands.
+  // Inside an edit block, and placed rather than moved, the cursor does not lay out its line to
+  // learn where it stands.
   QTextCursor cursor(FDocument);
   cursor.beginEditBlock();
-  cursor.movePosition(QTextCursor::End);
+  cursor.setPosition(FDocument->characterCount() - 1);
   cursor.insertText(piece);
   cursor.endEditBlock();
   FCharacters += static_cast<std::size_t>(piece.size());

@@ -144,8 +144,11 @@ const char* const OneLineCodes[] = {"RING\r\n", "+CRING:", "+CLIP:", "+CCWA:",  
                                     "+CGREG:",  "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:", "+CSSU:", "^"};
 const char* const TwoLineCodes[] = {"+CMT:", "+CDS:", "+CBM:"};
 
-// From is the start of a line that may still turn into an unsolicited code when more text comes.
+// From is the start of a line that may still turn into an unsolicited code when more text comes:
+// the start of one, or blank lines (the line break in front of a code) up to the end of the text.
 bool MayBecomeUnsolicited(std::string_view From) {
+  while (From.starts_with("\r\n")) From.remove_prefix(2);
+  if (From == "\r") return true;
   auto opens = [&](std::string_view Code) { return From.size() < Code.size() && Code.starts_with(From); };
   for (const char* code : OneLineCodes)
     if (opens(code)) return true;

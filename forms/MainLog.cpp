@@ -4,6 +4,7 @@
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -53,6 +54,12 @@ TCommLog::TCommLog(QPlainTextEdit* Memo) : QObject(Memo), FMemo(Memo) {
   Memo->setDocument(FDocument);
   FLayout->SetHeld(!Memo->isVisible());
   Memo->installEventFilter(this);
+  // While shown, the log follows its end a few times a second, not at every arrival: each scroll
+  // lays out the lines on screen.
+  FScroll = new QTimer(this);
+  FScroll->setSingleShot(true);
+  FScroll->setInterval(50);
+  connect(FScroll, &QTimer::timeout, this, &TCommLog::ScrollToEnd);
 }
 
 bool TCommLog::eventFilter(QObject* Watched, QEvent* Event) {
@@ -121,5 +128,5 @@ void TCommLog::Append(const std::string& Text) {
     }
     FCharacters = static_cast<std::size_t>(FDocument->characterCount() - 1);
   }
-  if (FMemo->isVisible()) ScrollToEnd();
+  if (FMemo->isVisible() && !FScroll->isActive()) FScroll->start();
 }

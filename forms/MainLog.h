@@ -10,6 +10,7 @@
 #include <string>
 
 class QPlainTextEdit;
+class QTimer;
 class QTextDocument;
 class TLogLayout;
 
@@ -34,6 +35,7 @@ class TCommLog : public QObject {
   QPlainTextEdit* FMemo;
   QTextDocument* FDocument;
   TLogLayout* FLayout;
+  QTimer* FScroll;
   std::size_t FCharacters = 0;  // in the document
   int FLineLength = 0;          // characters since the last line break
   bool FAfterCR = false;

@@ -68,6 +68,7 @@ QFont MainFont() {
 }  // namespace
 
 TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 void TAutoSizeLabel::setText(const QString& Text) {
   QLabel::setText(Text);
@@ -78,7 +79,6 @@ void TAutoSizeLabel::changeEvent(QEvent* Event) {
   QLabel::changeEvent(Event);
   if (Event->type() == QEvent::FontChange) resize(sizeHint());
 }
-TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 TfrmMain::TfrmMain(QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

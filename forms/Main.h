@@ -17,9 +17,9 @@
 
 class QComboBox;
 class QPlainTextEdit;
-class TCommLog;
 class QPushButton;
 class QTimer;
+class TCommLog;
 
 // The hourglass for the whole application while it lives; restored on every way out.
 class TWaitCursor {

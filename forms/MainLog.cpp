@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "Cp1252.h"
 
@@ -114,11 +115,17 @@ void TCommLog::Append(const std::string& Text) {
   cursor.endEditBlock();
   FCharacters += static_cast<std::size_t>(piece.size());
 
-  if (FCharacters > LogTailSize + LogTailSize / 4) {
-    // Only the tail is kept; it is cut at the start of a line, in one piece now and then, so that
-    // cutting costs as little per character as appending.
-    const QTextBlock first = FDocument->findBlock(static_cast<int>(FCharacters - LogTailSize));
-    const int cut = first.isValid() && first.next().isValid() ? first.next().position() : 0;
+  if (FCharacters > LogTailSize + LogTailSize / 4 || FDocument->blockCount() > LogLines + LogLines / 4) {
+    // Only the tail is kept, in characters and in lines (a flood of short lines costs more per
+    // character); it is cut at the start of a line, in one piece now and then, so that cutting
+    // costs as little per character as appending.
+    int cut = 0;
+    if (FCharacters > LogTailSize) {
+      const QTextBlock first = FDocument->findBlock(static_cast<int>(FCharacters - LogTailSize));
+      if (first.isValid() && first.next().isValid()) cut = first.next().position();
+    }
+    if (FDocument->blockCount() > LogLines)
+      cut = std::max(cut, FDocument->findBlockByNumber(FDocument->blockCount() - LogLines).position());
     if (cut > 0) {
       QTextCursor head(FDocument);
       head.beginEditBlock();

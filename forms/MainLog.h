@@ -1,8 +1,8 @@
 // The communication log behind the main window's memo memLog: every command written and every
 // piece of text received, line by line. It costs time in proportion to what arrives, whatever the
-// phone sends: the memo keeps only the last LogTailSize characters, breaks a line that runs on
-// for LogLineMax characters, takes new text at its end without rewriting what it holds, and lays
-// its text out only while it is shown.
+// phone sends: the memo keeps only the last LogTailSize characters and LogLines lines, breaks a
+// line that runs on for LogLineMax characters, takes new text at its end without rewriting what
+// it holds, and lays its text out only while it is shown.
 #pragma once
 
 #include <QObject>
@@ -15,6 +15,7 @@ class QTextDocument;
 class TLogLayout;
 
 constexpr std::size_t LogTailSize = 1u << 20;  // characters the log keeps
+constexpr int LogLines = 20000;                // lines the log keeps (a full listing is some 520)
 constexpr int LogLineMax = 512;                // characters of one line as the log shows it
 
 class TCommLog : public QObject {

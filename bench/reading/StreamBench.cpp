@@ -9,6 +9,8 @@
 //                                     reading (default 120 s): memory and CPU
 //   stream_bench lines [--seconds S]  endless 80-character lines without a final result at
 //                                     115200 baud (default 20 s): share of the CPU while they come
+//   stream_bench count [--claim N]    the memory status claims N used messages (default
+//                                     5000000) of the demo SIM's 12: peak memory
 //   --show-log                        with the communication log shown
 #include <signal.h>
 #include <spawn.h>
@@ -124,6 +126,7 @@ int main(int argc, char** argv)
 {
   const std::string Mode = argc > 1 ? argv[1] : "stream";
   long Bytes = 10L << 20;
+  long Claim = 5000000;
   int Seconds = Mode == "lines" ? 20 : 120;
   bool ShowLog = false;
   for (int I = 2; I < argc; ++I)
@@ -132,6 +135,8 @@ int main(int argc, char** argv)
   for (int I = 2; I + 1 < argc; I += 2) {
     if (std::strcmp(argv[I], "--bytes") == 0)
       Bytes = std::atol(argv[I + 1]);
+    else if (std::strcmp(argv[I], "--claim") == 0)
+      Claim = std::atol(argv[I + 1]);
     else if (std::strcmp(argv[I], "--seconds") == 0)
       Seconds = std::atoi(argv[I + 1]);
   }
@@ -149,6 +154,8 @@ int main(int argc, char** argv)
   else if (Mode == "lines")
     Options.insert(Options.end(), {"--stream", "AT+CMGL", "--stream-bytes", "2000000000", "--stream-line", "80",
                                    "--baud", "115200"});
+  else if (Mode == "count")
+    Options.insert(Options.end(), {"--claim-used", std::to_string(Claim)});
   else {
     std::cerr << "unknown mode " << Mode << "\n";
     return 2;
@@ -195,6 +202,9 @@ int main(int argc, char** argv)
                 100.0 * CpuWindow / WallWindow);
   }
   std::printf("reading            %.3f s wall, %.3f s CPU\n", Wall, Cpu);
+  if (Mode == "count")
+    std::printf("grid               %d rows, label %s\n", frmMain->sgMessages->RowCount() - 1,
+                frmMain->lblMemory->text().toStdString().c_str());
   if (Mode == "flood-idle") {
     const double IdleCpu = CpuSeconds();
     const double IdleRss = CurrentMB();

@@ -34,6 +34,11 @@ TEST_F(TLog, KeepsABoundedTailInLinesOfBoundedLength) {
   for (QTextBlock block = Document().begin(); block.isValid(); block = block.next())
     ASSERT_LE(block.length(), LogLineMax + 1);
   EXPECT_EQ(Lines().mid(Lines().size() - 2), (QStringList{"last line", ""}));
+
+  // Short lines are bounded by their number too.
+  for (int i = 0; i < 2 * LogLines; ++i) frmMain->AppendLog("\r\nRING\r\n");
+  EXPECT_LE(Document().blockCount(), LogLines + LogLines / 4);
+  EXPECT_EQ(Lines().at(Lines().size() - 2), "RING");
 }
 
 // Hidden, the log's text is not laid out however much arrives; shown, it is, and it goes on

@@ -290,7 +290,8 @@ void TfrmMain::WaitReply() {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
     QEventLoop pass;
-    QTimer::singleShot(100, &pass, &QEventLoop::quit);
+    // A precise timer: a coarse one may end the pass a few milliseconds early.
+    QTimer::singleShot(100, Qt::PreciseTimer, &pass, &QEventLoop::quit);
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.

@@ -55,21 +55,23 @@ TCommLog::TCommLog(QPlainTextEdit* Memo) : QObject(Memo), FMemo(Memo) {
   Memo->setDocument(FDocument);
   FLayout->SetHeld(!Memo->isVisible());
   Memo->installEventFilter(this);
-  // While shown, the log follows its end a few times a second, not at every arrival: each scroll
-  // lays out the lines on screen.
-  FScroll = new QTimer(this);
-  FScroll->setSingleShot(true);
-  FScroll->setInterval(50);
-  connect(FScroll, &QTimer::timeout, this, &TCommLog::ScrollToEnd);
+  // While shown, the log takes what arrived a few times a second, not at every arrival: each
+  // change lays out and paints the lines on screen.
+  FFlush = new QTimer(this);
+  FFlush->setSingleShot(true);
+  FFlush->setInterval(50);
+  connect(FFlush, &QTimer::timeout, this, &TCommLog::Flush);
 }
 
 bool TCommLog::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == FMemo) {
     if (Event->type() == QEvent::Show) {
       FLayout->SetHeld(false);
+      Flush();
       ScrollToEnd();
     } else if (Event->type() == QEvent::Hide) {
       FLayout->SetHeld(true);
+      Flush();
     }
   }
   return QObject::eventFilter(Watched, Event);
@@ -105,15 +107,25 @@ void TCommLog::Append(const std::string& Text) {
     ++FLineLength;
   }
   if (piece.isEmpty()) return;
+  FPending += piece;
+  if (!FMemo->isVisible() || FPending.size() >= static_cast<qsizetype>(LogTailSize))
+    Flush();
+  else if (!FFlush->isActive())
+    FFlush->start();
+}
 
+void TCommLog::Flush() {
+  FFlush->stop();
+  if (FPending.isEmpty()) return;
   // Inside an edit block, and placed rather than moved, the cursor does not lay out its line to
   // learn where it stands.
   QTextCursor cursor(FDocument);
   cursor.beginEditBlock();
   cursor.setPosition(FDocument->characterCount() - 1);
-  cursor.insertText(piece);
+  cursor.insertText(FPending);
   cursor.endEditBlock();
-  FCharacters += static_cast<std::size_t>(piece.size());
+  FCharacters += static_cast<std::size_t>(FPending.size());
+  FPending.clear();
 
   if (FCharacters > LogTailSize + LogTailSize / 4 || FDocument->blockCount() > LogLines + LogLines / 4) {
     // Only the tail is kept, in characters and in lines (a flood of short lines costs more per
@@ -135,5 +147,5 @@ void TCommLog::Append(const std::string& Text) {
     }
     FCharacters = static_cast<std::size_t>(FDocument->characterCount() - 1);
   }
-  if (FMemo->isVisible() && !FScroll->isActive()) FScroll->start();
+  if (FMemo->isVisible()) ScrollToEnd();
 }

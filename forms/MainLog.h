@@ -2,10 +2,12 @@
 // piece of text received, line by line. It costs time in proportion to what arrives, whatever the
 // phone sends: the memo keeps only the last LogTailSize characters and LogLines lines, breaks a
 // line that runs on for LogLineMax characters, takes new text at its end without rewriting what
-// it holds, and lays its text out only while it is shown.
+// it holds, and lays its text out only while it is shown. While shown, it takes what arrived a few
+// times a second.
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <cstddef>
 #include <string>
 
@@ -31,12 +33,14 @@ class TCommLog : public QObject {
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
+  void Flush();  // what arrived into the memo
   void ScrollToEnd();
 
   QPlainTextEdit* FMemo;
   QTextDocument* FDocument;
   TLogLayout* FLayout;
-  QTimer* FScroll;
+  QTimer* FFlush;
+  QString FPending;  // arrived while the memo is shown, not yet in it
   std::size_t FCharacters = 0;  // in the document
   int FLineLength = 0;          // characters since the last line break
   bool FAfterCR = false;

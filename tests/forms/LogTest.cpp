@@ -58,8 +58,10 @@ TEST_F(TLog, LaidOutOnlyWhileShown) {
   QTest::qWait(50);
   EXPECT_GT(Document().lastBlock().layout()->lineCount(), 0) << "the end of the log is on screen";
   frmMain->AppendLog("and its end\r\n");
-  EXPECT_EQ(Lines().at(Lines().size() - 2), "half a line and its end");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Lines().at(Lines().size() - 2) == "half a line and its end"; }, 2000));
+  frmMain->AppendLog("hidden again");
   frmMain->btnInfoKeyPress('l');
+  EXPECT_EQ(Lines().last(), "hidden again") << "nothing waits once the log is hidden";
   frmMain->hide();
 }
 

@@ -32,7 +32,13 @@ const char* const Usage =
     "  --no-numbers       answer +CMGS and +CMGW without the reference or location\n"
     "  --pb-used N        tell N as the phone book's used count\n"
     "  --pb-total N       tell N as the phone book's total (0: tell none)\n"
-    "  --pb-fail-at N     answer the read of phone book location N with an error\n";
+    "  --pb-fail-at N     answer the read of phone book location N with an error\n"
+    "misbehaving on purpose:\n"
+    "  --claim-used N     the memory status claims N used messages\n"
+    "  --flood LINE       send the unsolicited LINE every --flood-ms MS (default 10)\n"
+    "  --stream CMD       answer commands starting with CMD with --stream-bytes N characters,\n"
+    "                     a line break after every --stream-line N (default 0: none), then\n"
+    "                     the final result --stream-final TEXT (default: none)\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
@@ -121,7 +127,22 @@ int main(int argc, char** argv) {
     } else if (arg == "--pb-total") {
       options.PhonebookTotal = static_cast<int>(Number(arg, next(), 0, 99999));
     } else if (arg == "--pb-fail-at") {
-      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999));
+      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999))
+    } else if (arg == "--claim-used") {
+      options.ClaimUsed = Number(arg, next(), 0, 2147483647);
+    } else if (arg == "--flood") {
+      options.Flood = next();
+    } else if (arg == "--flood-ms") {
+      options.FloodMs = static_cast<int>(Number(arg, next(), 1, 600000));
+    } else if (arg == "--stream") {
+      options.Stream = next();
+      if (options.Stream.empty()) Fail("--stream needs a command", 2);
+    } else if (arg == "--stream-bytes") {
+      options.StreamBytes = Number(arg, next(), 0, 2000000000);
+    } else if (arg == "--stream-line") {
+      options.StreamLine = static_cast<int>(Number(arg, next(), 0, 1000000000));
+    } else if (arg == "--stream-final") {
+      options.StreamFinal = next();
     } else {
       Fail("unknown option \"" + arg + "\"", 2);
     }

@@ -328,6 +328,10 @@ bool TPhoneCore::LineDone(std::string& reply) {
   };
   for (const auto& prefix : Options.Mute)
     if (matches(prefix)) return false;
+  if (!Options.Stream.empty() && matches(Options.Stream)) {
+    StreamDue = true;
+    return false;
+  }
   for (const auto& [prefix, text] : Options.Fail)
     if (matches(prefix)) {
       std::vector<std::vector<std::string>> none;
@@ -348,6 +352,12 @@ bool TPhoneCore::LineDone(std::string& reply) {
   }
   reply = Assemble(info, outcome);
   return true;
+}
+
+void TPhoneCore::DropPartialInput() {
+  FLine.clear();
+  FInPdu = false;
+  FPdu.clear();
 }
 
 std::string TPhoneCore::PduDone() {
@@ -374,7 +384,10 @@ std::string TPhoneCore::PduDone() {
     }
   } else {
     int loc = Options.StoreHighest ? Sim.HighestFreeLocation() : Sim.LowestFreeLocation();
-    if (loc == 0) {
+    if (static_cast<int>(pdu.size() / 2) > MaxStoredPduOctets) {
+      // The SIM keeps no longer message; its file could not hold it either.
+      outcome = {TResult::Cms, 304, {}};
+    } else if (loc == 0) {
       outcome = {TResult::Cms, 322, {}};
     } else {
       TSimMessage msg;
@@ -556,7 +569,8 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     } else if (set) {
       auto args = SplitArgs(arg);
       std::string address;
-      if (args.size() > 2 || !Unquote(args[0], address) || address.size() > 20) return error;
+      if (args.size() > 2 || !Unquote(args[0], address) || address.size() > 20 || address == "+")
+        return error;
       bool plus = !address.empty() && address[0] == '+';
       for (size_t i = plus ? 1 : 0; i < address.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(address[i]))) return error;
@@ -583,7 +597,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
   const bool test = suffix == "=?";
   const bool set = !test && !suffix.empty() && suffix[0] == '=';
   const std::string arg = set ? suffix.substr(1) : std::string();
-  const std::string used = std::to_string(Sim.MessagesUsed());
+  const std::string used = std::to_string(Options.ClaimUsed >= 0 ? Options.ClaimUsed : Sim.MessagesUsed());
   const std::string total = std::to_string(Sim.MemoryTotal);
   int n = 0;
 

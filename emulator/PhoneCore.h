@@ -24,6 +24,10 @@ class TPhoneCore {
   std::vector<std::string> Outbox;
   std::vector<std::string> PendingUnsolicited;
   std::vector<std::string> Notes;  // events worth a line in the log (a sent PDU)
+  bool StreamDue = false;          // a command asked for the stream of --stream; the line sends it
+
+  // Forgets a half-received command line or PDU: the client that sent it has gone.
+  void DropPartialInput();
 
   bool EchoOn() const { return FEcho; }
   int Cmee() const { return FCmee; }

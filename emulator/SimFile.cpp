@@ -137,9 +137,9 @@ TSimCard ParseSimText(const std::string& text) {
         msg.PDU = UpperCase(w[3]);
         if (!IsHexText(msg.PDU) || msg.PDU.size() % 2 != 0)
           throw ESimFileError(lineNo, "the PDU must be hexadecimal digits, two per octet");
-        if (msg.PDU.size() / 2 > 176) throw ESimFileError(lineNo, "the PDU is too long");
+        if (msg.PDU.size() / 2 > MaxStoredPduOctets) throw ESimFileError(lineNo, "the PDU is too long");
         if (w.size() == 5) {
-          int length = Number(w[4], 1, 176, lineNo, "the TPDU length");
+          int length = Number(w[4], 1, MaxStoredPduOctets, lineNo, "the TPDU length");
           if (static_cast<size_t>(length) != msg.PDU.size() / 2)
             throw ESimFileError(lineNo, "the TPDU length " + w[4] + " differs from the PDU's " +
                                             std::to_string(msg.PDU.size() / 2) + " octets");

@@ -204,7 +204,10 @@ bool TSimPhone::NoClient() {
     // leaves behind what was sent to it.
     for (ssize_t i = 0; i < n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(events + i);
-      if (e->mask & IN_OPEN) ++FClients;
+      if (e->mask & IN_OPEN) {
+        ++FClients;
+        LogBytes("---", "client opened the line");
+      }
       if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
         FClients = std::max(0, FClients - 1);
         if (FClients == 0) lost = true;
@@ -217,6 +220,17 @@ bool TSimPhone::NoClient() {
     // the replies meant for the last one.
     ::tcflush(FSlave, TCIFLUSH);
     if (lost) LogBytes("---", "client closed the line");
+  }
+  if (lost) {
+    // Nor is the next client's first command glued to a line the last one left unfinished: what
+    // it sent and the phone has not read yet goes too, unless a new client is already there.
+    if (FClients == 0) {
+      char drop[4096];
+      while (::read(FMaster, drop, sizeof drop) > 0) {
+      }
+    }
+    std::lock_guard<std::mutex> lock(FLock);
+    FCore->DropPartialInput();
   }
   return FClients == 0;
 }
@@ -283,18 +297,51 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
   return true;
 }
 
+void TSimPhone::WriteStream(const TPhoneOptions& options) {
+  // Generated a slice at a time: the phone holds no more of it than the line takes at once.
+  static const std::string Text = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  std::string slice;
+  long column = 0;
+  for (long left = options.StreamBytes; left > 0 && !FStopping;) {
+    slice.clear();
+    while (left > 0 && slice.size() < 65536) {
+      if (options.StreamLine > 0 && column == options.StreamLine) {
+        slice += "\r\n";
+        column = 0;
+      }
+      slice += Text[static_cast<size_t>(left % static_cast<long>(Text.size()))];
+      ++column;
+      --left;
+    }
+    if (!WriteOut(slice, true)) return;
+  }
+  if (!options.StreamFinal.empty()) WriteOut("\r\n" + options.StreamFinal + "\r\n", true);
+}
+
 void TSimPhone::Run() {
   char buffer[4096];
+  auto nextFlood = TClock::now();
   while (!FStopping && !FHungUp) {
-    {
-      const long limit = Options().HangupAfter;
-      if (limit == 0) {
-        FHungUp = true;
-        break;
+    const TPhoneOptions now = Options();
+    if (now.HangupAfter == 0) {
+      FHungUp = true;
+      break;
+    }
+    int timeout = 1000;
+    if (!now.Flood.empty()) {
+      const auto due = TClock::now();
+      if (due >= nextFlood) {
+        // Between replies, while somebody listens; a client that is not reading holds it up.
+        if (!NoClient() && !WriteOut("\r\n" + now.Flood + "\r\n", false) && FHungUp) break;
+        const auto period = std::chrono::milliseconds(std::max(now.FloodMs, 1));
+        nextFlood += period;
+        if (nextFlood < due) nextFlood = due + period;  // held up: no burst to catch up
       }
+      timeout = static_cast<int>(std::max<long long>(
+          0, std::chrono::duration_cast<std::chrono::milliseconds>(nextFlood - TClock::now()).count()));
     }
     pollfd pfds[3] = {{FMaster, POLLIN, 0}, {FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
-    int ready = ::poll(pfds, 3, 1000);
+    int ready = ::poll(pfds, 3, timeout);
     if (FStopping) break;
     if (ready <= 0) continue;
     // Before reading: whatever the phone sent until now belongs to a client that has gone.
@@ -316,17 +363,22 @@ void TSimPhone::Run() {
     std::vector<TPhoneOutput> outputs;
     std::vector<std::string> notes;
     int delay = 0;
+    bool stream = false;
     {
       std::lock_guard<std::mutex> lock(FLock);
       outputs = FCore->Feed(received);
       notes.swap(FCore->Notes);
       delay = FCore->Options.DelayMs;
+      stream = FCore->StreamDue;
+      FCore->StreamDue = false;
     }
     for (const auto& note : notes) LogBytes("---", note);
+    bool written = true;
     for (const auto& out : outputs) {
       if (out.IsReply && delay > 0 && !WaitMs(delay)) break;
-      if (!WriteOut(out.Bytes, out.IsReply)) break;
+      if (!(written = WriteOut(out.Bytes, out.IsReply))) break;
     }
+    if (stream && written) WriteStream(Options());
   }
   if (FHungUp) {
     // A hang-up throws away what the client has not read yet: give it a moment to take the last

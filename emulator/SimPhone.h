@@ -98,7 +98,21 @@ struct TPhoneOptions {
   int PhonebookUsed = -1;       // --pb-used N: the used count AT+CPBS? tells (-1: the entries held)
   int PhonebookTotal = -1;      // --pb-total N: the total AT+CPBS? tells (0: none; -1: the SIM's)
   int PhonebookFailAt = 0;      // --pb-fail-at N: AT+CPBR=N answers +CME ERROR: 100 (0: none)
+
+  // A phone that misbehaves on purpose.
+  long ClaimUsed = -1;          // --claim-used N: the memory status claims N used messages
+                                // (-1: as many as the SIM holds)
+  std::string Flood;            // --flood LINE: sends "\r\n" LINE "\r\n" every FloodMs while a
+  int FloodMs = 10;             // client has the line open (--flood-ms MS), between replies
+  std::string Stream;           // --stream CMD: answers commands starting with CMD with StreamBytes
+  long StreamBytes = 0;         // characters of text (--stream-bytes N), a line break after every
+  int StreamLine = 0;           // StreamLine of them (--stream-line N, 0: none), then the final
+  std::string StreamFinal;      // result StreamFinal (--stream-final TEXT, empty: none)
 };
+
+// The longest PDU (service centre field included) a SIM file entry holds; the phone stores none
+// longer.
+constexpr int MaxStoredPduOctets = 176;
 
 class TPhoneCore;
 
@@ -133,6 +147,7 @@ class TSimPhone {
   // Takes the device's open and close events; true while no client has the device open. Output
   // sent while nobody had it open is thrown away.
   bool NoClient();
+  void WriteStream(const TPhoneOptions& options);
   void LogBytes(const char* direction, const std::string& bytes);
   void CloseDescriptors();
 

@@ -21,6 +21,7 @@
 #include "Dialogs.h"
 #include "Icons.h"
 #include "Info.h"
+#include "MainLog.h"
 #include "Progress.h"
 
 TfrmMain* frmMain = nullptr;
@@ -49,6 +50,16 @@ QFont MainFont() {
 TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }
 
+void TAutoSizeLabel::setText(const QString& Text) {
+  QLabel::setText(Text);
+  resize(sizeHint());
+}
+
+void TAutoSizeLabel::changeEvent(QEvent* Event) {
+  QLabel::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange) resize(sizeHint());
+}
+
 TfrmMain::TfrmMain(QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
@@ -69,11 +80,12 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
   sgMessages->OnDblClick = [this] { btnViewClick(); };
 
-  lblMemory = new QLabel(this);
+  lblMemory = new TAutoSizeLabel(this);
   lblMemory->setObjectName(QStringLiteral("lblMemory"));
   lblMemory->setAlignment(Qt::AlignRight | Qt::AlignTop);
-  // Right-aligned under the grid's right edge, so that a longer count grows to the left.
-  lblMemory->setGeometry(524, 288, 100, 14);
+  // At its place under the grid, as wide as its text.
+  lblMemory->move(576, 288);
+  lblMemory->setText(QStringLiteral("0/0"));
 
   QLabel** images[4] = {&imgStatus0, &imgStatus1, &imgStatus2, &imgStatus3};
   for (int i = 0; i < 4; ++i) {
@@ -116,6 +128,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   memLog->setFocusPolicy(Qt::ClickFocus);
   memLog->hide();
   memLog->raise();  // it lies over the lower part of the grid
+  FLog = new TCommLog(memLog);
 
   setTabOrder(btnRead, btnView);
   setTabOrder(btnView, btnNew);
@@ -223,25 +236,39 @@ bool TfrmMain::SendCommand(const std::string& Command) {
     bool& Flag;
     ~TWaitingFlag() { Flag = false; }
   } waiting{FCommandWaiting};
-  Timer->start();
-  try {
-    KoComm->SendString(Command);
-  } catch (...) {
-    // No reply is coming for a command that was never written: no time-out box either.
+  // A command that was not written gets no answer: it fails at once instead of by the time-out,
+  // and the log holds only what went out.
+  const auto notWritten = [this](const char* Text) {
     Timer->stop();
+    ReplyComplete = true;
+    ReplyOK = false;
+    if (Text) ErrorBox(Text);
+    return false;
+  };
+  if (!KoComm->IsOpen()) return notWritten("ERROR: Port not open, command not sent.");
+  Timer->start();
+  int written = 0;
+  try {
+    written = KoComm->SendBytes(Command.data(), static_cast<int>(Command.size()));
+  } catch (...) {
+    // The channel's own error reaches the central box.
+    notWritten(nullptr);
     throw;
   }
-  AppendLog(Command);
+  AppendLog(Command.substr(0, static_cast<std::size_t>(std::max(written, 0))));
+  if (written < static_cast<int>(Command.size())) return notWritten("ERROR: Command could not be written to the port.");
   WaitReply();
   return ReplyOK;
 }
 
 void TfrmMain::WaitReply() {
-  while (!ReplyComplete && !TimedOut) {
+  // The flags are tested after each pass, so every wait takes at least one.
+  do {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
     QEventLoop pass;
-    QTimer::singleShot(100, &pass, &QEventLoop::quit);
+    // A precise timer: a coarse one may end the pass a few milliseconds early.
+    QTimer::singleShot(100, Qt::PreciseTimer, &pass, &QEventLoop::quit);
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.
@@ -249,19 +276,24 @@ void TfrmMain::WaitReply() {
       TimedOut = true;
       ReplyOK = false;
     }
-  }
+  } while (!ReplyComplete && !TimedOut);
 }
 
 void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
 
-void TfrmMain::KoCommRxChar(TKoComponent*, int) {
-  Timer->stop();
-  ReplyArrived(KoComm->ReceiveString());
-}
+void TfrmMain::KoCommRxChar(TKoComponent*, int) { ReplyArrived(KoComm->ReceiveString()); }
 
 void TfrmMain::ReplyArrived(const std::string& Arrival) {
   AppendLog(Arrival);
   const TReplyOutcome outcome = RecogniseArrival(ReplyBuffer, FReplyScan, Arrival);
+  if (outcome.Complete) {
+    Timer->stop();
+  } else if (outcome.Grew && FCommandWaiting && !FTimeOutShowing && !TimedOut) {
+    // Only text that adds to the reply gives the phone the full interval again: a reply that keeps
+    // coming is waited for, while unsolicited codes, or a reply that stops half-way, end by the
+    // time-out.
+    Timer->start();
+  }
   for (int i = 0; i < outcome.Headers; ++i) {
     ++ListingCount;
     if (frmProgress && MessagesUsed > 0) {
@@ -270,14 +302,11 @@ void TfrmMain::ReplyArrived(const std::string& Arrival) {
       frmProgress->lblProgress->setText(QStringLiteral("%1 of %2 messages.").arg(ListingCount).arg(MessagesUsed));
     }
   }
+  if (outcome.TooLong && FCommandWaiting) ErrorBox(ReplyTooLongText);
   for (const std::string& text : outcome.Boxes) ErrorBox(text);
   if (outcome.Complete) {
     ReplyComplete = true;
     if (outcome.Failed) ReplyOK = false;
-  } else if (FCommandWaiting && !FTimeOutShowing && !TimedOut) {
-    // Each arrival gives the phone the full interval again, so a reply that starts but never ends
-    // still ends by the time-out.
-    Timer->start();
   }
 }
 
@@ -294,24 +323,7 @@ void TfrmMain::TimerTimer() {
   ReplyOK = false;
 }
 
-void TfrmMain::AppendLog(const std::string& Text) {
-  // The log shows the dialogue line by line; CR LF pairs may be split between two arrivals.
-  QString text;
-  text.reserve(static_cast<qsizetype>(Text.size()));
-  for (char c : Text) {
-    if (c == '\n' && FLogAfterCR) {
-      FLogAfterCR = false;
-      continue;
-    }
-    FLogAfterCR = c == '\r';
-    if (c == '\r' || c == '\n') text += QLatin1Char('\n');
-    else text += Cp1252ToQString(std::string(1, c));
-  }
-  QTextCursor cursor(memLog->document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-  memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
-}
+void TfrmMain::AppendLog(const std::string& Text) { FLog->Append(Text); }
 
 // ---- The grid ----
 

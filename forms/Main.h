@@ -3,6 +3,7 @@
 // recogniser), which every phone operation goes through.
 #pragma once
 
+#include <QLabel>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -15,10 +16,10 @@
 #include "link/KoComm.h"
 
 class QComboBox;
-class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class TCommLog;
 
 // The hourglass for the whole application while it lives; restored on every way out.
 class TWaitCursor {
@@ -27,6 +28,16 @@ class TWaitCursor {
   ~TWaitCursor();
   TWaitCursor(const TWaitCursor&) = delete;
   TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// A label whose width follows its text, growing to the right from where it stands.
+class TAutoSizeLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void setText(const QString& Text);
+
+ protected:
+  void changeEvent(QEvent* Event) override;
 };
 
 // One phone book entry: a number and its decoded name.
@@ -43,7 +54,7 @@ class TfrmMain : public QWidget {
 
   // Components.
   TStringGrid* sgMessages;
-  QLabel* lblMemory;
+  TAutoSizeLabel* lblMemory;
   QLabel* imgStatus0;
   QLabel* imgStatus1;
   QLabel* imgStatus2;
@@ -141,10 +152,10 @@ class TfrmMain : public QWidget {
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
   bool FTimeOutShowing = false;
-  bool FLogAfterCR = false;
   // The messages stored during the current opening of the compose dialog, each with the list
   // position (1-based) it took, in the order they were stored.
   std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;
+  TCommLog* FLog = nullptr;  // owned by memLog
 };
 
 extern TfrmMain* frmMain;

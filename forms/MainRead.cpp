@@ -37,15 +37,25 @@ std::string OneLine(std::string Text)
   return Text;
 }
 
-bool SendReadingCommand(TfrmMain& Form, const std::string& Command)
+// Takes a header line apart field by field, so that a field that does not parse leaves those
+// before it; the first conversion error is raised after them.
+void FillHeader(TMessageList& Entry, const std::string& Header, bool& IndexRead, bool& StatusRead)
 {
-  if (Form.SendCommand(Command))
-    return true;
-  // A phone that stopped answering may be gone or swapped: the next reading opens the port anew
-  // and checks the model again. Error replies leave the port open.
-  if (Form.TimedOut)
-    Form.KoComm->ClosePort();
-  return false;
+  std::string_view Rest = Header;
+  if (Rest.starts_with("+CMGL:")) {
+    Rest.remove_prefix(6);
+    while (!Rest.empty() && Rest.front() == ' ')
+      Rest.remove_prefix(1);
+  }
+  const auto Comma = Rest.find(',');
+  Entry.Index = ReplyToInt(Rest.substr(0, Comma));
+  IndexRead = true;
+  Rest = Comma == std::string_view::npos ? std::string_view() : Rest.substr(Comma + 1);
+  Entry.Status = ReplyToInt(Rest.substr(0, 1));
+  StatusRead = true;
+  const TListingHeader Fields = ParseListingHeader(Header);
+  Entry.Alpha = Fields.Alpha;
+  Entry.PDULength = Fields.PDULength;
 }
 
 void FillMessageRows(TfrmMain& Form)
@@ -54,13 +64,12 @@ void FillMessageRows(TfrmMain& Form)
   const bool Names = Form.NamesShown;
   const int TimeCol = Names ? 4 : 3;
   const int TextCol = Names ? 5 : 4;
-  Grid.SetRowCount(Form.MessagesUsed + 1);
 
   // The listing is cut from a copy: a codec box below keeps window messages flowing, and a late
   // arrival may grow the reply buffer meanwhile.
   const std::string Listing = Form.ReplyBuffer;
   std::string_view Rest = Listing;
-  // What has been taken leaves the reply buffer, also when a malformed header ends the reading.
+  // What has been taken leaves the reply buffer.
   struct TConsumed {
     std::string& Buffer;
     const std::string& Listing;
@@ -68,9 +77,23 @@ void FillMessageRows(TfrmMain& Form)
     ~TConsumed() { Buffer.erase(0, std::min(Buffer.size(), Listing.size() - Rest.size())); }
   } Consumed{Form.ReplyBuffer, Listing, Rest};
 
-  for (int Row = 1; Row <= Form.MessagesUsed; ++Row) {
-    TListedMessage Listed;
-    if (!CutListedMessage(Rest, Listed)) {
+  // The list and the grid hold what was listed, up to the count, and one row more for the status
+  // reports when the phone counted more than it listed; however large a count the phone claims,
+  // the memory follows the listing.
+  std::vector<TListedMessage> Listed;
+  for (TListedMessage Message; static_cast<int>(Listed.size()) < Form.MessagesUsed;) {
+    if (!CutListedMessage(Rest, Message))
+      break;
+    Listed.push_back(std::move(Message));
+  }
+  const int Count = static_cast<int>(Listed.size());
+  const int Rows = Count + (Count < Form.MessagesUsed ? 1 : 0);
+  Grid.SetRowCount(Rows + 1);
+  Form.Messages.assign(static_cast<std::size_t>(Rows), TMessageList());
+  bool ErrorShown = false;
+
+  for (int Row = 1; Row <= Rows; ++Row) {
+    if (Row > Count) {
       // The phone counted more than it listed: a status report takes a place but is not listed.
       Grid.SetCells(ColIdx, Row, "?");
       Grid.SetCells(ColAddress, Row, "-");
@@ -78,32 +101,45 @@ void FillMessageRows(TfrmMain& Form)
       Grid.SetCells(TextCol, Row, "<Status report>");
       break;
     }
-    const TListingHeader Header = ParseListingHeader(Listed.Header);
     TMessageList& Entry = Form.Messages[static_cast<std::size_t>(Row - 1)];
-    Entry.Index = Header.Index;
-    Entry.Status = Header.Status;
-    Entry.Alpha = Header.Alpha;
-    Entry.PDULength = Header.PDULength;
-    Entry.PDU = Listed.PDU;
-
+    Entry.PDU = Listed[static_cast<std::size_t>(Row - 1)].PDU;
+    bool IndexRead = false;
+    bool StatusRead = false;
     bool Decoded = false;
-    if (Entry.Status == 0 || Entry.Status == 1) {
-      Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
-      Decoded = SMSEngine::DecodeDeliverPDU(Entry.PDU, Entry.SCA, Entry.OA, Entry.Flash, Entry.SCTS, Entry.UD);
-      if (Decoded) {
-        Grid.SetCells(ColAddress, Row, Entry.OA);
-        Grid.SetCells(TimeCol, Row, QStringToCp1252(DateTimeText(Entry.SCTS)));
+    try {
+      FillHeader(Entry, Listed[static_cast<std::size_t>(Row - 1)].Header, IndexRead, StatusRead);
+      if (Entry.Status == 0 || Entry.Status == 1) {
+        Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+        Decoded = SMSEngine::DecodeDeliverPDU(Entry.PDU, Entry.SCA, Entry.OA, Entry.Flash, Entry.SCTS, Entry.UD);
+        if (Decoded) {
+          Grid.SetCells(ColAddress, Row, Entry.OA);
+          Grid.SetCells(TimeCol, Row, QStringToCp1252(DateTimeText(Entry.SCTS)));
+        }
+      } else if (Entry.Status == 2 || Entry.Status == 3) {
+        Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+        Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR,
+                                             Entry.DA, Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ,
+                                             Entry.UD);
+        if (Decoded) {
+          Grid.SetCells(ColAddress, Row, Entry.DA);
+          Grid.SetCells(TimeCol, Row, "");
+        }
+      } else {
+        continue;  // no status the grid knows: no cells, no icon
       }
-    } else if (Entry.Status == 2 || Entry.Status == 3) {
-      Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
-      Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA,
-                                           Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
-      if (Decoded) {
-        Grid.SetCells(ColAddress, Row, Entry.DA);
-        Grid.SetCells(TimeCol, Row, "");
+    } catch (const SMSEngine::EConvertError& Error) {
+      // One malformed message does not hide the others: its row is marked like a refused one,
+      // and the error is told once.
+      if (!ErrorShown)
+        ErrorBox(ExceptionBoxText(Error.what()));
+      ErrorShown = true;
+      if (IndexRead)
+        Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+      Decoded = false;
+      if (!StatusRead || Form.StatusBitmap(Entry.Status) == nullptr) {
+        Grid.SetCells(ColAddress, Row, "ERROR");
+        continue;
       }
-    } else {
-      continue;  // no status the grid knows: no cells, no icon
     }
     if (Decoded) {
       if (Names)
@@ -178,13 +214,14 @@ void ReadMessages(TfrmMain& Form)
 
   Form.Messages.clear();
 
-  if (!SendReadingCommand(Form, "AT+CPMS?\r\n"))
+  // A failed memory status or listing leaves the port open: the next reading goes on without the
+  // model check.
+  if (!Form.SendCommand("AT+CPMS?\r\n"))
     return;
   const TMemoryStatus Memory = ParseMemoryStatus(Form.ReplyBuffer);
   Form.MessagesUsed = Memory.Used;
   Form.MessagesTotal = Memory.Total;
   Form.lblMemory->setText(QStringLiteral("%1/%2").arg(Form.MessagesUsed).arg(Form.MessagesTotal));
-  Form.Messages.assign(static_cast<std::size_t>(Form.MessagesUsed), TMessageList());
   if (Form.MessagesUsed == 0)
     return;
 
@@ -194,7 +231,7 @@ void ReadMessages(TfrmMain& Form)
     frmProgress->lblProgress->setText(QStringLiteral("0 of %1 messages.").arg(Form.MessagesUsed));
     frmProgress->show();
   }
-  if (!SendReadingCommand(Form, "AT+CMGL=4\r\n"))
+  if (!Form.SendCommand("AT+CMGL=4\r\n"))
     return;
 
   FillMessageRows(Form);

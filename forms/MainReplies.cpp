@@ -77,7 +77,7 @@ int ReplyCount(std::string_view Text)
 {
   const int Count = ReplyToInt(Text);
   if (Count < 0)
-    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
+    throw SMSEngine::EConvertError("'" + PhoneText(Text) + "' is not a valid integer value");
   return Count;
 }
 
@@ -85,15 +85,13 @@ int ReplyCount(std::string_view Text)
 
 int ReplyToInt(std::string_view Text)
 {
-  // Phones pad numbers on the left; the rest is the codec's own conversion, whose error names the
-  // whole text as the reply gave it.
+  // Phones pad numbers on the left; the rest is the codec's own conversion. The error names the
+  // text as the reply gave it, as much of it as a box shows and with its control characters visible.
   const std::string Digits(Text.substr(std::min(Text.find_first_not_of(' '), Text.size())));
   try {
     return SMSEngine::StrToInt(Digits);
   } catch (const SMSEngine::EConvertError&) {
-    if (Digits.size() == Text.size())
-      throw;
-    throw SMSEngine::EConvertError("'" + std::string(Text) + "' is not a valid integer value");
+    throw SMSEngine::EConvertError("'" + PhoneText(Text) + "' is not a valid integer value");
   }
 }
 

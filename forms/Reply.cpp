@@ -131,17 +131,6 @@ constexpr int SilentCmsError = 330;
 const std::string CRLF = "\r\n";
 const std::string ListingHeader = "\r\n+CMGL: ";
 
-bool Contains(const std::string& Text, const std::string& Pattern) {
-  return Text.find(Pattern) != std::string::npos;
-}
-
-int CountOccurrences(const std::string& Text, const std::string& Pattern) {
-  int count = 0;
-  for (auto p = Text.find(Pattern); p != std::string::npos; p = Text.find(Pattern, p + Pattern.size()))
-    ++count;
-  return count;
-}
-
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 std::string Trim(const std::string& Text) {
@@ -151,8 +140,85 @@ std::string Trim(const std::string& Text) {
   return Text.substr(first, last - first);
 }
 
-// The code of the first complete error line that begins with Prefix ("\r\n+CME ERROR:"), read from
-// the whole buffer. Nothing while that line is still arriving.
+const char* const OneLineCodes[] = {"RING\r\n", "+CRING:", "+CLIP:", "+CCWA:",  "+CMTI:", "+CDSI:", "+CBMI:", "+CREG:",
+                                    "+CGREG:",  "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:", "+CSSU:", "^"};
+const char* const TwoLineCodes[] = {"+CMT:", "+CDS:", "+CBM:"};
+
+// From is the start of a line that may still turn into an unsolicited code when more text comes:
+// the start of one, or blank lines (the line break in front of a code) up to the end of the text.
+bool MayBecomeUnsolicited(std::string_view From) {
+  while (From.starts_with("\r\n")) From.remove_prefix(2);
+  if (From == "\r") return true;
+  auto opens = [&](std::string_view Code) { return From.size() < Code.size() && Code.starts_with(From); };
+  for (const char* code : OneLineCodes)
+    if (opens(code)) return true;
+  for (const char* code : TwoLineCodes)
+    if (opens(code)) return true;
+  return false;
+}
+
+size_t Back(size_t Position, size_t By) { return Position > By ? Position - By : 0; }
+
+// Removes the complete unsolicited codes behind Scan.UnsolicitedFrom and moves it on; returns the
+// first position where text was taken out, npos for none.
+size_t RemoveUnsolicitedFrom(std::string& Text, TReplyScan& Scan) {
+  size_t erased = std::string::npos;
+  size_t at = Scan.UnsolicitedFrom;
+  for (;;) {
+    int lines = 0, done = 0;
+    size_t end = 0, searchFrom = 0;
+    if (Scan.CodePending) {
+      Scan.CodePending = false;
+      lines = UnsolicitedLines(std::string_view(Text).substr(at + 2));
+      done = Scan.CodeLinesDone;
+      end = Scan.CodeEnd;
+      searchFrom = Scan.CodeSearchFrom;
+    } else {
+      at = Text.find(CRLF, at);
+      if (at == std::string::npos) break;
+      const std::string_view rest = std::string_view(Text).substr(at + 2);
+      lines = UnsolicitedLines(rest);
+      if (lines == 0) {
+        if (MayBecomeUnsolicited(rest)) {
+          Scan.UnsolicitedFrom = at;
+          return erased;
+        }
+        at += 1;
+        continue;
+      }
+      end = searchFrom = at + 2;
+    }
+    for (; done < lines; ++done) {
+      const auto e = Text.find(CRLF, searchFrom);
+      if (e == std::string::npos) {
+        // The rest of it is still on its way.
+        Scan.CodePending = true;
+        Scan.CodeLinesDone = done;
+        Scan.CodeEnd = end;
+        Scan.CodeSearchFrom = std::max(searchFrom, Text.size() - 1);
+        Scan.UnsolicitedFrom = at;
+        return erased;
+      }
+      end = searchFrom = e + 2;
+    }
+    // The code came framed by line breaks of its own: the text around it closes up as if it had
+    // never been sent. The line break before it may now open another one.
+    Text.erase(at, end - at);
+    erased = std::min(erased, at);
+    at = Back(at, 2);
+  }
+  // A CR at the very end may be the first half of a line break.
+  Scan.UnsolicitedFrom = !Text.empty() && Text.back() == '\r' ? Text.size() - 1 : Text.size();
+  return erased;
+}
+
+// Finds Pattern in Text, starting where an occurrence could have been completed by new text.
+bool FoundFrom(const std::string& Text, const std::string& Pattern, size_t From) {
+  return Text.find(Pattern, Back(From, Pattern.size() - 1)) != std::string::npos;
+}
+
+// The code of the first complete error line that begins with Prefix ("\r\n+CME ERROR:"), searched
+// behind From; nothing while that line is still arriving (Seen remembers where it is).
 struct TErrorLine {
   bool Found = false;
   bool Numeric = false;
@@ -160,15 +226,24 @@ struct TErrorLine {
   std::string Text;  // what follows the colon, trimmed
 };
 
-TErrorLine FindErrorLine(const std::string& Buffer, const std::string& Prefix) {
+TErrorLine FindErrorLine(const std::string& Buffer, const std::string& Prefix, size_t From,
+                         TReplyScan::TErrorSeen& Seen) {
   TErrorLine line;
-  const auto start = Buffer.find(Prefix);
-  if (start == std::string::npos) return line;
-  const auto from = start + Prefix.size();
-  const auto end = Buffer.find(CRLF, from);
-  if (end == std::string::npos) return line;
+  if (Seen.At == std::string::npos) {
+    const auto start = Buffer.find(Prefix, Back(From, Prefix.size() - 1));
+    if (start == std::string::npos) return line;
+    Seen.At = start;
+    Seen.EndFrom = start + Prefix.size();
+  }
+  const auto from = Seen.At + Prefix.size();
+  const auto end = Buffer.find(CRLF, Seen.EndFrom);
+  if (end == std::string::npos) {
+    Seen.EndFrom = std::max(Seen.EndFrom, Buffer.size() - 1);
+    return line;
+  }
   line.Found = true;
-  line.Text = Trim(Buffer.substr(from, end - from));
+  // Only as much of it as a box shows is looked at.
+  line.Text = Trim(Buffer.substr(from, std::min<size_t>(end - from, 1024)));
   line.Numeric = !line.Text.empty() && line.Text.size() <= 9 &&
                  std::all_of(line.Text.begin(), line.Text.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (line.Numeric) line.Code = std::stoi(line.Text);
@@ -178,7 +253,7 @@ TErrorLine FindErrorLine(const std::string& Buffer, const std::string& Prefix) {
 std::string ErrorBoxText(const char* Name, const TErrorLine& Line, const std::string& TableText) {
   if (Line.Numeric) return std::string(Name) + " " + std::to_string(Line.Code) + ": " + TableText + ".";
   // Text-mode error reports ("+CME ERROR: operation not allowed") are shown as the phone put them.
-  std::string text = std::string(Name) + ": " + Line.Text;
+  std::string text = std::string(Name) + ": " + PhoneText(Line.Text);
   if (text.back() != '.') text += '.';
   return text;
 }
@@ -196,76 +271,92 @@ std::string CmsErrorText(int Code) {
 }
 
 int UnsolicitedLines(std::string_view From) {
-  static const char* const OneLine[] = {"+CRING:", "+CLIP:",  "+CCWA:", "+CMTI:", "+CDSI:", "+CBMI:",
-                                        "+CREG:",  "+CGREG:", "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:",
-                                        "+CSSU:",  "^"};
-  static const char* const TwoLines[] = {"+CMT:", "+CDS:", "+CBM:"};
-  if (From.starts_with("RING\r\n")) return 1;
-  for (const char* p : OneLine)
+  for (const char* p : OneLineCodes)
     if (From.starts_with(p)) return 1;
-  for (const char* p : TwoLines)
+  for (const char* p : TwoLineCodes)
     if (From.starts_with(p)) return 2;
   return 0;
 }
 
-void RemoveUnsolicited(std::string& Text) {
-  size_t at = 0;
-  while ((at = Text.find(CRLF, at)) != std::string::npos) {
-    const int lines = UnsolicitedLines(std::string_view(Text).substr(at + 2));
-    if (lines == 0) {
-      at += 1;
-      continue;
-    }
-    // Its own lines must be complete; the rest of it is still on its way.
-    size_t end = at + 2;
-    bool complete = true;
-    for (int i = 0; i < lines && complete; ++i) {
-      const auto e = Text.find(CRLF, end);
-      if (e == std::string::npos) complete = false;
-      else end = e + 2;
-    }
-    if (!complete) return;
-    // The code came framed by line breaks of its own: the text around it closes up as if it had
-    // never been sent.
-    Text.erase(at, end - at);
+std::size_t RemoveUnsolicited(std::string& Text, std::size_t From, std::size_t* Erased) {
+  TReplyScan scan;
+  scan.UnsolicitedFrom = std::min(From, Text.size());
+  const size_t erased = RemoveUnsolicitedFrom(Text, scan);
+  if (Erased) *Erased = erased;
+  return scan.UnsolicitedFrom;
+}
+
+std::string PhoneText(std::string_view Text, std::size_t Max) {
+  std::string out;
+  const std::size_t n = std::min(Text.size(), Max);
+  out.reserve(n + 3);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(Text[i]);
+    out += c < 32 || c == 127 ? '?' : static_cast<char>(c);
   }
+  if (Text.size() > Max) out += "...";
+  return out;
 }
 
 TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std::string& Arrival) {
   TReplyOutcome out;
   if (Scan.Finished) return out;
   Buffer += Arrival;
-  RemoveUnsolicited(Buffer);
+  const size_t erased = RemoveUnsolicitedFrom(Buffer, Scan);
+  if (erased != std::string::npos) {
+    // Text closed up there: what stands around the seam is searched again.
+    Scan.ResultsFrom = std::min(Scan.ResultsFrom, erased);
+    Scan.HeadersFrom = std::min(Scan.HeadersFrom, Back(erased, ListingHeader.size() - 1));
+    for (auto* seen : {&Scan.Cme, &Scan.Cms})
+      if (seen->At != std::string::npos && seen->At + 2 >= erased) *seen = {};
+  }
+  // Only text that stays in the reply counts as the phone answering: unsolicited codes do not.
+  if (Scan.UnsolicitedFrom > Scan.Settled) {
+    out.Grew = true;
+    Scan.Settled = Scan.UnsolicitedFrom;
+  }
 
-  // Headers are counted in the whole buffer, so one split between two arrivals still counts once.
-  const int headers = CountOccurrences(Buffer, ListingHeader);
-  if (headers > Scan.HeadersSeen) out.Headers = headers - Scan.HeadersSeen;
-  Scan.HeadersSeen = std::max(Scan.HeadersSeen, headers);
+  // Headers are counted in the buffer, so one split between two arrivals still counts once.
+  size_t p = Scan.HeadersFrom;
+  while ((p = Buffer.find(ListingHeader, p)) != std::string::npos) {
+    ++out.Headers;
+    p += ListingHeader.size();
+  }
+  Scan.HeadersFrom = std::max(Back(Buffer.size(), ListingHeader.size() - 1), Scan.HeadersFrom);
 
-  if (Contains(Buffer, "\r\nOK\r\n")) {
+  const size_t from = Scan.ResultsFrom;
+  Scan.ResultsFrom = Buffer.size();
+  if (FoundFrom(Buffer, "\r\nOK\r\n", from)) {
     Buffer = Trim(Buffer);
     if (Buffer.compare(0, 3, "AT+") == 0) {
-      const auto p = Buffer.find("\r\n\r\n");
-      Buffer.erase(0, p == std::string::npos ? 3 : p + 4);
+      const auto q = Buffer.find("\r\n\r\n");
+      Buffer.erase(0, q == std::string::npos ? 3 : q + 4);
     }
     const auto ok = Buffer.find("\r\nOK");
     if (ok != std::string::npos) Buffer.erase(ok, 4);
     out.Complete = true;
   }
-  if (Contains(Buffer, "\r\n> ")) out.Complete = true;
-  if (Contains(Buffer, "\r\nERROR\r\n")) {
+  if (FoundFrom(Buffer, "\r\n> ", from)) out.Complete = true;
+  if (FoundFrom(Buffer, "\r\nERROR\r\n", from)) {
     out.Boxes.push_back("ERROR: Invalid command.");
     out.Complete = true;
     out.Failed = true;
   }
-  if (const auto cme = FindErrorLine(Buffer, "\r\n+CME ERROR:"); cme.Found) {
+  if (const auto cme = FindErrorLine(Buffer, "\r\n+CME ERROR:", from, Scan.Cme); cme.Found) {
     out.Boxes.push_back(ErrorBoxText("+CME ERROR", cme, CmeErrorText(cme.Code)));
     out.Complete = true;
     out.Failed = true;
   }
-  if (const auto cms = FindErrorLine(Buffer, "\r\n+CMS ERROR:"); cms.Found) {
+  if (const auto cms = FindErrorLine(Buffer, "\r\n+CMS ERROR:", from, Scan.Cms); cms.Found) {
     if (!(cms.Numeric && cms.Code == SilentCmsError))
       out.Boxes.push_back(ErrorBoxText("+CMS ERROR", cms, CmsErrorText(cms.Code)));
+    out.Complete = true;
+    out.Failed = true;
+  }
+  if (!out.Complete && Buffer.size() > MaxReplySize) {
+    // No phone sends this much for one command: whatever it is, it ends here, and the memory goes.
+    std::string().swap(Buffer);
+    out.TooLong = true;
     out.Complete = true;
     out.Failed = true;
   }

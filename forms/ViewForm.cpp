@@ -102,7 +102,10 @@ QPushButton* OKButton(QDialog* Form, int Left, int Top)
 {
   auto* Button = new QPushButton("&OK", Form);
   Button->setGeometry(Left, Top, ButtonWidth, ButtonHeight);
-  Button->setDefault(true);
+  // No default button: Enter in a field leaves the viewer open. The viewers' key handler lets
+  // Enter press it while it has the focus, and Escape from anywhere.
+  Button->setDefault(false);
+  Button->setAutoDefault(false);
   QObject::connect(Button, &QPushButton::clicked, Form, &QDialog::accept);
   return Button;
 }

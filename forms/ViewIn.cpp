@@ -63,5 +63,11 @@ void TfrmViewIn::keyPressEvent(QKeyEvent* Event)
     btnOK->click();
     return;
   }
+  // Enter presses OK only while OK has the focus; in a field it does nothing.
+  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+    if (btnOK->hasFocus())
+      btnOK->click();
+    return;
+  }
   QDialog::keyPressEvent(Event);
 }

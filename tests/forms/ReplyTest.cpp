@@ -134,3 +134,77 @@ TEST(ErrorTables, CodesAtTheEdgesOfTheTables) {
 }
 
 }  // namespace
+
+namespace {
+
+// What restarts the time-out: only text that stays in the reply. Unsolicited codes, however many,
+// and the halves of them do not; a reply that keeps coming does.
+TEST(ReplyGrowth, OnlyReplyTextCounts) {
+  struct TStep {
+    std::string Arrival;
+    bool Grew;
+  };
+  const std::vector<TStep> steps = {
+      {"AT+CMGL=4\r\n", true},  // the echo
+      {"\r\nRING\r\n", false},
+      {"\r\nRI", false},
+      {"NG\r\n", false},
+      {"\r\n+CMGL: 1,1,,23\r\n", true},
+      {Pdu1, true},
+      {"\r\n+CMTI: \"SM\",3\r\n", false},
+      {"\r\n+CMT: ,23\r\n", false},  // a message indication waits for its PDU line
+      {Pdu2 + "\r\n", false},
+      {"\r\n^SYSSTART\r\n", false},
+      {"\r\n", false},  // the PDU line ends: what the line break stands before is not known yet
+      {"\r\nOK\r\n", true},
+      {"\r\nRING\r\n", false},  // after the final result
+  };
+  std::string buffer;
+  TReplyScan scan;
+  for (size_t i = 0; i < steps.size(); ++i)
+    EXPECT_EQ(RecogniseArrival(buffer, scan, steps[i].Arrival).Grew, steps[i].Grew) << "step " << i;
+  EXPECT_EQ(buffer, "+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n");
+}
+
+// A reply that outgrows the bound ends as failed and gives its memory back; the time each arrival
+// costs does not grow with the reply (no check of time here: a quadratic search would make this
+// test take minutes instead of a blink).
+TEST(ReplyBound, EndlessTextEndsTheExchange) {
+  std::string buffer;
+  TReplyScan scan;
+  const std::string piece(1024, 'x');
+  TReplyOutcome out;
+  size_t fed = 0;
+  while (!out.Complete && fed <= MaxReplySize + piece.size()) {
+    out = RecogniseArrival(buffer, scan, piece);
+    fed += piece.size();
+  }
+  EXPECT_TRUE(out.Complete);
+  EXPECT_TRUE(out.Failed);
+  EXPECT_TRUE(out.TooLong);
+  EXPECT_GT(fed, MaxReplySize);
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(buffer.capacity() < 1024, true);
+  // Nothing more is taken into the finished exchange.
+  EXPECT_FALSE(RecogniseArrival(buffer, scan, piece).Grew);
+  EXPECT_TRUE(buffer.empty());
+}
+
+TEST(ReplyBound, HugeAndStrangeErrorTexts) {
+  const std::string megabyte(1 << 20, 'x');
+  std::vector<std::string> arrivals = {"\r\n+CMS ERROR: "};
+  for (size_t at = 0; at < megabyte.size(); at += 4096) arrivals.push_back(megabyte.substr(at, 4096));
+  arrivals.push_back("\r\n");
+  EXPECT_EQ(Feed(arrivals).Boxes, std::vector<std::string>{"+CMS ERROR: " + std::string(200, 'x') + "..."});
+  EXPECT_EQ(Feed({std::string("\r\n+CME ERROR: SIM\0busy\r\n", 24)}).Boxes,
+            std::vector<std::string>{"+CME ERROR: SIM?busy."});
+}
+
+TEST(PhoneText, ShownWholeUpToItsBound) {
+  EXPECT_EQ(PhoneText(std::string("3\0x\r\n\x7f", 6)), "3?x???");
+  EXPECT_EQ(PhoneText("\x80\xe9"), "\x80\xe9");  // code page 1252 letters stay
+  EXPECT_EQ(PhoneText(std::string(250, 'y'), 200), std::string(200, 'y') + "...");
+  EXPECT_EQ(PhoneText(std::string(200, 'y'), 200), std::string(200, 'y'));
+}
+
+}  // namespace

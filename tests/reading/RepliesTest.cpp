@@ -1,5 +1,6 @@
 // Taking apart the phone's replies to the reading commands, on replies of real phones where there are some.
 #include "MainReplies.h"
+#include "Reply.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,8 @@ TEST(ReplyToInt, AcceptsDecimalAndRefusesTheRest)
         ReplyToInt(Case.Text);
         ADD_FAILURE() << "accepted";
       } catch (const SMSEngine::EConvertError& Error) {
-        EXPECT_EQ(Error.what(), "'" + std::string(Case.Text) + "' is not a valid integer value");
+        // Control characters of the reply are shown, not taken for the end of the text.
+        EXPECT_EQ(Error.what(), "'" + PhoneText(Case.Text) + "' is not a valid integer value");
       }
     }
   }

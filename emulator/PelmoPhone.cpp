@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--pb-total") {
       options.PhonebookTotal = static_cast<int>(Number(arg, next(), 0, 99999));
     } else if (arg == "--pb-fail-at") {
-      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999))
+      options.PhonebookFailAt = static_cast<int>(Number(arg, next(), 1, 99999));
     } else if (arg == "--claim-used") {
       options.ClaimUsed = Number(arg, next(), 0, 2147483647);
     } else if (arg == "--flood") {

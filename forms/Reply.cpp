@@ -336,7 +336,10 @@ TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std:
     if (ok != std::string::npos) Buffer.erase(ok, 4);
     out.Complete = true;
   }
-  if (FoundFrom(Buffer, "\r\n> ", from)) out.Complete = true;
+  // The PDU prompt: most phones put a line break before it; some send it straight behind the
+  // echoed command line, which ends in CR alone, or with echo off as the very first thing.
+  if (FoundFrom(Buffer, "\r\n> ", from) || FoundFrom(Buffer, "\r> ", from) || Buffer.starts_with("> "))
+    out.Complete = true;
   if (FoundFrom(Buffer, "\r\nERROR\r\n", from)) {
     out.Boxes.push_back("ERROR: Invalid command.");
     out.Complete = true;

@@ -26,7 +26,6 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmInfo"));
   setWindowTitle(QStringLiteral("Info about Pelmo"));
-  setWindowIcon(ProgramIcon());
   setFont(FormFont());
   setFixedSize(209, 169);
 

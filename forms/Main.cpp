@@ -1,9 +1,9 @@
 #include "Main.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -15,9 +15,11 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 #include "Cp1252.h"
 #include "Dialogs.h"
@@ -43,26 +45,28 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, 
 // Serial devices that a phone cable shows up as, by path, in natural order (ttyUSB2 before ttyUSB10).
 // Every one present is listed, also one the user may not open yet: opening it then says why.
 QStringList CableDevices() {
+  // The names are matched by hand: wildcard filters would compile regular expressions at start.
   QStringList devices;
-  const QDir dev(QStringLiteral("/dev"));
-  for (const QString& name :
-       dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("rfcomm*")},
-                     QDir::System | QDir::Files))
-    devices << dev.filePath(name);
-  QCollator collator;
-  collator.setNumericMode(true);
-  std::sort(devices.begin(), devices.end(), collator);
+  QDirIterator entries(QStringLiteral("/dev"), QDir::System | QDir::Files);
+  while (entries.hasNext()) {
+    const QString path = entries.next();
+    const QString name = entries.fileName();
+    for (const char* prefix : {"ttyUSB", "ttyACM", "rfcomm"})
+      if (name.startsWith(QLatin1String(prefix))) devices << path;
+  }
+  // Natural order by the device's trailing number; a collator would load the locale's rules.
+  auto Split = [](const QString& path) {
+    qsizetype digits = path.size();
+    while (digits > 0 && path[digits - 1].isDigit()) --digits;
+    return std::pair(path.left(digits), path.mid(digits).toULongLong());
+  };
+  std::sort(devices.begin(), devices.end(), [&Split](const QString& a, const QString& b) { return Split(a) < Split(b); });
   return devices;
 }
 
 // The form font, a little smaller where a font wider than Tahoma would fill the widest button
 // caption to its edges.
-QFont MainFont() {
-  QFont font = FormFont();
-  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Read messages")) > 89 - 14)
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  return font;
-}
+QFont MainFont() { return FittedFormFont(QStringLiteral("Read messages"), 89 - 14); }
 
 }  // namespace
 
@@ -74,7 +78,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Pelmo"));
-  setWindowIcon(ProgramIcon());
+  // The window shows the application's icon, set once at start.
   setFont(MainFont());
   setFixedSize(633, 361);
 

@@ -1,7 +1,6 @@
 #include "Progress.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,13 +14,11 @@ TfrmProgress* frmProgress = nullptr;
 
 namespace {
 
+// MS Sans Serif where it is installed, else the form font.
 QFont ProgressFont() {
-  if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    return font;
-  }
-  return FormFont();
+  QFont font = FormFont();
+  font.setFamilies(QStringList{QStringLiteral("MS Sans Serif")} + font.families());
+  return font;
 }
 
 }  // namespace

@@ -25,11 +25,7 @@ constexpr int LabelLeft = 8;
 // under its field.
 QFont ViewerFont()
 {
-  QFont Font = FormFont();
-  while (Font.pointSizeF() > 6.0 &&
-         QFontMetrics(Font).horizontalAdvance(QStringLiteral("Service Centre timestamp:")) > FieldLeft - LabelLeft - 4)
-    Font.setPointSizeF(Font.pointSizeF() - 0.5);
-  return Font;
+  return FittedFormFont(QStringLiteral("Service Centre timestamp:"), FieldLeft - LabelLeft - 4);
 }
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 #include "Icons.h"
@@ -42,10 +43,35 @@ TfrmProgress::TfrmProgress(QWidget* Parent)
   lblProgress->setObjectName(QStringLiteral("lblProgress"));
   lblProgress->setGeometry(8, 40, 201, 16);
   lblProgress->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+  FRedraw = new QTimer(this);
+  FRedraw->setSingleShot(true);
+  connect(FRedraw, &QTimer::timeout, this, [this] { ResumeDrawing(); });
 }
 
 void TfrmProgress::StepBy(int Step) {
   ProgressBar->setValue(std::clamp(ProgressBar->value() + Step, ProgressBar->minimum(), ProgressBar->maximum()));
+  if (!isVisible() || FRedraw->isActive()) return;
+  constexpr int PauseMs = 100;
+  if (!FLastDrawn.isValid() || FLastDrawn.hasExpired(PauseMs)) {
+    FLastDrawn.start();  // this step is drawn as usual
+    return;
+  }
+  // Changes until the pause ends are drawn together then.
+  setUpdatesEnabled(false);
+  FRedraw->start(static_cast<int>(PauseMs - FLastDrawn.elapsed()));
+}
+
+void TfrmProgress::ResumeDrawing() {
+  FRedraw->stop();
+  FLastDrawn.start();
+  setUpdatesEnabled(true);  // draws the window as it stands
+}
+
+void TfrmProgress::hideEvent(QHideEvent* Event) {
+  ResumeDrawing();
+  FLastDrawn.invalidate();
+  QDialog::hideEvent(Event);
 }
 
 void TfrmProgress::showEvent(QShowEvent* Event) {

@@ -131,13 +131,9 @@ constexpr int SilentCmsError = 330;
 const std::string CRLF = "\r\n";
 const std::string ListingHeader = "\r\n+CMGL: ";
 
-bool Contains(const std::string& Text, const std::string& Pattern) {
-  return Text.find(Pattern) != std::string::npos;
-}
-
-int CountOccurrences(const std::string& Text, const std::string& Pattern) {
+int CountOccurrences(const std::string& Text, const std::string& Pattern, size_t From = 0) {
   int count = 0;
-  for (auto p = Text.find(Pattern); p != std::string::npos; p = Text.find(Pattern, p + Pattern.size()))
+  for (auto p = Text.find(Pattern, From); p != std::string::npos; p = Text.find(Pattern, p + Pattern.size()))
     ++count;
   return count;
 }
@@ -160,9 +156,12 @@ struct TErrorLine {
   std::string Text;  // what follows the colon, trimmed
 };
 
-TErrorLine FindErrorLine(const std::string& Buffer, const std::string& Prefix) {
+// At holds the prefix's first place once found (npos before); the search for it starts at From,
+// as the text before holds none.
+TErrorLine FindErrorLine(const std::string& Buffer, const std::string& Prefix, size_t& At, size_t From) {
   TErrorLine line;
-  const auto start = Buffer.find(Prefix);
+  if (At == std::string::npos) At = Buffer.find(Prefix, From);
+  const auto start = At;
   if (start == std::string::npos) return line;
   const auto from = start + Prefix.size();
   const auto end = Buffer.find(CRLF, from);
@@ -208,8 +207,14 @@ int UnsolicitedLines(std::string_view From) {
   return 0;
 }
 
-void RemoveUnsolicited(std::string& Text) {
-  size_t at = 0;
+// At least the longest start of an unsolicited code that UnsolicitedLines looks at ("+CGREG:").
+constexpr size_t LongestCodeStart = 16;
+
+// RemoveUnsolicited from the line break at or after From on. Returns the place before which no
+// line break can start a code as long as text is only appended: 0 after a removal, which may have
+// closed up text into a new code, or while a code is still arriving.
+size_t RemoveUnsolicitedFrom(std::string& Text, size_t From, bool& Removed) {
+  size_t at = From;
   while ((at = Text.find(CRLF, at)) != std::string::npos) {
     const int lines = UnsolicitedLines(std::string_view(Text).substr(at + 2));
     if (lines == 0) {
@@ -224,25 +229,50 @@ void RemoveUnsolicited(std::string& Text) {
       if (e == std::string::npos) complete = false;
       else end = e + 2;
     }
-    if (!complete) return;
+    if (!complete) return 0;
     // The code came framed by line breaks of its own: the text around it closes up as if it had
     // never been sent.
     Text.erase(at, end - at);
+    Removed = true;
   }
+  return Removed || Text.size() < LongestCodeStart + 2 ? 0 : Text.size() - LongestCodeStart - 2;
+}
+
+void RemoveUnsolicited(std::string& Text) {
+  bool removed = false;
+  RemoveUnsolicitedFrom(Text, 0, removed);
 }
 
 TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std::string& Arrival) {
   TReplyOutcome out;
   if (Scan.Finished) return out;
+  if (Buffer.size() != Scan.Size) Scan = TReplyScan{.HeadersSeen = Scan.HeadersSeen};
+  // Text before Known was read by the earlier arrivals and has not changed since.
+  size_t Known = Scan.Size;
   Buffer += Arrival;
-  RemoveUnsolicited(Buffer);
+  bool removed = false;
+  Scan.Settled = RemoveUnsolicitedFrom(Buffer, Scan.Settled, removed);
+  auto ReadAfresh = [&Scan, &Known] {
+    Known = 0;
+    Scan.Headers = 0;
+    Scan.CmeAt = Scan.CmsAt = std::string::npos;
+  };
+  if (removed) ReadAfresh();
+  // Where Pattern may newly begin: it must reach into the text not read before.
+  auto NewFrom = [&Known](const std::string& Pattern) {
+    return Known >= Pattern.size() ? Known - Pattern.size() + 1 : 0;
+  };
+  auto Contains = [&Buffer, &NewFrom](const std::string& Pattern) {
+    return Buffer.find(Pattern, NewFrom(Pattern)) != std::string::npos;
+  };
 
   // Headers are counted in the whole buffer, so one split between two arrivals still counts once.
-  const int headers = CountOccurrences(Buffer, ListingHeader);
+  Scan.Headers += CountOccurrences(Buffer, ListingHeader, NewFrom(ListingHeader));
+  const int headers = Scan.Headers;
   if (headers > Scan.HeadersSeen) out.Headers = headers - Scan.HeadersSeen;
   Scan.HeadersSeen = std::max(Scan.HeadersSeen, headers);
 
-  if (Contains(Buffer, "\r\nOK\r\n")) {
+  if (Contains("\r\nOK\r\n")) {
     Buffer = Trim(Buffer);
     if (Buffer.compare(0, 3, "AT+") == 0) {
       const auto p = Buffer.find("\r\n\r\n");
@@ -251,24 +281,27 @@ TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std:
     const auto ok = Buffer.find("\r\nOK");
     if (ok != std::string::npos) Buffer.erase(ok, 4);
     out.Complete = true;
+    ReadAfresh();
   }
-  if (Contains(Buffer, "\r\n> ")) out.Complete = true;
-  if (Contains(Buffer, "\r\nERROR\r\n")) {
+  if (Contains("\r\n> ")) out.Complete = true;
+  if (Contains("\r\nERROR\r\n")) {
     out.Boxes.push_back("ERROR: Invalid command.");
     out.Complete = true;
     out.Failed = true;
   }
-  if (const auto cme = FindErrorLine(Buffer, "\r\n+CME ERROR:"); cme.Found) {
+  static const std::string CmePrefix = "\r\n+CME ERROR:", CmsPrefix = "\r\n+CMS ERROR:";
+  if (const auto cme = FindErrorLine(Buffer, CmePrefix, Scan.CmeAt, NewFrom(CmePrefix)); cme.Found) {
     out.Boxes.push_back(ErrorBoxText("+CME ERROR", cme, CmeErrorText(cme.Code)));
     out.Complete = true;
     out.Failed = true;
   }
-  if (const auto cms = FindErrorLine(Buffer, "\r\n+CMS ERROR:"); cms.Found) {
+  if (const auto cms = FindErrorLine(Buffer, CmsPrefix, Scan.CmsAt, NewFrom(CmsPrefix)); cms.Found) {
     if (!(cms.Numeric && cms.Code == SilentCmsError))
       out.Boxes.push_back(ErrorBoxText("+CMS ERROR", cms, CmsErrorText(cms.Code)));
     out.Complete = true;
     out.Failed = true;
   }
   if (out.Complete) Scan.Finished = true;
+  Scan.Size = Buffer.size();
   return out;
 }

@@ -12,6 +12,14 @@
 struct TReplyScan {
   int HeadersSeen = 0;    // listing headers already counted in the buffer
   bool Finished = false;  // a final result or the prompt ended the exchange
+  // So that each arrival reads only the text it adds (a listing comes in hundreds of arrivals):
+  // what the earlier arrivals found in the buffer as they left it. A buffer changed in between is
+  // read afresh.
+  size_t Size = 0;                   // the buffer's size after the last arrival
+  size_t Settled = 0;                // no unsolicited code can start at a line break before this
+  int Headers = 0;                   // listing headers in the buffer
+  size_t CmeAt = std::string::npos;  // the first "\r\n+CME ERROR:" while its line is arriving
+  size_t CmsAt = std::string::npos;  // the same for "\r\n+CMS ERROR:"
 };
 
 struct TReplyOutcome {

@@ -57,15 +57,18 @@ void TfrmProgress::StepBy(int Step) {
     FLastDrawn.start();  // this step is drawn as usual
     return;
   }
-  // Changes until the pause ends are drawn together then.
-  setUpdatesEnabled(false);
+  // Changes until the pause ends are drawn together then. Only the bar and the label pause: a
+  // window that pauses is drawn twice when it resumes.
+  ProgressBar->setUpdatesEnabled(false);
+  lblProgress->setUpdatesEnabled(false);
   FRedraw->start(static_cast<int>(PauseMs - FLastDrawn.elapsed()));
 }
 
 void TfrmProgress::ResumeDrawing() {
   FRedraw->stop();
   FLastDrawn.start();
-  setUpdatesEnabled(true);  // draws the window as it stands
+  ProgressBar->setUpdatesEnabled(true);  // draws the bar and the label as they stand
+  lblProgress->setUpdatesEnabled(true);
 }
 
 void TfrmProgress::hideEvent(QHideEvent* Event) {

@@ -1,8 +1,8 @@
 #include "SMSEngine.h"
 
-#include <chrono>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -177,7 +177,6 @@ void AppendHexByte(std::string& Out, int Value) {
     Out += HexDigits[V >> 4];
     Out += HexDigits[V & 15];
 }
-
 
 // The septets of a text: two for each extension character.
 int SeptetCount(std::string_view Text) {

@@ -52,8 +52,9 @@ void CentreOnScreen(QDialog* Form)
 QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top)
 {
   auto* Label = new QLabel(Caption, Form);
+  // Qt sizes the label to its text when the window first shows; measuring it now would cost
+  // start-up time for a window that is not shown yet.
   Label->move(Left, Top);
-  Label->adjustSize();
   return Label;
 }
 

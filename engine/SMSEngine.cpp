@@ -1,5 +1,7 @@
 #include "SMSEngine.h"
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -66,12 +68,15 @@ constexpr std::pair<unsigned char, unsigned char> ExtensionTable[] = {
     {0x7E, 0x3D}, {0x5D, 0x3E}, {0x7C, 0x40}, {0x80, 0x65},
 };
 
+// The extension code of each text character, 0 for the characters that are not among the nine.
+constexpr auto ExtensionCodeTable = [] {
+    std::array<unsigned char, 256> T{};
+    for (const auto& [Text, Code] : ExtensionTable) T[Text] = Code;
+    return T;
+}();
+
 // The extension code of a text character, or 0 if it is not one of the nine.
-unsigned char ExtensionCode(unsigned char Ch) {
-    for (const auto& [Text, Code] : ExtensionTable)
-        if (Text == Ch) return Code;
-    return 0;
-}
+unsigned char ExtensionCode(unsigned char Ch) { return ExtensionCodeTable[Ch]; }
 
 // Days from 1 January 1970 to a proleptic Gregorian date.
 std::int64_t DaysFromCivil(std::int64_t Y, unsigned M, unsigned D) {
@@ -113,12 +118,20 @@ TDateTime SystemClock() {
     auto MSec = duration_cast<milliseconds>(Current.time_since_epoch()).count() % 1000;
     if (MSec < 0) MSec += 1000;
     std::tm Local{};
-    {
-        // std::localtime shares one buffer between callers.
-        static std::mutex LocalTimeLock;
-        std::lock_guard<std::mutex> Guard(LocalTimeLock);
-        if (const std::tm* P = std::localtime(&Seconds)) Local = *P;
+#ifdef _WIN32
+    localtime_s(&Local, &Seconds);
+#else
+    // The reentrant conversion uses the zone rules loaded once instead of looking at the zone file
+    // on every call (the decoders ask for the time once per message); a changed zone is picked up
+    // within a minute.
+    static std::atomic<std::time_t> ZoneLoaded{0};
+    if (const std::time_t Loaded = ZoneLoaded.load(std::memory_order_relaxed);
+        Seconds - Loaded >= 60 || Seconds < Loaded) {
+        tzset();
+        ZoneLoaded.store(Seconds, std::memory_order_relaxed);
     }
+    localtime_r(&Seconds, &Local);
+#endif
     const int Sec = Local.tm_sec > 59 ? 59 : Local.tm_sec;  // a leap second shows as :59
     return EncodeDate(Local.tm_year + 1900, Local.tm_mon + 1, Local.tm_mday) +
            EncodeTime(Local.tm_hour, Local.tm_min, Sec, static_cast<int>(MSec));
@@ -139,70 +152,200 @@ void ReportError(const std::string& Text) {
     Reporter(Text);
 }
 
+// ---- Hex digits and septets on bytes ----
+// The bit-string functions below define the packing; these do the same on octets and septets directly.
+
+// The value of an uppercase hex digit, -1 for any other character.
+constexpr auto HexValueTable = [] {
+    std::array<signed char, 256> T{};
+    for (auto& V : T) V = -1;
+    for (int I = 0; I < 16; ++I) T[static_cast<unsigned char>(HexDigits[I])] = static_cast<signed char>(I);
+    return T;
+}();
+
+int HexValue(char Ch) { return HexValueTable[static_cast<unsigned char>(Ch)]; }
+
+// HexToByte on the first two characters of a view (a missing or unknown character counts as -1).
+int HexPair(std::string_view S) {
+    const int High = S.size() > 0 ? HexValue(S[0]) : -1;
+    const int Low = S.size() > 1 ? HexValue(S[1]) : -1;
+    return High * 16 + Low;
+}
+
+void AppendHexByte(std::string& Out, int Value) {
+    const int V = Value & 0xFF;
+    Out += HexDigits[V >> 4];
+    Out += HexDigits[V & 15];
+}
+
+// The septets of a text: two for each extension character.
+int SeptetCount(std::string_view Text) {
+    int Count = 0;
+    for (const char Ch : Text) Count += ExtensionCode(static_cast<unsigned char>(Ch)) ? 2 : 1;
+    return Count;
+}
+
 std::string TwoDigits(int Value) {
     std::string S = std::to_string(Value);
     return S.size() < 2 ? "0" + S : S;
 }
 
-// ---- Septet packing and unpacking ----
-
-// GSM string (n >= 1 septets) to packed user data in hex text, ceil(7n / 8) octets.
-std::string PackSeptets(const std::string& GSM) {
-    std::string B = ReverseBlocks(SeptetsToBin(GSM), 7);  // each septet least significant bit first
-    if (B.size() % 8 != 0) B.append(8 - B.size() % 8, '0');
-    return BinToHex(ReverseBlocks(B, 8));
+// Appends the text of GSM codes (bit 7 ignored) to Text.
+void AppendGSMText(std::string& Text, const unsigned char* GSM, std::size_t Size) {
+    // A default-alphabet code as text.
+    auto Append = [&Text](unsigned char Code) {
+        if (Code == 0x0A)
+            // Our own line breaks travel as the septets CR LF; only a lone LF needs a CR.
+            Text += Text.empty() || Text.back() != '\r' ? "\r\n" : "\n";
+        else if (Code == 0x1B)
+            Text += ' ';  // ESC ESC: a second extension table we do not have
+        else
+            Text += static_cast<char>(GSMToTextTable[Code]);
+    };
+    for (std::size_t I = 0; I < Size; ++I) {
+        const unsigned char Code = GSM[I] & 0x7F;
+        if (Code != 0x1B) {
+            Append(Code);
+            continue;
+        }
+        if (++I == Size) break;  // an ESC at the end gives nothing
+        const unsigned char Ext = GSM[I] & 0x7F;
+        bool Known = false;
+        for (const auto& [TextChar, ExtCode] : ExtensionTable)
+            if (ExtCode == Ext) {
+                Text += static_cast<char>(TextChar);
+                Known = true;
+                break;
+            }
+        // An unknown extension shows as the default-alphabet character of its code.
+        if (!Known) Append(Ext);
+    }
 }
 
-// N septets of packed user data in hex text H to text. Fill bits and whatever follows the user data
-// are dropped; user data shorter than N septets gives the septets that are there.
-std::string UnpackSeptets(int N, const std::string& H) {
-    if (N <= 0) return {};
-    std::string B = ReverseBlocks(HexToBin(H), 8);  // each octet least significant bit first
-    // Measured on the bits actually there, so that an odd digit or a skipped character cannot
-    // make us cut into the user data.
-    const std::size_t Wanted = 7 * static_cast<std::size_t>(N);
-    if (B.size() > Wanted) B.resize(Wanted);
-    return GSMToText(BinToSeptets(ReverseBlocks(B, 7)));
+// Appends the packed user data of Text (code page 1252, at most 255 septets) as hex: the septets
+// least significant bit first, filled with zero bits to whole octets.
+void AppendPackedText(std::string& Out, std::string_view Text) {
+    std::uint32_t Bits = 0;
+    int Count = 0;
+    auto Put = [&](unsigned char Septet) {
+        Bits |= static_cast<std::uint32_t>(Septet & 0x7F) << Count;
+        Count += 7;
+        if (Count >= 8) {
+            AppendHexByte(Out, static_cast<int>(Bits & 0xFF));
+            Bits >>= 8;
+            Count -= 8;
+        }
+    };
+    for (const char Ch : Text) {
+        const auto Code = static_cast<unsigned char>(Ch);
+        if (const unsigned char Ext = ExtensionCode(Code)) {
+            Put(static_cast<unsigned char>(ESC));
+            Put(Ext);
+        } else {
+            Put(TextToGSMTable[Code]);
+        }
+    }
+    if (Count > 0) AppendHexByte(Out, static_cast<int>(Bits & 0xFF));
+}
+
+// N septets (N at most 255, one octet's worth) of packed user data in hex text H, as text into
+// Text. Characters that are not uppercase hex digits are skipped, an odd last digit and fill bits
+// are dropped, and user data shorter than N septets gives the septets that are there.
+void UnpackSeptets(int N, std::string_view H, std::string& Text) {
+    Text.clear();
+    if (N <= 0) return;
+    const auto Wanted = static_cast<std::size_t>(N < 255 ? N : 255);
+    unsigned char Septets[255];
+    std::size_t Size = 0;
+    std::uint32_t Bits = 0;
+    int Count = 0, High = -1;
+    for (std::size_t I = 0; I < H.size() && Size < Wanted; ++I) {
+        const int V = HexValue(H[I]);
+        if (V < 0) continue;
+        if (High < 0) {
+            High = V;
+            continue;
+        }
+        Bits |= static_cast<std::uint32_t>(High * 16 + V) << Count;
+        High = -1;
+        for (Count += 8; Count >= 7 && Size < Wanted; Count -= 7) {
+            Septets[Size++] = static_cast<unsigned char>(Bits & 0x7F);
+            Bits >>= 7;
+        }
+    }
+    Text.reserve(Size + Size / 8);
+    AppendGSMText(Text, Septets, Size);
 }
 
 // ---- Encoder fields ----
 
-std::string EncodeSCAField(const std::string& SCA) {
-    if (SCA.empty() || SCA == "+") return "00";
-    std::string Type = "81", Digits = SCA;
-    if (Digits[0] == '+') {
-        Type = "91";
-        Digits.erase(0, 1);
+// Appends the address digits of Digits, pairs swapped, an odd last digit padded with F.
+void AppendSwappedDigits(std::string& Out, std::string_view Digits) {
+    std::size_t I = 0;
+    for (; I + 2 <= Digits.size(); I += 2) {
+        Out += Digits[I + 1];
+        Out += Digits[I];
     }
-    if (Digits.size() % 2 != 0) Digits += 'F';
-    Digits = ReverseBlocks(Digits, 2);
-    return ByteToHex(static_cast<int>((Digits.size() + Type.size()) / 2)) + Type + Digits;
+    if (I < Digits.size()) {
+        Out += 'F';
+        Out += Digits[I];
+    }
 }
 
-std::string EncodeDAField(const std::string& DA) {
-    std::string Type = "81", Digits = DA;
+void AppendSCAField(std::string& Out, std::string_view SCA) {
+    if (SCA.empty() || SCA == "+") {
+        Out += "00";
+        return;
+    }
+    std::string_view Type = "81", Digits = SCA;
+    if (Digits[0] == '+') {
+        Type = "91";
+        Digits.remove_prefix(1);
+    }
+    AppendHexByte(Out, static_cast<int>((Digits.size() + Digits.size() % 2 + 2) / 2));
+    Out += Type;
+    AppendSwappedDigits(Out, Digits);
+}
+
+void AppendDAField(std::string& Out, std::string_view DA) {
+    std::string_view Type = "81", Digits = DA;
     if (!Digits.empty() && Digits[0] == '+') {
         Type = "91";
-        Digits.erase(0, 1);
+        Digits.remove_prefix(1);
     }
-    const std::string Length = ByteToHex(static_cast<int>(Digits.size()));
-    if (Digits.size() % 2 != 0) Digits += 'F';
-    return Length + Type + ReverseBlocks(Digits, 2);
+    AppendHexByte(Out, static_cast<int>(Digits.size()));
+    Out += Type;
+    AppendSwappedDigits(Out, Digits);
+}
+
+void PutTwoDigits(char* P, int Value) {  // 0 to 99
+    P[0] = static_cast<char>('0' + Value / 10);
+    P[1] = static_cast<char>('0' + Value % 10);
 }
 
 // The absolute validity period: seven octets, or false when the end lies in the past. The zone octet
 // holds the magnitude in plain binary, 128 added for a negative zone.
-bool EncodeVPAbsolute(TDateTime VPAbsolute, int VPTZ, std::string& Field) {
-    const int ZoneOctet = VPTZ >= 0 ? VPTZ : -VPTZ + 128;
+bool EncodeVPAbsolute(TDateTime VPAbsolute, int VPTZ, char (&Field)[14]) {
+    const unsigned ZoneOctet = (VPTZ >= 0 ? static_cast<unsigned>(VPTZ) : 128u - static_cast<unsigned>(VPTZ)) & 0xFF;
     int Year, Month, Day, Hour, Min, Sec, MSec;
     DecodeDateTime(VPAbsolute, Year, Month, Day, Hour, Min, Sec, MSec);
-    const std::string S = TwoDigits(Year % 100) + TwoDigits(Month) + TwoDigits(Day) + TwoDigits(Hour) +
-                          TwoDigits(Min) + TwoDigits(Sec) + ByteToHex(ZoneOctet);
+    char S[14];  // YYMMDDhhmmssZZ
+    PutTwoDigits(S, Year % 100);
+    PutTwoDigits(S + 2, Month);
+    PutTwoDigits(S + 4, Day);
+    PutTwoDigits(S + 6, Hour);
+    PutTwoDigits(S + 8, Min);
+    PutTwoDigits(S + 10, Sec);
+    S[12] = HexDigits[ZoneOctet >> 4];
+    S[13] = HexDigits[ZoneOctet & 15];
     if (Now() > VPAbsolute) {
         ReportError(ErrValidityPast);
         return false;
     }
-    Field = ReverseBlocks(S, 2);
+    for (int I = 0; I < 14; I += 2) {
+        Field[I] = S[I + 1];
+        Field[I + 1] = S[I];
+    }
     return true;
 }
 
@@ -211,22 +354,22 @@ bool EncodeVPAbsolute(TDateTime VPAbsolute, int VPTZ, std::string& Field) {
 // Reads the PDU text from a position (0-based) on; refuses to read past its end.
 class TCursor {
 public:
-    explicit TCursor(const std::string& PDU) : Text(PDU) {}
+    explicit TCursor(std::string_view PDU) : Text(PDU) {}
     std::size_t Pos = 0;
     bool Has(std::size_t N) const { return Pos <= Text.size() && Text.size() - Pos >= N; }
-    std::string Take(std::size_t N) {
-        std::string S = Text.substr(Pos, N);
+    std::string_view Take(std::size_t N) {
+        const std::string_view S = Text.substr(Pos, N);
         Pos += N;
         return S;
     }
-    std::string Rest() const { return Pos < Text.size() ? Text.substr(Pos) : std::string(); }
-    const std::string& Text;
+    std::string_view Rest() const { return Pos < Text.size() ? Text.substr(Pos) : std::string_view(); }
+    std::string_view Text;
 };
 
 // An octet as a number; a pair that is not two hex digits reads as HexToByte gives it, and a
 // negative result counts as 0.
-int Octet(const std::string& S) {
-    const int V = HexToByte(S);
+int Octet(std::string_view S) {
+    const int V = HexPair(S);
     return V < 0 ? 0 : V;
 }
 
@@ -237,35 +380,48 @@ bool Incomplete() {
 
 enum class TSCAField { Absent, Present };
 
+// Address digits as the phone sends them (pairs swapped), the first F (the filler) left out.
+void AppendAddressDigits(std::string& Out, std::string_view Swapped) {
+    bool FillerSeen = false;
+    for (std::size_t I = 0; I + 2 <= Swapped.size(); I += 2)
+        for (const char Ch : {Swapped[I + 1], Swapped[I]}) {
+            if (Ch == 'F' && !FillerSeen) {
+                FillerSeen = true;
+                continue;
+            }
+            Out += Ch;
+        }
+}
+
 // The service centre address in front of the TPDU. "00" is an SCA field holding no address; an
 // address is recognised by its type "81" or "91" in characters 3 and 4; anything else starts with
 // the TPDU. Returns false (after the report) when the PDU ends inside the field.
 bool DecodeSCAField(TCursor& C, TSCAField& Field, std::string& SCA) {
-    const std::string& PDU = C.Text;
+    const std::string_view PDU = C.Text;
     Field = TSCAField::Absent;
-    if (PDU.compare(0, 2, "00") == 0) {
+    if (PDU.substr(0, 2) == "00") {
         C.Pos = 2;
         return true;
     }
     if (PDU.size() < 4) return true;
-    const std::string Type = PDU.substr(2, 2);
+    const std::string_view Type = PDU.substr(2, 2);
     if (Type != "81" && Type != "91") return true;
     // The length counts the type octet too, so it is at least 1.
-    int N = HexToByte(PDU.substr(0, 2));
+    int N = HexPair(PDU);
     if (N < 1) N = 1;
     const std::size_t FieldChars = 2 + 2 * static_cast<std::size_t>(N);
     if (PDU.size() < FieldChars) return Incomplete();
-    std::string Digits = ReverseBlocks(PDU.substr(4, FieldChars - 4), 2);
-    if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
-    SCA = (Type == "91" ? "+" : "") + Digits;
+    SCA.clear();
+    if (Type == "91") SCA += '+';
+    AppendAddressDigits(SCA, PDU.substr(4, FieldChars - 4));
     Field = TSCAField::Present;
     C.Pos = FieldChars;
     return true;
 }
 
 // Type of number (bits 6 to 4 of the type of address) 101: GSM 7-bit text in the address digits.
-bool IsAlphanumeric(const std::string& Type) {
-    const int V = HexToByte(Type);
+bool IsAlphanumeric(std::string_view Type) {
+    const int V = HexPair(Type);
     return V >= 0 && ((V >> 4) & 7) == 5;
 }
 
@@ -273,18 +429,18 @@ bool IsAlphanumeric(const std::string& Type) {
 bool DecodeAddressField(TCursor& C, std::string& Address) {
     if (!C.Has(4)) return Incomplete();
     const int N = Octet(C.Take(2));
-    const std::string Type = C.Take(2);
+    const std::string_view Type = C.Take(2);
     const std::size_t Chars = static_cast<std::size_t>(N + N % 2);
     if (!C.Has(Chars)) return Incomplete();
-    const std::string Raw = C.Take(Chars);
+    const std::string_view Raw = C.Take(Chars);
     if (N == 0) {
         Address.clear();
     } else if (IsAlphanumeric(Type)) {
-        Address = UnpackSeptets(4 * N / 7, Raw);
+        UnpackSeptets(4 * N / 7, Raw, Address);
     } else {
-        std::string Digits = ReverseBlocks(Raw, 2);
-        if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
-        Address = (Type == "91" ? "+" : "") + Digits;
+        Address.clear();
+        if (Type == "91") Address += '+';
+        AppendAddressDigits(Address, Raw);
     }
     return true;
 }
@@ -301,20 +457,31 @@ int FullYear(int YY) {
     return Year;
 }
 
+// StrToInt of two characters; two decimal digits without building a string.
+int TwoCharInt(const char* P) {
+    if (P[0] >= '0' && P[0] <= '9' && P[1] >= '0' && P[1] <= '9') return (P[0] - '0') * 10 + (P[1] - '0');
+    return StrToInt(std::string(P, 2));
+}
+
 // A 7-octet time stamp at the cursor (the caller has checked that it is there): the local
 // date-time; Zone gets the zone octet's value.
 TDateTime DecodeTimeStamp(TCursor& C, int& Zone) {
-    const std::string S = ReverseBlocks(C.Take(14), 2);  // YYMMDDhhmmssZZ
-    const int Hour = StrToInt(S.substr(6, 2));
-    const int Min = StrToInt(S.substr(8, 2));
-    const int Sec = StrToInt(S.substr(10, 2));
+    const std::string_view Swapped = C.Take(14);
+    char S[14];  // YYMMDDhhmmssZZ
+    for (int I = 0; I < 14; I += 2) {
+        S[I] = Swapped[I + 1];
+        S[I + 1] = Swapped[I];
+    }
+    const int Hour = TwoCharInt(S + 6);
+    const int Min = TwoCharInt(S + 8);
+    const int Sec = TwoCharInt(S + 10);
     const TDateTime Time = EncodeTime(Hour, Min, Sec, 0);
-    const int YY = StrToInt(S.substr(0, 2));
+    const int YY = TwoCharInt(S);
     if (YY < 0 || YY > 99) throw EConvertError(ErrDateEncode);
     const int Year = FullYear(YY);
-    const int Month = StrToInt(S.substr(2, 2));
-    const int Day = StrToInt(S.substr(4, 2));
-    Zone = Octet(S.substr(12, 2));
+    const int Month = TwoCharInt(S + 2);
+    const int Day = TwoCharInt(S + 4);
+    Zone = Octet(std::string_view(S + 12, 2));
     return EncodeDate(Year, Month, Day) + Time;
 }
 
@@ -335,7 +502,7 @@ bool CheckFirstOctet(int FirstOctet) {
 bool DecodePIDAndDCS(TCursor& C, bool& Flash) {
     if (!C.Has(4)) return Incomplete();
     C.Take(2);
-    const std::string DCS = C.Take(2);
+    const std::string_view DCS = C.Take(2);
     if (DCS != "00" && DCS != "10" && DCS != "11" && DCS != "F0" && DCS != "F1") {
         ReportError(ErrCodingScheme);
         return false;
@@ -347,10 +514,12 @@ bool DecodePIDAndDCS(TCursor& C, bool& Flash) {
 bool DecodeUserData(TCursor& C, std::string& UD) {
     if (!C.Has(2)) return Incomplete();
     const int N = Octet(C.Take(2));
-    UD = N == 0 ? std::string() : UnpackSeptets(N, C.Rest());
+    if (N == 0)
+        UD.clear();
+    else
+        UnpackSeptets(N, C.Rest(), UD);
     return true;
 }
-
 }  // namespace
 
 // ---- Alphabet ----
@@ -373,42 +542,11 @@ std::string TextToGSM(const std::string& Text) {
 std::string GSMToText(const std::string& GSM) {
     std::string Text;
     Text.reserve(GSM.size() + GSM.size() / 8);
-    // A default-alphabet code (bit 7 ignored) as text.
-    auto Append = [&Text](unsigned char Code) {
-        if (Code == 0x0A)
-            // Our own line breaks travel as the septets CR LF; only a lone LF needs a CR.
-            Text += Text.empty() || Text.back() != '\r' ? "\r\n" : "\n";
-        else if (Code == 0x1B)
-            Text += ' ';  // ESC ESC: a second extension table we do not have
-        else
-            Text += static_cast<char>(GSMToTextTable[Code]);
-    };
-    for (std::size_t I = 0; I < GSM.size(); ++I) {
-        const unsigned char Code = static_cast<unsigned char>(GSM[I]) & 0x7F;
-        if (Code != 0x1B) {
-            Append(Code);
-            continue;
-        }
-        if (++I == GSM.size()) break;  // an ESC at the end gives nothing
-        const unsigned char Ext = static_cast<unsigned char>(GSM[I]) & 0x7F;
-        bool Known = false;
-        for (const auto& [TextChar, ExtCode] : ExtensionTable)
-            if (ExtCode == Ext) {
-                Text += static_cast<char>(TextChar);
-                Known = true;
-                break;
-            }
-        // An unknown extension shows as the default-alphabet character of its code.
-        if (!Known) Append(Ext);
-    }
+    AppendGSMText(Text, reinterpret_cast<const unsigned char*>(GSM.data()), GSM.size());
     return Text;
 }
 
-int CountSeptets(const std::string& Text) {
-    int Count = 0;
-    for (const char Ch : Text) Count += ExtensionCode(static_cast<unsigned char>(Ch)) ? 2 : 1;
-    return Count;
-}
+int CountSeptets(const std::string& Text) { return SeptetCount(Text); }
 
 // ---- Hex and bit strings ----
 
@@ -486,40 +624,46 @@ std::string ReverseBlocks(const std::string& S, int N) {
 bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR, const std::string& DA,
                      bool Flash, int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD,
                      int& PDULength, std::string& PDU) {
-    const std::string SCAField = EncodeSCAField(SCA);
     // Formats other than relative, absolute and enhanced mean no validity period.
     const int Format = VPF >= 1 && VPF <= 3 ? VPF : 0;
-    const std::string FirstOctet = BinToHex(std::string("00") + (SRR ? '1' : '0') + (Format & 2 ? '1' : '0') +
-                                            (Format & 1 ? '1' : '0') + (RD ? '1' : '0') + "01");
-    const std::string MessageRef = ByteToHex(MR);
-    const std::string DAField = EncodeDAField(DA);
-    const std::string PID = BinToHex("00000000");
-    const std::string DCS = BinToHex(Flash ? "00010000" : "00000000");
-
-    std::string VP;
-    switch (Format) {
-        case 1: VP = "00000000000000"; break;  // enhanced format, "no validity period specified"
-        case 2: VP = ByteToHex(VPRelative); break;
-        case 3:
-            if (!EncodeVPAbsolute(VPAbsolute, VPTZ, VP)) return false;
-            break;
-        default: break;
-    }
+    char AbsoluteVP[14];
+    if (Format == 3 && !EncodeVPAbsolute(VPAbsolute, VPTZ, AbsoluteVP)) return false;
 
     // The memo's text usually ends in a line break that the user did not mean to send.
-    std::string Text = UD;
-    if (Text.size() >= 2 && Text.compare(Text.size() - 2, 2, "\r\n") == 0) Text.resize(Text.size() - 2);
-    const std::string GSM = TextToGSM(Text);
-    if (GSM.size() > 255) {  // the user data length is one octet
+    std::string_view Text = UD;
+    if (Text.size() >= 2 && Text.substr(Text.size() - 2) == "\r\n") Text.remove_suffix(2);
+    const int Septets = SeptetCount(Text);
+    if (Septets > 255) {  // the user data length is one octet
         ReportError(ErrTextTooLong);
         return false;
     }
-    const std::string UDL = ByteToHex(static_cast<int>(GSM.size()));
-    const std::string UserData = GSM.empty() ? std::string() : PackSeptets(GSM);
 
-    const std::string TPDU = FirstOctet + MessageRef + DAField + PID + DCS + VP + UDL + UserData;
-    PDULength = static_cast<int>(TPDU.size() / 2);
-    PDU = SCAField + TPDU;
+    // Nothing can fail from here on: the PDU is written in place, unless it is one of the inputs.
+    if (&PDU == &SCA || &PDU == &DA || &PDU == &UD) {
+        std::string Copy;
+        const bool Encoded = EncodeSubmitPDU(SCA, SRR, VPF, RD, MR, DA, Flash, VPRelative, VPAbsolute, VPTZ, UD,
+                                             PDULength, Copy);
+        PDU = std::move(Copy);
+        return Encoded;
+    }
+    PDU.clear();
+    PDU.reserve(2 * (SCA.size() + DA.size()) + 48 + (7 * static_cast<std::size_t>(Septets) + 7) / 8 * 2);
+    AppendSCAField(PDU, SCA);
+    const std::size_t TPDUStart = PDU.size();
+    AppendHexByte(PDU, (SRR ? 0x20 : 0) | (Format << 3) | (RD ? 0x04 : 0) | 0x01);
+    AppendHexByte(PDU, MR);
+    AppendDAField(PDU, DA);
+    PDU += "00";                  // protocol identifier
+    PDU += Flash ? "10" : "00";   // data coding scheme: default alphabet, class 0 for a flash message
+    switch (Format) {
+        case 1: PDU += "00000000000000"; break;  // enhanced format, "no validity period specified"
+        case 2: AppendHexByte(PDU, VPRelative); break;
+        case 3: PDU.append(AbsoluteVP, sizeof AbsoluteVP); break;
+        default: break;
+    }
+    AppendHexByte(PDU, Septets);
+    AppendPackedText(PDU, Text);
+    PDULength = static_cast<int>((PDU.size() - TPDUStart) / 2);
     return true;
 }
 
@@ -551,9 +695,8 @@ bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& V
                      std::string& UD) {
     TCursor C(PDU);
     TSCAField Field;
-    std::string Address;
-    if (!DecodeSCAField(C, Field, Address)) return false;
-    SCA = Field == TSCAField::Present ? Address : "<Not present>";
+    if (!DecodeSCAField(C, Field, SCA)) return false;
+    if (Field == TSCAField::Absent) SCA = "<Not present>";
 
     if (!C.Has(2)) return Incomplete();
     const int FirstOctet = Octet(C.Take(2));
@@ -661,19 +804,20 @@ void DecodeDateTime(TDateTime DateTime, int& Year, int& Month, int& Day, int& Ho
 }
 
 int StrToInt(const std::string& S) {
-    const EConvertError Error("'" + S + "' is not a valid integer value");
+    // The error text is built only when it is needed.
+    auto Fail = [&S]() -> int { throw EConvertError("'" + S + "' is not a valid integer value"); };
     std::size_t I = 0;
     bool Negative = false;
     if (I < S.size() && (S[I] == '+' || S[I] == '-')) Negative = S[I++] == '-';
-    if (I == S.size()) throw Error;
+    if (I == S.size()) return Fail();
     long long V = 0;
     for (; I < S.size(); ++I) {
-        if (S[I] < '0' || S[I] > '9') throw Error;
+        if (S[I] < '0' || S[I] > '9') return Fail();
         V = V * 10 + (S[I] - '0');
-        if (V > 2147483648LL) throw Error;
+        if (V > 2147483648LL) return Fail();
     }
     if (Negative) V = -V;
-    if (V > 2147483647LL) throw Error;
+    if (V > 2147483647LL) return Fail();
     return static_cast<int>(V);
 }
 

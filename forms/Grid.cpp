@@ -98,9 +98,11 @@ void TStringGrid::SetCells(int Col, int Row, const std::string& Text) {
   if (Col < 0 || Col >= columnCount() || Row < 0 || Row > rowCount()) return;
   auto* cell = Item(Col, Row);
   if (!cell) {
-    cell = new QTableWidgetItem();
+    // Made with its text, so that the grid hears of the new cell once, not twice.
+    cell = new QTableWidgetItem(Cp1252ToQString(Text));
     if (Row == 0) setHorizontalHeaderItem(Col, cell);
     else setItem(Row - 1, Col, cell);
+    return;
   }
   cell->setText(Cp1252ToQString(Text));
 }

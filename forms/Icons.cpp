@@ -1,8 +1,13 @@
 #include "Icons.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPen>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -58,16 +63,6 @@ void DrawArrow(QPainter& P) {
 
 }  // namespace
 
-// The pictures are compiled into this library; a static library's resources must be registered by
-// hand before their first use, and outside any namespace, as the registration macro requires.
-static void InitResources() {
-  static const bool done = [] {
-    Q_INIT_RESOURCE(icons);
-    return true;
-  }();
-  (void)done;
-}
-
 QPixmap StatusIcon(int Status) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
@@ -83,24 +78,74 @@ QPixmap StatusIcon(int Status) {
   return pixmap;
 }
 
+// The program icon, drawn on a 48 x 48 grid: a mobile phone with a short message leaving it. It is
+// drawn rather than read from a picture file, so that no image reader (and no image format plugin)
+// is loaded at start.
+static QImage ProgramPicture(int Size, bool Smooth) {
+  QImage image(Size, Size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, Smooth);
+  p.scale(Size / 48.0, Size / 48.0);
+  const QColor dark(0x1e, 0x26, 0x30), brown(0x7a, 0x5c, 0x00);
+  p.setPen(QPen(dark, 1.5));
+  p.setBrush(QColor(0x3d, 0x4a, 0x5c));
+  p.drawRoundedRect(QRectF(9, 3, 22, 42), 4, 4);
+  p.setPen(QPen(dark, 1));
+  p.setBrush(QColor(0xb9, 0xe0, 0xa5));
+  p.drawRect(QRectF(12.5, 9, 15, 15));
+  p.setPen(Qt::NoPen);
+  p.setBrush(dark);
+  p.drawRoundedRect(QRectF(16, 5.5, 8, 1.5), 0.7, 0.7);
+  p.setBrush(QColor(0xd7, 0xdd, 0xe6));
+  for (double y : {28.0, 32.5, 37.0})
+    for (double x : {13.0, 18.0, 23.0}) p.drawRoundedRect(QRectF(x, y, 4, 3), 0.8, 0.8);
+  p.setPen(QPen(brown, 1.5, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+  p.setBrush(QColor(0xff, 0xf6, 0xc8));
+  p.drawRect(QRectF(22, 17, 23, 16));
+  p.setBrush(Qt::NoBrush);
+  p.drawPolyline(QPolygonF({QPointF(22, 17), QPointF(33.5, 26.5), QPointF(45, 17)}));
+  return image;
+}
+
 QIcon ProgramIcon() {
-  InitResources();
   QIcon icon;
-  icon.addFile(QStringLiteral(":/icons/pelmo-32.png"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/icons/pelmo.png"), QSize(48, 48));
+  for (int size : {16, 32, 48}) icon.addPixmap(QPixmap::fromImage(ProgramPicture(size, true)));
   return icon;
 }
 
-QPixmap ProgramIcon32() {
-  InitResources();
-  return QPixmap(QStringLiteral(":/icons/pelmo-32.png"));
-}
+// Without smoothing: the few colours of the drawing and nothing between them.
+QPixmap ProgramIcon32() { return QPixmap::fromImage(ProgramPicture(32, false)); }
 
+// Tahoma where it is installed, else the system's font: the list of families lets the font
+// machinery take the first one present, without listing every family installed.
 QFont FormFont(int PointSize, bool Bold) {
-  static const bool hasTahoma = QFontDatabase::families().contains(QStringLiteral("Tahoma"));
-  QFont font = hasTahoma ? QFont(QStringLiteral("Tahoma")) : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  if (!hasTahoma) font.setStyleHint(QFont::SansSerif);
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setFamilies({QStringLiteral("Tahoma"), font.family()});
+  font.setStyleHint(QFont::SansSerif);
   font.setPointSize(PointSize);
   font.setBold(Bold);
+  return font;
+}
+
+QFont FittedFormFont(const QString& Widest, int Room) {
+  QFont font = FormFont();
+  const double full = font.pointSizeF();
+  auto Fits = [&font, &Widest, Room](double Size) {
+    font.setPointSizeF(Size);
+    return QFontMetrics(font).horizontalAdvance(Widest) <= Room;
+  };
+  const int width = QFontMetrics(font).horizontalAdvance(Widest);
+  if (width <= Room) return font;
+  // Text widths grow nearly in proportion to the size: the first measurement gives a size, the
+  // next ones move it by half points to the largest that fits.
+  double size = std::clamp(std::floor(full * Room / width * 2) / 2, 6.0, full - 0.5);
+  if (Fits(size)) {
+    while (size + 0.5 < full && Fits(size + 0.5)) size += 0.5;
+  } else {
+    while (size > 6.0 && !Fits(size - 0.5)) size -= 0.5;
+    size = std::max(size - 0.5, 6.0);
+  }
+  font.setPointSizeF(size);
   return font;
 }

@@ -8,8 +8,11 @@
 // (written sheet), 3 stored sent (sheet with a green arrow). Transparent background.
 QPixmap StatusIcon(int Status);
 
-QIcon ProgramIcon();
+QIcon ProgramIcon();      // drawn at 16, 32 and 48 pixels
 QPixmap ProgramIcon32();  // the about box's picture
 
 // The forms' font: Tahoma where it is installed, else the system's sans-serif, PointSize points.
 QFont FormFont(int PointSize = 8, bool Bold = false);
+// The form font, made smaller in half points (down to 6) until Widest fits into Room pixels, for
+// where a font wider than Tahoma would fill the widest caption to its edges.
+QFont FittedFormFont(const QString& Widest, int Room);

@@ -14,8 +14,9 @@ namespace {
 QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Left, int Top) {
   auto* label = new QLabel(Text, Parent);
   label->setObjectName(QString::fromLatin1(Name));
+  // Not sized here: Qt sizes a label that was never resized to its text when it first shows, and
+  // measuring text now would load fonts at start-up for a box that may never be opened.
   label->move(Left, Top);
-  label->adjustSize();
   return label;
 }
 
@@ -26,7 +27,6 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmInfo"));
   setWindowTitle(QStringLiteral("Info about Pelmo"));
-  setWindowIcon(ProgramIcon());
   setFont(FormFont());
   setFixedSize(209, 169);
 
@@ -37,7 +37,6 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
 
   lblInfo1 = MakeLabel(this, "lblInfo1", QStringLiteral("Pelmo"), 56, 8);
   lblInfo1->setFont(FormFont(10, true));
-  lblInfo1->adjustSize();
   lblInfo2 = MakeLabel(this, "lblInfo2", QStringLiteral("Version 1.1"), 56, 24);
   lblInfo3 = MakeLabel(this, "lblInfo3", QStringLiteral("SMS on the SIM card"), 56, 48);
   lblInfo4 = MakeLabel(this, "lblInfo4", QStringLiteral("of the Siemens S40."), 56, 64);

@@ -13,9 +13,11 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 #include "Cp1252.h"
 #include "Dialogs.h"
@@ -38,12 +40,7 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, 
 
 // The form font, a little smaller where a font wider than Tahoma would fill the widest button
 // caption to its edges.
-QFont MainFont() {
-  QFont font = FormFont();
-  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Read messages")) > 89 - 14)
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  return font;
-}
+QFont MainFont() { return FittedFormFont(QStringLiteral("Read messages"), 89 - 14); }
 
 }  // namespace
 
@@ -65,7 +62,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Pelmo"));
-  setWindowIcon(ProgramIcon());
+  // The window shows the application's icon, set once at start.
   setFont(MainFont());
   setFixedSize(633, 361);
 

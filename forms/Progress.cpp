@@ -1,12 +1,12 @@
 #include "Progress.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 #include "Icons.h"
@@ -15,13 +15,11 @@ TfrmProgress* frmProgress = nullptr;
 
 namespace {
 
+// MS Sans Serif where it is installed, else the form font.
 QFont ProgressFont() {
-  if (QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    return font;
-  }
-  return FormFont();
+  QFont font = FormFont();
+  font.setFamilies(QStringList{QStringLiteral("MS Sans Serif")} + font.families());
+  return font;
 }
 
 }  // namespace
@@ -45,10 +43,38 @@ TfrmProgress::TfrmProgress(QWidget* Parent)
   lblProgress->setObjectName(QStringLiteral("lblProgress"));
   lblProgress->setGeometry(8, 40, 201, 16);
   lblProgress->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+  FRedraw = new QTimer(this);
+  FRedraw->setSingleShot(true);
+  connect(FRedraw, &QTimer::timeout, this, [this] { ResumeDrawing(); });
 }
 
 void TfrmProgress::StepBy(int Step) {
   ProgressBar->setValue(std::clamp(ProgressBar->value() + Step, ProgressBar->minimum(), ProgressBar->maximum()));
+  if (!isVisible() || FRedraw->isActive()) return;
+  constexpr int PauseMs = 100;
+  if (!FLastDrawn.isValid() || FLastDrawn.hasExpired(PauseMs)) {
+    FLastDrawn.start();  // this step is drawn as usual
+    return;
+  }
+  // Changes until the pause ends are drawn together then. Only the bar and the label pause: a
+  // window that pauses is drawn twice when it resumes.
+  ProgressBar->setUpdatesEnabled(false);
+  lblProgress->setUpdatesEnabled(false);
+  FRedraw->start(static_cast<int>(PauseMs - FLastDrawn.elapsed()));
+}
+
+void TfrmProgress::ResumeDrawing() {
+  FRedraw->stop();
+  FLastDrawn.start();
+  ProgressBar->setUpdatesEnabled(true);  // draws the bar and the label as they stand
+  lblProgress->setUpdatesEnabled(true);
+}
+
+void TfrmProgress::hideEvent(QHideEvent* Event) {
+  ResumeDrawing();
+  FLastDrawn.invalidate();
+  QDialog::hideEvent(Event);
 }
 
 void TfrmProgress::showEvent(QShowEvent* Event) {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+
+class QTimer;
 
 class QLabel;
 class QProgressBar;
@@ -15,13 +18,21 @@ class TfrmProgress : public QDialog {
   QProgressBar* ProgressBar;  // 0 to 100
   QLabel* lblProgress;
 
-  // Advances the bar by Step; it stops at its maximum.
+  // Advances the bar by Step; it stops at its maximum. Items may come faster than anyone can read
+  // them: after a step the bar and the label are drawn again at most every 100 ms, as they stand
+  // then.
   void StepBy(int Step);
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  void hideEvent(QHideEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  QTimer* FRedraw;             // ends a pause in drawing
+  QElapsedTimer FLastDrawn;    // since the window was last allowed to draw a step
+  void ResumeDrawing();
 };
 
 extern TfrmProgress* frmProgress;

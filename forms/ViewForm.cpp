@@ -25,11 +25,7 @@ constexpr int LabelLeft = 8;
 // under its field.
 QFont ViewerFont()
 {
-  QFont Font = FormFont();
-  while (Font.pointSizeF() > 6.0 &&
-         QFontMetrics(Font).horizontalAdvance(QStringLiteral("Service Centre timestamp:")) > FieldLeft - LabelLeft - 4)
-    Font.setPointSizeF(Font.pointSizeF() - 0.5);
-  return Font;
+  return FittedFormFont(QStringLiteral("Service Centre timestamp:"), FieldLeft - LabelLeft - 4);
 }
 }  // namespace
 
@@ -56,8 +52,9 @@ void CentreOnScreen(QDialog* Form)
 QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top)
 {
   auto* Label = new QLabel(Caption, Form);
+  // Qt sizes the label to its text when the window first shows; measuring it now would cost
+  // start-up time for a window that is not shown yet.
   Label->move(Left, Top);
-  Label->adjustSize();
   return Label;
 }
 

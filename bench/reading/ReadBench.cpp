@@ -4,9 +4,11 @@
 //
 //   reading_bench [--baud N] [--messages N]
 //
-// The phone runs on a thread of this process; its pacing sleeps, so the CPU time below is almost
-// all the program's own.
+// The phone runs on threads of this process: the CPU time below includes them, and is also shown
+// by thread.
+#include <dirent.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -14,7 +16,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <string>
 
 #include "Dialogs.h"
@@ -59,6 +64,24 @@ class TFailingDialogs : public TDialogs {
 
 double Seconds(const timeval& Time) { return static_cast<double>(Time.tv_sec) + Time.tv_usec / 1e6; }
 
+// The processor time of every thread of this process so far, in nanoseconds, by thread id.
+std::map<int, long long> ThreadTimes()
+{
+  std::map<int, long long> Times;
+  if (DIR* Tasks = opendir("/proc/self/task")) {
+    while (const dirent* Entry = readdir(Tasks)) {
+      if (Entry->d_name[0] == '.')
+        continue;
+      std::ifstream Stat(std::string("/proc/self/task/") + Entry->d_name + "/schedstat");
+      long long Ns = 0;
+      if (Stat >> Ns)
+        Times[std::atoi(Entry->d_name)] = Ns;
+    }
+    closedir(Tasks);
+  }
+  return Times;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -86,7 +109,15 @@ int main(int argc, char** argv)
   TPhoneOptions Options;
   Options.Baud = Baud;
   TSimPhone Phone(Sim, Options);
-  Phone.Start();
+  // The threads that the phone starts are told apart from the program's own by their ids.
+  std::set<int> PhoneThreads;
+  {
+    const auto Before = ThreadTimes();
+    Phone.Start();
+    for (const auto& [Tid, Ns] : ThreadTimes())
+      if (!Before.count(Tid))
+        PhoneThreads.insert(Tid);
+  }
   ::setenv("PELMO_COM4", Phone.DevicePath().c_str(), 1);
 
   TFailingDialogs Dialogs;
@@ -97,6 +128,7 @@ int main(int argc, char** argv)
   QApplication::processEvents();
 
   const std::size_t BytesBefore = Phone.BytesSent();
+  const auto ThreadsBefore = ThreadTimes();
   rusage Before{};
   getrusage(RUSAGE_SELF, &Before);
   const auto Start = std::chrono::steady_clock::now();
@@ -104,6 +136,12 @@ int main(int argc, char** argv)
   const auto End = std::chrono::steady_clock::now();
   rusage After{};
   getrusage(RUSAGE_SELF, &After);
+  double MainCpu = 0, PhoneCpu = 0, OtherCpu = 0;
+  for (const auto& [Tid, Ns] : ThreadTimes()) {
+    const auto Earlier = ThreadsBefore.find(Tid);
+    const double Used = static_cast<double>(Ns - (Earlier == ThreadsBefore.end() ? 0 : Earlier->second)) / 1e9;
+    (Tid == getpid() ? MainCpu : PhoneThreads.count(Tid) ? PhoneCpu : OtherCpu) += Used;
+  }
   const std::size_t Bytes = Phone.BytesSent() - BytesBefore;
 
   const double Wall = std::chrono::duration<double>(End - Start).count();
@@ -121,6 +159,8 @@ int main(int argc, char** argv)
   std::printf("overhead           %.3f s\n", Wall - Line);
   std::printf("CPU time           %.3f s (user %.3f, system %.3f)\n", Cpu,
               Seconds(After.ru_utime) - Seconds(Before.ru_utime), Seconds(After.ru_stime) - Seconds(Before.ru_stime));
+  std::printf("  by thread        main %.3f s, simulated phone %.3f s, channel and others %.3f s\n", MainCpu,
+              PhoneCpu, OtherCpu);
   std::printf("peak memory        %.1f MB\n", After.ru_maxrss / 1024.0);
 
   const bool Good = Dialogs.Boxes == 0 && Rows == Count;

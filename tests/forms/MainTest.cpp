@@ -247,12 +247,18 @@ TEST_F(TMainWindow, ExitWithThePortClosedClosesTheWindow) {
 
 TEST_F(TMainWindow, InfoShowsTheAboutBoxModally) {
   bool wasModal = false;
+  // The labels are sized to their texts when the box first shows, not when it is made.
+  bool labelsFit = true;
   QTimer::singleShot(50, frmInfo, [&] {
     wasModal = QApplication::activeModalWidget() == frmInfo;
+    for (const QLabel* label : {frmInfo->lblInfo1, frmInfo->lblInfo2, frmInfo->lblInfo3, frmInfo->lblInfo4,
+                                frmInfo->lblInfo5, frmInfo->lblInfo6})
+      labelsFit = labelsFit && label->size() == label->sizeHint();
     QTest::mouseClick(frmInfo->btnOK, Qt::LeftButton);
   });
   frmMain->btnInfoClick();
   EXPECT_TRUE(wasModal);
+  EXPECT_TRUE(labelsFit);
   EXPECT_FALSE(frmInfo->isVisible());
   EXPECT_EQ(frmInfo->windowTitle(), "Info about Pelmo");
   EXPECT_EQ(frmInfo->lblInfo1->text(), "Pelmo");

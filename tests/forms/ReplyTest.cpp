@@ -97,6 +97,14 @@ const std::vector<TCase> Cases = {
      {"+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 2,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 3,1,,23\r\n" + Pdu1 +
           "\r\n+CMGL: 4,1,,23\r\n" + Pdu1 + "\r\n",
       true, false, 4, {}}},
+    {"error after listed text and an unsolicited code",
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\n+CMTI: \"SM\",5\r\n\r\n+CMS ERROR: 321\r\n"},
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\n+CMS ERROR: 321\r\n", true, true, 1,
+      {"+CMS ERROR 321: Invalid memory index."}}},
+    {"listing ended by an error after a code that arrived between two headers",
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\nRING\r\n\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n\r\n+CME ERROR: 10\r\n"},
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n\r\n+CME ERROR: 10\r\n", true,
+      true, 2, {"+CME ERROR 10: SIM not inserted."}}},
 };
 
 class TReplyTable : public ::testing::TestWithParam<TCase> {};

@@ -50,22 +50,6 @@ QPushButton* Button(QWidget* Parent, const char* Caption, int Left)
   return Button;
 }
 
-// The locale's long time format without its time zone: the values are local times without a zone.
-QString TimeFormat()
-{
-  const QString Format = QLocale().timeFormat(QLocale::LongFormat);
-  QString Result;
-  bool Quoted = false;
-  for (const QChar C : Format) {
-    if (C == u'\'')
-      Quoted = !Quoted;
-    if (!Quoted && C == u't')
-      continue;
-    Result += C;
-  }
-  return Result.trimmed();
-}
-
 // Today and the time of day from the clock that the encoder checks the validity against.
 void ClockNow(QDate& Date, QTime& Time)
 {
@@ -159,7 +143,7 @@ TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
   lblVPTime = Label(tsVPAbsolute, "Time:", 114, 4);
   dtpVPTime = new QTimeEdit(tsVPAbsolute);
   dtpVPTime->setGeometry(141, 0, 69, EditHeight);
-  dtpVPTime->setDisplayFormat(TimeFormat());
+  dtpVPTime->setDisplayFormat(LongTimeFormat(QLocale()));
   lblVPTZ = Label(tsVPAbsolute, "TZ:", 215, 3);
   edVPTZ = new QLineEdit(tsVPAbsolute);
   edVPTZ->setGeometry(232, 0, 65, EditHeight);

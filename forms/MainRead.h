@@ -5,9 +5,13 @@
 
 #include "engine/SMSEngine.h"
 
+class QLocale;
 class QPixmap;
 class TfrmViewIn;
 class TfrmViewOut;
+
+// The locale's long time format without its time zone: the values are local times without a zone.
+QString LongTimeFormat(const QLocale& Locale);
 
 // Date-and-time text: the locale's short date, a blank and its long time, the time left out at
 // exactly midnight.

@@ -9,15 +9,6 @@ namespace {
 constexpr std::string_view ListingPrefix = "+CMGL:";
 constexpr std::string_view LineEnd = "\r\n";
 
-// The text before the first Separator, or all of it; Rest becomes what follows the separator.
-std::string_view TakeUntil(std::string_view& Rest, char Separator)
-{
-  const auto Pos = Rest.find(Separator);
-  const auto Field = Rest.substr(0, Pos);
-  Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + 1);
-  return Field;
-}
-
 // The next line without its CR LF; a last line without CR LF counts as well.
 std::string_view TakeLine(std::string_view& Rest)
 {
@@ -82,6 +73,14 @@ int ReplyCount(std::string_view Text)
 }
 
 } // namespace
+
+std::string_view TakeUntil(std::string_view& Rest, char Separator)
+{
+  const auto Pos = Rest.find(Separator);
+  const auto Field = Rest.substr(0, Pos);
+  Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + 1);
+  return Field;
+}
 
 int ReplyToInt(std::string_view Text)
 {

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+// The text before the first Separator, or all of it; Rest becomes what follows the separator.
+std::string_view TakeUntil(std::string_view& Rest, char Separator);
+
 // A decimal integer as the phone writes it: leading blanks and a sign allowed, nothing after the digits.
 // Anything else, or a value outside 32 bits, raises SMSEngine::EConvertError "'<text>' is not a valid integer value".
 int ReplyToInt(std::string_view Text);

@@ -9,15 +9,6 @@ namespace {
 
 constexpr std::string_view HexDigits = "0123456789ABCDEF";
 
-// The text before the first Separator, or all of it; Rest becomes what follows the separator.
-std::string_view TakeUntil(std::string_view& Rest, char Separator)
-{
-  const auto Pos = Rest.find(Separator);
-  const auto Field = Rest.substr(0, Pos);
-  Rest = Pos == std::string_view::npos ? std::string_view() : Rest.substr(Pos + 1);
-  return Field;
-}
-
 // The first line of Reply that starts with Prefix, without its line end; empty when there is none.
 std::string_view LineStartingWith(std::string_view Reply, std::string_view Prefix)
 {

@@ -17,22 +17,6 @@ using SMSEngine::TMessageList;
 
 namespace {
 
-// The locale's long time format without its time zone: the values are local times without a zone.
-QString LongTimeFormat(const QLocale& Locale)
-{
-  const QString Format = Locale.timeFormat(QLocale::LongFormat);
-  QString Result;
-  bool Quoted = false;
-  for (const QChar C : Format) {
-    if (C == u'\'')
-      Quoted = !Quoted;
-    if (!Quoted && C == u't')
-      continue;
-    Result += C;
-  }
-  return Result.trimmed();
-}
-
 QString AddressText(const std::string& Address, const std::string& Name)
 {
   if (Name.empty())
@@ -71,6 +55,21 @@ void SetText(QPlainTextEdit* Memo, QLabel* Chars, const std::string& UD)
 }
 
 }  // namespace
+
+QString LongTimeFormat(const QLocale& Locale)
+{
+  const QString Format = Locale.timeFormat(QLocale::LongFormat);
+  QString Result;
+  bool Quoted = false;
+  for (const QChar C : Format) {
+    if (C == u'\'')
+      Quoted = !Quoted;
+    if (!Quoted && C == u't')
+      continue;
+    Result += C;
+  }
+  return Result.trimmed();
+}
 
 QString DateTimeText(SMSEngine::TDateTime DateTime)
 {

@@ -36,8 +36,9 @@ constexpr int EditHeight = 21;
 QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top)
 {
   auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
+  // Qt sizes the label to its text when the dialog first shows: measuring it now would cost
+  // start-up time for a window that is not shown yet.
   Label->move(Left, Top);
-  Label->adjustSize();
   return Label;
 }
 

@@ -119,7 +119,19 @@ TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
   setObjectName(QStringLiteral("frmSend"));
   ViewForm::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
   Beep = [] { QApplication::beep(); };
+}
 
+void TfrmSend::setVisible(bool Visible)
+{
+  if (Visible)
+    Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfrmSend::Build()
+{
+  if (lblSCA)
+    return;
   lblSCA = Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
   edSCA->setGeometry(144, 8, 161, EditHeight);

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QIconEngine>
 #include <QImage>
 #include <QPen>
 #include <QPainter>
@@ -108,11 +109,43 @@ static QImage ProgramPicture(int Size, bool Smooth) {
   return image;
 }
 
-QIcon ProgramIcon() {
-  QIcon icon;
-  for (int size : {16, 32, 48}) icon.addPixmap(QPixmap::fromImage(ProgramPicture(size, true)));
-  return icon;
-}
+namespace {
+
+// The program icon drawn when it is first asked for, not at start: a window system without window
+// icons never asks, and one with them asks as the first window shows.
+class TProgramIconEngine : public QIconEngine {
+ public:
+  void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
+    Icon().paint(Painter, Rect, Qt::AlignCenter, Mode, State);
+  }
+  QSize actualSize(const QSize& Size, QIcon::Mode Mode, QIcon::State State) override {
+    return Icon().actualSize(Size, Mode, State);
+  }
+  QPixmap pixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State) override {
+    return Icon().pixmap(Size, Mode, State);
+  }
+  QPixmap scaledPixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State, qreal Scale) override {
+    return Icon().pixmap(Size, Scale, Mode, State);
+  }
+  QList<QSize> availableSizes(QIcon::Mode Mode, QIcon::State State) override {
+    if (Mode != QIcon::Normal || State != QIcon::Off) return {};
+    return {QSize(16, 16), QSize(32, 32), QSize(48, 48)};
+  }
+  bool isNull() override { return false; }
+  QIconEngine* clone() const override { return new TProgramIconEngine(*this); }
+
+ private:
+  QIcon& Icon() {
+    if (FIcon.isNull())
+      for (int size : {16, 32, 48}) FIcon.addPixmap(QPixmap::fromImage(ProgramPicture(size, true)));
+    return FIcon;
+  }
+  QIcon FIcon;
+};
+
+}  // namespace
+
+QIcon ProgramIcon() { return QIcon(new TProgramIconEngine); }
 
 // Without smoothing: the few colours of the drawing and nothing between them.
 QPixmap ProgramIcon32() { return QPixmap::fromImage(ProgramPicture(32, false)); }

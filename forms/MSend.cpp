@@ -36,8 +36,9 @@ constexpr int EditHeight = 21;
 QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top)
 {
   auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
+  // Qt sizes the label to its text when the dialog first shows: measuring it now would cost
+  // start-up time for a window that is not shown yet.
   Label->move(Left, Top);
-  Label->adjustSize();
   return Label;
 }
 
@@ -102,7 +103,19 @@ TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
   setObjectName(QStringLiteral("frmSend"));
   ViewForm::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
   Beep = [] { QApplication::beep(); };
+}
 
+void TfrmSend::setVisible(bool Visible)
+{
+  if (Visible)
+    Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfrmSend::Build()
+{
+  if (lblSCA)
+    return;
   lblSCA = Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
   edSCA->setGeometry(144, 8, 161, EditHeight);

@@ -44,41 +44,46 @@ class TfrmSend : public QDialog {
   ~TfrmSend() override;
 
   // Components.
-  QLabel* lblSCA;
-  QLineEdit* edSCA;
-  QLabel* lblMR;
-  QSpinBox* spedMR;
-  QLabel* lblVP;
-  QComboBox* combxVP;
-  QStackedWidget* pctrlVP;
-  QWidget* tsVPNone;
-  QWidget* tsVPRelative;
-  QLineEdit* edVPRelative;
-  TUpDown* udVPRelative;
-  QWidget* tsVPAbsolute;
-  QLabel* lblVPDate;
-  QDateEdit* dtpVPDate;
-  QLabel* lblVPTime;
-  QTimeEdit* dtpVPTime;
-  QLabel* lblVPTZ;
-  QLineEdit* edVPTZ;
-  TUpDown* udVPTZ;
-  QLabel* lblDA;
-  QComboBox* combxDA;
-  QLabel* lblUD;
-  QPlainTextEdit* memUD;
-  QLabel* lblChars;
-  QCheckBox* cbxSRR;
-  QCheckBox* cbxRD;
-  QCheckBox* cbxFlash;
-  QPushButton* btnSend;
-  QPushButton* btnStore;
-  QPushButton* btnCancel;
+  QLabel* lblSCA = nullptr;
+  QLineEdit* edSCA = nullptr;
+  QLabel* lblMR = nullptr;
+  QSpinBox* spedMR = nullptr;
+  QLabel* lblVP = nullptr;
+  QComboBox* combxVP = nullptr;
+  QStackedWidget* pctrlVP = nullptr;
+  QWidget* tsVPNone = nullptr;
+  QWidget* tsVPRelative = nullptr;
+  QLineEdit* edVPRelative = nullptr;
+  TUpDown* udVPRelative = nullptr;
+  QWidget* tsVPAbsolute = nullptr;
+  QLabel* lblVPDate = nullptr;
+  QDateEdit* dtpVPDate = nullptr;
+  QLabel* lblVPTime = nullptr;
+  QTimeEdit* dtpVPTime = nullptr;
+  QLabel* lblVPTZ = nullptr;
+  QLineEdit* edVPTZ = nullptr;
+  TUpDown* udVPTZ = nullptr;
+  QLabel* lblDA = nullptr;
+  QComboBox* combxDA = nullptr;
+  QLabel* lblUD = nullptr;
+  QPlainTextEdit* memUD = nullptr;
+  QLabel* lblChars = nullptr;
+  QCheckBox* cbxSRR = nullptr;
+  QCheckBox* cbxRD = nullptr;
+  QCheckBox* cbxFlash = nullptr;
+  QPushButton* btnSend = nullptr;
+  QPushButton* btnStore = nullptr;
+  QPushButton* btnCancel = nullptr;
 
   // The command time-out while a message is being sent; afterwards it is 5000 ms again.
   int SendTimeOut = 20000;
   // The system beep of a text above 160 characters.
   std::function<void()> Beep;
+
+  // Makes the components; the dialog's first showing does it, and so must whoever fills them in
+  // before that. Made at start they would cost start-up time for a window that may never show.
+  void Build();
+  void setVisible(bool Visible) override;
 
   // The text of the destination field and of the memo, in the program's code page; the memo's
   // line breaks as CR LF.

@@ -42,6 +42,17 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const char* Caption, 
 // caption to its edges.
 QFont MainFont() { return FittedFormFont(QStringLiteral("Read messages"), 89 - 14); }
 
+// The port list opens wide enough for its longest entry. Its list view is made when it first
+// opens, not at start.
+class TPortBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  void showPopup() override {
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 24);
+    QComboBox::showPopup();
+  }
+};
+
 }  // namespace
 
 TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -95,14 +106,13 @@ TfrmMain::TfrmMain(QWidget* Parent)
     *images[i] = image;
   }
 
-  cbxCOMPort = new QComboBox(this);
+  cbxCOMPort = new TPortBox(this);
   cbxCOMPort->setObjectName(QStringLiteral("cbxCOMPort"));
   cbxCOMPort->setGeometry(8, 296, 89, 21);
   cbxCOMPort->setEditable(false);
   // The ports the system offers, each with the port number that opens it.
   for (const TKoPortEntry& port : TKoComm::ListPorts())
     cbxCOMPort->addItem(QString::fromLocal8Bit(port.Caption.c_str()), port.PortNum);
-  cbxCOMPort->view()->setMinimumWidth(cbxCOMPort->view()->sizeHintForColumn(0) + 24);
 
   btnRead = MakeButton(this, "btnRead", "&Read messages", 8, 328);
   btnView = MakeButton(this, "btnView", "&View", 128, 296);

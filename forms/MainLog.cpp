@@ -4,6 +4,7 @@
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -53,6 +54,8 @@ TCommLog::TCommLog(QPlainTextEdit* Memo) : QObject(Memo), FMemo(Memo) {
   FDocument->setUndoRedoEnabled(false);
   FDocument->setDefaultFont(Memo->font());
   Memo->setDocument(FDocument);
+  FEnd = QTextCursor(FDocument);
+  FFormat = FEnd.charFormat();
   FLayout->SetHeld(!Memo->isVisible());
   Memo->installEventFilter(this);
   // While shown, the log takes what arrived a few times a second, not at every arrival: each
@@ -117,13 +120,16 @@ void TCommLog::Append(const std::string& Text) {
 void TCommLog::Flush() {
   FFlush->stop();
   if (FPending.isEmpty()) return;
+  // While the memo is hidden nobody follows the document's signals: the memo catches up when
+  // shown, as its layout does.
+  QSignalBlocker quiet(FDocument);
+  if (FMemo->isVisible()) quiet.unblock();
   // Inside an edit block, and placed rather than moved, the cursor does not lay out its line to
-  // learn where it stands.
-  QTextCursor cursor(FDocument);
-  cursor.beginEditBlock();
-  cursor.setPosition(FDocument->characterCount() - 1);
-  cursor.insertText(FPending);
-  cursor.endEditBlock();
+  // learn where it stands. The log's text has one format: it is not looked up at every insertion.
+  FEnd.beginEditBlock();
+  FEnd.setPosition(FDocument->characterCount() - 1);
+  FEnd.insertText(FPending, FFormat);
+  FEnd.endEditBlock();
   FCharacters += static_cast<std::size_t>(FPending.size());
   FPending.clear();
 

@@ -8,6 +8,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <cstddef>
 #include <string>
 
@@ -40,6 +42,8 @@ class TCommLog : public QObject {
   QTextDocument* FDocument;
   TLogLayout* FLayout;
   QTimer* FFlush;
+  QTextCursor FEnd;  // inserts at the end of the document
+  QTextCharFormat FFormat;
   QString FPending;  // arrived while the memo is shown, not yet in it
   std::size_t FCharacters = 0;  // in the document
   int FLineLength = 0;          // characters since the last line break

@@ -52,6 +52,7 @@ void TfrmMain::btnNewClick(QObject* Sender)
     return;
   if (!frmSend)
     frmSend = new TfrmSend(this);
+  frmSend->Build();
 
   if (PhoneSCA == "NULL") {
     TControlsHeld Held(*this);

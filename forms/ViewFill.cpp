@@ -125,6 +125,7 @@ static QString StatusText(int Status)
 
 void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
+  Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
   SetEdit(Form.edStatus, StatusText(Entry.Status));
   SetIcon(Form.imgStatus, Icon);
@@ -137,6 +138,7 @@ void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon
 
 void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon)
 {
+  Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
   SetEdit(Form.edStatus, StatusText(Entry.Status));
   SetIcon(Form.imgStatus, Icon);

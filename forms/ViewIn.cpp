@@ -16,7 +16,20 @@ TfrmViewIn::TfrmViewIn(QWidget* Parent) : QDialog(Parent)
   using namespace ViewForm;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
+}
 
+void TfrmViewIn::setVisible(bool Visible)
+{
+  if (Visible)
+    Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfrmViewIn::Build()
+{
+  using namespace ViewForm;
+  if (lblIndex)
+    return;
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
   lblStatus = Label(this, "Status:", 8, 35);

@@ -16,22 +16,27 @@ class TfrmViewIn : public QDialog {
   explicit TfrmViewIn(QWidget* Parent = nullptr);
   ~TfrmViewIn() override;
 
-  QLabel* lblIndex;
-  QLineEdit* edIndex;
-  QLabel* lblStatus;
-  QLineEdit* edStatus;
-  QLabel* imgStatus;
-  QLabel* lblSCA;
-  QLineEdit* edSCA;
-  QLabel* lblSCTS;
-  QLineEdit* edSCTS;
-  QLabel* lblOA;
-  QLineEdit* edOA;
-  QLabel* lblUD;
-  QPlainTextEdit* memUD;
-  QLabel* lblChars;
-  QCheckBox* cbxFlash;
-  QPushButton* btnOK;
+  QLabel* lblIndex = nullptr;
+  QLineEdit* edIndex = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLineEdit* edStatus = nullptr;
+  QLabel* imgStatus = nullptr;
+  QLabel* lblSCA = nullptr;
+  QLineEdit* edSCA = nullptr;
+  QLabel* lblSCTS = nullptr;
+  QLineEdit* edSCTS = nullptr;
+  QLabel* lblOA = nullptr;
+  QLineEdit* edOA = nullptr;
+  QLabel* lblUD = nullptr;
+  QPlainTextEdit* memUD = nullptr;
+  QLabel* lblChars = nullptr;
+  QCheckBox* cbxFlash = nullptr;
+  QPushButton* btnOK = nullptr;
+
+  // Makes the components; the window's first showing, or filling it in, does it. Made at start
+  // they would cost start-up time for a window that may never show.
+  void Build();
+  void setVisible(bool Visible) override;
 
  protected:
   void showEvent(QShowEvent* Event) override;

@@ -16,7 +16,20 @@ TfrmViewOut::TfrmViewOut(QWidget* Parent) : QDialog(Parent)
   using namespace ViewForm;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
+}
 
+void TfrmViewOut::setVisible(bool Visible)
+{
+  if (Visible)
+    Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfrmViewOut::Build()
+{
+  using namespace ViewForm;
+  if (lblIndex)
+    return;
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
   lblStatus = Label(this, "Status:", 8, 35);

@@ -16,26 +16,31 @@ class TfrmViewOut : public QDialog {
   explicit TfrmViewOut(QWidget* Parent = nullptr);
   ~TfrmViewOut() override;
 
-  QLabel* lblIndex;
-  QLineEdit* edIndex;
-  QLabel* lblStatus;
-  QLineEdit* edStatus;
-  QLabel* imgStatus;
-  QLabel* lblSCA;
-  QLineEdit* edSCA;
-  QLabel* lblMR;
-  QLineEdit* edMR;
-  QLabel* lblVP;
-  QLineEdit* edVP;
-  QLabel* lblDA;
-  QLineEdit* edDA;
-  QLabel* lblUD;
-  QPlainTextEdit* memUD;
-  QLabel* lblChars;
-  QCheckBox* cbxSRR;
-  QCheckBox* cbxRD;
-  QCheckBox* cbxFlash;
-  QPushButton* btnOK;
+  QLabel* lblIndex = nullptr;
+  QLineEdit* edIndex = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLineEdit* edStatus = nullptr;
+  QLabel* imgStatus = nullptr;
+  QLabel* lblSCA = nullptr;
+  QLineEdit* edSCA = nullptr;
+  QLabel* lblMR = nullptr;
+  QLineEdit* edMR = nullptr;
+  QLabel* lblVP = nullptr;
+  QLineEdit* edVP = nullptr;
+  QLabel* lblDA = nullptr;
+  QLineEdit* edDA = nullptr;
+  QLabel* lblUD = nullptr;
+  QPlainTextEdit* memUD = nullptr;
+  QLabel* lblChars = nullptr;
+  QCheckBox* cbxSRR = nullptr;
+  QCheckBox* cbxRD = nullptr;
+  QCheckBox* cbxFlash = nullptr;
+  QPushButton* btnOK = nullptr;
+
+  // Makes the components; the window's first showing, or filling it in, does it. Made at start
+  // they would cost start-up time for a window that may never show.
+  void Build();
+  void setVisible(bool Visible) override;
 
  protected:
   void showEvent(QShowEvent* Event) override;

@@ -54,7 +54,15 @@ void TKoCommEventThread::Execute() {
     if (Events == 0) continue;
     TKoCustomComm* Comm = FComm;
     std::uint64_t Opening = FOpening;
+    std::uint32_t Handed = KoTickCount();
     Synchronize([Comm, Events, Hangup, Opening] { Dispatch(Comm, Events, Hangup, Opening); });
+    if (Events & KO_EV_RXCHAR) {
+      // Text is handed over at most once per gathering interval: what arrives meanwhile waits in
+      // the driver and goes with the next hand-over, so a stream wakes the main thread a few
+      // dozen times a second rather than at every piece that the driver passes on.
+      std::uint32_t Spent = KoTicksSince(Handed, KoTickCount());
+      if (Spent < KoRxGatherMs) FCompletion.WaitFor(KoRxGatherMs - Spent);
+    }
   }
 }
 

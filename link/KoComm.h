@@ -5,7 +5,8 @@
 // of this interface and runs every event handler; the event thread, which waits for line events;
 // and the write worker, which drains the transmit queue to the device. The workers never call a
 // handler themselves: each event is handed to the main thread and the worker waits until the
-// main thread has run it, so OnRxChar is never re-entered.
+// main thread has run it, so OnRxChar is never re-entered. While bytes keep arriving, the event
+// thread hands them over at most once per KoRxGatherMs; what arrives meanwhile waits in the driver.
 //
 // The hand-over seam, PostToMainThread. The owner sets it before OpenPort to a function that
 // takes a piece of work and arranges for it to run on the main thread, then returns without
@@ -43,6 +44,10 @@
 #include "link/KoTypes.h"
 
 class TKoCustomComm;
+
+// While text keeps arriving, the event thread hands it to the main thread at most this often
+// (milliseconds).
+inline constexpr std::uint32_t KoRxGatherMs = 20;
 
 // Waits for line events and hands each completed wait to the main thread (Dispatch).
 class TKoCommEventThread : public TKoThread {

@@ -94,10 +94,6 @@ class TFormsTest : public ::testing::Test {
     frmViewIn = new TfrmViewIn(frmMain);
     frmViewOut = new TfrmViewOut(frmMain);
     frmSend = new TfrmSend(frmMain);
-    // Their components, as their first use makes them.
-    frmViewIn->Build();
-    frmViewOut->Build();
-    frmSend->Build();
     frmProgress = new TfrmProgress(frmMain);
     frmInfo = new TfrmInfo(frmMain);
     // Time-outs of a test need not last five seconds.

@@ -352,7 +352,10 @@ TEST_F(HardeningTest, TimingAndGeometryOfTheForm)
     EXPECT_EQ(frmMain->lblMemory->width(), frmMain->lblMemory->sizeHint().width()) << Text.toStdString();
   }
 
-  // In a viewer, Enter in a field leaves it open; OK and Escape close it with the OK result.
+  // In a viewer, Enter in a field leaves it open; OK and Escape close it with the OK result. The
+  // viewers make their components when first used; here they are reached before any showing.
+  frmViewIn->Build();
+  frmViewOut->Build();
   for (QDialog* Viewer : {static_cast<QDialog*>(frmViewIn), static_cast<QDialog*>(frmViewOut)}) {
     SCOPED_TRACE(Viewer->objectName().toStdString());
     QPushButton* OK = Viewer == frmViewIn ? frmViewIn->btnOK : frmViewOut->btnOK;

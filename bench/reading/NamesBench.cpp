@@ -17,6 +17,7 @@
 #include <iostream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "Dialogs.h"
 #include "Main.h"
 #include "PackedText.h"
@@ -50,20 +51,6 @@ std::string PDU(int N)
   const std::string Length = {Hex[Text.size() >> 4], Hex[Text.size() & 15]};
   return "0791947101670000" "040C91" + Digits + "0000" "42305141035040" + Length + PackSeptets(Text);
 }
-
-class TFailingDialogs : public TDialogs {
- public:
-  int Boxes = 0;
-  TBoxButton MessageBox(const TBoxRequest& Request) override
-  {
-    ++Boxes;
-    std::cerr << "box: " << Request.Text << "\n";
-    return TBoxButton::OK;
-  }
-  std::optional<std::string> SaveFileName(const TSaveRequest&) override { return std::nullopt; }
-};
-
-double Seconds(const timeval& Time) { return static_cast<double>(Time.tv_sec) + Time.tv_usec / 1e6; }
 
 }  // namespace
 

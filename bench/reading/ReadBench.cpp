@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 
+#include "BenchSupport.h"
 #include "Dialogs.h"
 #include "Main.h"
 #include "Progress.h"
@@ -49,20 +50,6 @@ std::string PDU(int Status, int N)
     return SCA + "040C91947111325476" + "0000" + "42305141035040" + UD;
   return SCA + "1100" + "0C91947111325476" + "0000" + "AD" + UD;
 }
-
-class TFailingDialogs : public TDialogs {
- public:
-  int Boxes = 0;
-  TBoxButton MessageBox(const TBoxRequest& Request) override
-  {
-    ++Boxes;
-    std::cerr << "box: " << Request.Text << "\n";
-    return TBoxButton::OK;
-  }
-  std::optional<std::string> SaveFileName(const TSaveRequest&) override { return std::nullopt; }
-};
-
-double Seconds(const timeval& Time) { return static_cast<double>(Time.tv_sec) + Time.tv_usec / 1e6; }
 
 // The processor time of every thread of this process so far, in nanoseconds, by thread id.
 std::map<int, long long> ThreadTimes()

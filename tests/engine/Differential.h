@@ -5,6 +5,7 @@
 
 #include "engine/SMSEngine.h"
 #include "tests/engine/ReferenceCodec.h"
+#include "tests/engine/SubmitInput.h"
 
 #include <cstdio>
 #include <string>
@@ -104,19 +105,7 @@ inline std::string CompareDecoders(const std::string& PDU) {
     return Differences;
 }
 
-struct TSubmitInput {
-    std::string SCA;
-    bool SRR = false;
-    int VPF = 0;
-    bool RD = false;
-    int MR = 0;
-    std::string DA;
-    bool Flash = false;
-    int VPRelative = 0;
-    TDateTime VPAbsolute = 0;
-    int VPTZ = 0;
-    std::string UD;
-};
+using ::TSubmitInput;
 
 // Empty when both encoders agree; otherwise both outcomes.
 inline std::string CompareEncoders(const TSubmitInput& M) {

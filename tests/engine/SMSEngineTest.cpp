@@ -1,4 +1,5 @@
 #include "engine/SMSEngine.h"
+#include "tests/engine/SubmitInput.h"
 
 #include <gtest/gtest.h>
 
@@ -55,19 +56,7 @@ protected:
     std::string LastReport() const { return Reported.empty() ? std::string() : Reported.back(); }
 };
 
-struct TSubmit {
-    std::string SCA;
-    bool SRR = false;
-    int VPF = 0;
-    bool RD = false;
-    int MR = 0;
-    std::string DA;
-    bool Flash = false;
-    int VPRelative = 0;
-    TDateTime VPAbsolute = 0;
-    int VPTZ = 0;
-    std::string UD;
-};
+using TSubmit = TSubmitInput;
 
 bool Encode(const TSubmit& M, int& PDULength, std::string& PDU) {
     return EncodeSubmitPDU(M.SCA, M.SRR, M.VPF, M.RD, M.MR, M.DA, M.Flash, M.VPRelative, M.VPAbsolute, M.VPTZ,

@@ -184,11 +184,15 @@ bool TSimPhone::WaitMs(int ms) {
   auto until = TClock::now() + std::chrono::milliseconds(ms);
   while (!FStopping) {
     auto left = std::chrono::duration_cast<std::chrono::microseconds>(until - TClock::now());
-    if (left.count() <= 0) return true;
+    if (left.count() <= 0) {
+      FClientsKnown = true;
+      return true;
+    }
     timespec ts{static_cast<time_t>(left.count() / 1000000),
                 static_cast<long>(left.count() % 1000000) * 1000};
-    pollfd pfd{FWake[0], POLLIN, 0};
-    ::ppoll(&pfd, 1, &ts, nullptr);
+    // Clients that come and go meanwhile are counted as they do.
+    pollfd pfds[2] = {{FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
+    if (::ppoll(pfds, FNotify >= 0 ? 2 : 1, &ts, nullptr) > 0 && (pfds[1].revents & POLLIN)) NoClient();
   }
   return false;
 }
@@ -256,6 +260,7 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
   auto paceStart = TClock::now();
   size_t paced = 0;
   size_t pos = 0;
+  FClientsKnown = false;
   while (pos < bytes.size()) {
     if (pos > 0 && isReply && options.Chunk > 0 && pos % chunk == 0 && options.GapMs > 0)
       if (!WaitMs(options.GapMs)) return false;
@@ -264,7 +269,10 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
       long room = options.HangupAfter - static_cast<long>(FBytesSent);
       n = std::min<size_t>(n, room > 0 ? static_cast<size_t>(room) : 0);
     }
-    if (NoClient()) return false;
+    // Between the slices of a paced reply the wait has counted the clients already.
+    const bool known = FClientsKnown && FClients > 0;
+    FClientsKnown = false;
+    if (!known && NoClient()) return false;
     size_t done = 0;
     while (done < n) {
       ssize_t w = ::write(FMaster, bytes.data() + pos + done, n - done);

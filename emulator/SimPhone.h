@@ -159,6 +159,9 @@ class TSimPhone {
   int FWake[2] = {-1, -1};
   int FNotify = -1;  // inotify on the device: tells when a client opens or closes it
   int FClients = 0;  // clients that have the device open (the phone's own descriptor not counted)
+  // The last wait ended with every opening and closing of the device counted: a slice that follows
+  // need not ask again.
+  bool FClientsKnown = false;
   std::thread FThread;
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FRunning{false};

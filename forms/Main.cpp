@@ -239,10 +239,16 @@ bool TfrmMain::SendCommand(const std::string& Command) {
   ReplyOK = true;
   TimedOut = false;
   FCommandWaiting = true;
+  // The hidden log takes the whole exchange at its end.
+  FLog->SetHeld(true);
   struct TWaitingFlag {
     bool& Flag;
-    ~TWaitingFlag() { Flag = false; }
-  } waiting{FCommandWaiting};
+    TCommLog* Log;
+    ~TWaitingFlag() {
+      Flag = false;
+      Log->SetHeld(false);
+    }
+  } waiting{FCommandWaiting, FLog};
   // A command that was not written gets no answer: it fails at once instead of by the time-out,
   // and the log holds only what went out.
   const auto notWritten = [this](const char* Text) {

@@ -111,10 +111,15 @@ void TCommLog::Append(const std::string& Text) {
   }
   if (piece.isEmpty()) return;
   FPending += piece;
-  if (!FMemo->isVisible() || FPending.size() >= static_cast<qsizetype>(LogTailSize))
+  if (FPending.size() >= static_cast<qsizetype>(LogTailSize) || (!FHeld && !FMemo->isVisible()))
     Flush();
-  else if (!FFlush->isActive())
+  else if (FMemo->isVisible() && !FFlush->isActive())
     FFlush->start();
+}
+
+void TCommLog::SetHeld(bool Held) {
+  FHeld = Held;
+  if (!FHeld && !FMemo->isVisible()) Flush();
 }
 
 void TCommLog::Flush() {

@@ -3,7 +3,7 @@
 // phone sends: the memo keeps only the last LogTailSize characters and LogLines lines, breaks a
 // line that runs on for LogLineMax characters, takes new text at its end without rewriting what
 // it holds, and lays its text out only while it is shown. While shown, it takes what arrived a few
-// times a second.
+// times a second; while hidden, at once, or at the end of a hold.
 #pragma once
 
 #include <QObject>
@@ -31,6 +31,11 @@ class TCommLog : public QObject {
   // line, also when a CR LF pair is split between two calls.
   void Append(const std::string& Text);
 
+  // While held, what arrives for the hidden memo waits, and goes in when the hold ends, when the
+  // memo is shown, or once LogTailSize characters wait: a whole reply in one insertion rather than
+  // one for every piece of it.
+  void SetHeld(bool Held);
+
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
@@ -48,4 +53,5 @@ class TCommLog : public QObject {
   std::size_t FCharacters = 0;  // in the document
   int FLineLength = 0;          // characters since the last line break
   bool FAfterCR = false;
+  bool FHeld = false;
 };

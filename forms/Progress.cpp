@@ -50,24 +50,29 @@ TfrmProgress::TfrmProgress(QWidget* Parent)
 }
 
 void TfrmProgress::StepBy(int Step) {
-  ProgressBar->setValue(std::clamp(ProgressBar->value() + Step, ProgressBar->minimum(), ProgressBar->maximum()));
-  if (!isVisible() || FRedraw->isActive()) return;
-  constexpr int PauseMs = 100;
-  if (!FLastDrawn.isValid() || FLastDrawn.hasExpired(PauseMs)) {
-    FLastDrawn.start();  // this step is drawn as usual
-    return;
+  const int value = std::clamp(ProgressBar->value() + Step, ProgressBar->minimum(), ProgressBar->maximum());
+  constexpr int PauseMs = 250;
+  if (isVisible() && !FRedraw->isActive()) {
+    if (!FLastDrawn.isValid() || FLastDrawn.hasExpired(PauseMs)) {
+      FLastDrawn.start();  // this step is drawn as usual
+    } else {
+      // Changes until the pause ends are drawn together then. Only the bar and the label pause: a
+      // window that pauses is drawn twice when it resumes.
+      lblProgress->setUpdatesEnabled(false);
+      FRedraw->start(static_cast<int>(PauseMs - FLastDrawn.elapsed()));
+    }
   }
-  // Changes until the pause ends are drawn together then. Only the bar and the label pause: a
-  // window that pauses is drawn twice when it resumes.
-  ProgressBar->setUpdatesEnabled(false);
-  lblProgress->setUpdatesEnabled(false);
-  FRedraw->start(static_cast<int>(PauseMs - FLastDrawn.elapsed()));
+  // The bar pauses only when it moves (a large memory steps by 0): drawing resumes by redrawing
+  // what paused.
+  if (FRedraw->isActive() && value != ProgressBar->value()) ProgressBar->setUpdatesEnabled(false);
+  ProgressBar->setValue(value);
 }
 
 void TfrmProgress::ResumeDrawing() {
   FRedraw->stop();
   FLastDrawn.start();
-  ProgressBar->setUpdatesEnabled(true);  // draws the bar and the label as they stand
+  // Draws what paused as it stands; what did not pause is not drawn again.
+  ProgressBar->setUpdatesEnabled(true);
   lblProgress->setUpdatesEnabled(true);
 }
 

@@ -19,7 +19,7 @@ class TfrmProgress : public QDialog {
   QLabel* lblProgress;
 
   // Advances the bar by Step; it stops at its maximum. Items may come faster than anyone can read
-  // them: after a step the bar and the label are drawn again at most every 100 ms, as they stand
+  // them: after a step the bar and the label are drawn again at most every 250 ms, as they stand
   // then.
   void StepBy(int Step);
 

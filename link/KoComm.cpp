@@ -28,6 +28,12 @@ TKoCommEventThread::~TKoCommEventThread() {
   KoOSCloseWatch(FWatch);
 }
 
+std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize) {
+  if (BaudRate <= 0 || ReadSize <= 0) return KoRxGatherMaxMs;
+  const long long HalfQueueMs = static_cast<long long>(ReadSize) / 2 * 10 * 1000 / BaudRate;
+  return static_cast<std::uint32_t>(std::clamp<long long>(HalfQueueMs, 1, KoRxGatherMaxMs));
+}
+
 void TKoCommEventThread::Execute() {
   bool Gone = false;
   while (!Terminated()) {
@@ -61,7 +67,8 @@ void TKoCommEventThread::Execute() {
       // the driver and goes with the next hand-over, so a stream wakes the main thread a few
       // dozen times a second rather than at every piece that the driver passes on.
       std::uint32_t Spent = KoTicksSince(Handed, KoTickCount());
-      if (Spent < KoRxGatherMs) FCompletion.WaitFor(KoRxGatherMs - Spent);
+      std::uint32_t Gather = FGatherMs.load(std::memory_order_relaxed);
+      if (Spent < Gather) FCompletion.WaitFor(Gather - Spent);
     }
   }
 }
@@ -270,6 +277,7 @@ void TKoCustomComm::StartWorkers() {
   if (FEventMask != 0) {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
+    Thread->FGatherMs = KoRxGatherMs(BuildLineSettings().BaudRate, FBuffers.ReadSize());
     Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);
@@ -522,8 +530,9 @@ TKoLineSettings TKoCustomComm::BuildLineSettings() const {
 
 void TKoCustomComm::ApplyLineSettings() {
   if (!IsOpen() || !FUpdateDCB) return;
-  if (!KoOSSetLineSettings(FHandle, BuildLineSettings()))
-    RaiseLastError(sKoWriteDCB, KoOSLastError());
+  const TKoLineSettings Settings = BuildLineSettings();
+  if (!KoOSSetLineSettings(FHandle, Settings)) RaiseLastError(sKoWriteDCB, KoOSLastError());
+  if (FEventThread) FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, FBuffers.ReadSize());
 }
 
 void TKoCustomComm::SettingsChanged(TKoPersistent* Sender) {

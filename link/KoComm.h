@@ -6,7 +6,8 @@
 // and the write worker, which drains the transmit queue to the device. The workers never call a
 // handler themselves: each event is handed to the main thread and the worker waits until the
 // main thread has run it, so OnRxChar is never re-entered. While bytes keep arriving, the event
-// thread hands them over at most once per KoRxGatherMs; what arrives meanwhile waits in the driver.
+// thread hands them over at most once per gathering interval (KoRxGatherMs); what arrives
+// meanwhile waits in the driver.
 //
 // The hand-over seam, PostToMainThread. The owner sets it before OpenPort to a function that
 // takes a piece of work and arranges for it to run on the main thread, then returns without
@@ -45,9 +46,12 @@
 
 class TKoCustomComm;
 
-// While text keeps arriving, the event thread hands it to the main thread at most this often
-// (milliseconds).
-inline constexpr std::uint32_t KoRxGatherMs = 20;
+// While text keeps arriving, the event thread hands it to the main thread at most once per
+// gathering interval, in milliseconds: KoRxGatherMaxMs, or less where the line would fill half the
+// receive queue sooner (8 data bits with start and stop bit: ten bit times a byte). The first text
+// after a quiet spell is handed over at once, so a short reply waits for no interval.
+inline constexpr std::uint32_t KoRxGatherMaxMs = 50;
+std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize);
 
 // Waits for line events and hands each completed wait to the main thread (Dispatch).
 class TKoCommEventThread : public TKoThread {
@@ -69,6 +73,7 @@ private:
   std::uint32_t FMask;
   std::uint64_t FOpening = 0; // the opening of the port that this thread watches
   TKoWaitEvent FCompletion; // ends a pending wait; set only by Stop
+  std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs}; // set by the main thread
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };
 

@@ -41,6 +41,28 @@ TEST_F(TLog, KeepsABoundedTailInLinesOfBoundedLength) {
   EXPECT_EQ(Lines().at(Lines().size() - 2), "RING");
 }
 
+// While a command waits the hidden log holds what arrives, and takes it in one piece when the hold
+// ends, or sooner when it reaches the log's bound or the memo is shown.
+TEST_F(TLog, AHeldLogTakesWhatWaitedAtTheEnd) {
+  auto* memo = new QPlainTextEdit;  // a window of its own, so that it can be shown
+  memo->hide();
+  auto* log = new TCommLog(memo);
+  log->SetHeld(true);
+  log->Append("AT+CMGL=4\r");
+  log->Append("\r\n+CMGL: 1,1,,23\r\n");
+  EXPECT_TRUE(memo->toPlainText().isEmpty());
+  log->SetHeld(false);
+  EXPECT_EQ(memo->toPlainText(), "AT+CMGL=4\n\n+CMGL: 1,1,,23\n");
+
+  log->SetHeld(true);
+  log->Append(std::string(LogTailSize, 'z'));
+  EXPECT_GE(static_cast<size_t>(memo->document()->characterCount()), LogTailSize) << "a flood is not held";
+  log->Append("\r\nOK\r\n");
+  memo->show();
+  EXPECT_TRUE(memo->toPlainText().endsWith(QStringLiteral("\nOK\n")));
+  delete memo;
+}
+
 // Hidden, the log's text is not laid out however much arrives; shown, it is, and it goes on
 // taking text at its end.
 TEST_F(TLog, LaidOutOnlyWhileShown) {

@@ -1,11 +1,14 @@
 // The main window, the progress window and the about box, without a phone.
 #include <QComboBox>
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+
+#include <map>
 
 #include "Cp1252.h"
 #include "FormsFixture.h"
@@ -276,6 +279,54 @@ TEST_F(TMainWindow, ProgressWindowHasNoCloseBoxAndStaysOnTop) {
   frmProgress->ProgressBar->setValue(90);
   frmProgress->StepBy(12);
   EXPECT_EQ(frmProgress->ProgressBar->value(), 100);
+}
+
+// Steps that come fast are drawn together, a few times a second; a bar that did not move is not
+// drawn again (with hundreds of messages each step is 0).
+TEST_F(TMainWindow, ProgressStepsAreDrawnTogetherAndOnlyWhatChanged) {
+  struct TPaints : QObject {
+    std::map<QObject*, int> Count;
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+      if (Event->type() == QEvent::Paint) ++Count[Watched];
+      return false;
+    }
+  } paints;
+  QProgressBar* bar = frmProgress->ProgressBar;
+  QLabel* label = frmProgress->lblProgress;
+  bar->setValue(0);
+  frmProgress->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmProgress));
+  QApplication::processEvents();
+  bar->installEventFilter(&paints);
+  label->installEventFilter(&paints);
+  const auto step = [&](int By, const char* Text) {
+    frmProgress->StepBy(By);
+    label->setText(QString::fromLatin1(Text));
+    QApplication::processEvents();
+  };
+
+  step(10, "1 of 9");  // drawn as usual
+  ASSERT_EQ(paints.Count[bar], 1);
+  const int labelDrawn = paints.Count[label];
+  EXPECT_GE(labelDrawn, 1);
+  step(0, "2 of 9");
+  step(10, "3 of 9");
+  EXPECT_EQ(paints.Count[bar], 1) << "paused";
+  EXPECT_EQ(paints.Count[label], labelDrawn) << "paused";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count[bar] == 2; }, 2000));
+  EXPECT_EQ(bar->value(), 20);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count[label] > labelDrawn; }, 2000));
+
+  step(0, "4 of 9");  // within the pause after the last drawing: waits, and the bar stays as it is
+  const int labelBefore = paints.Count[label];
+  EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count[label] > labelBefore; }, 2000));
+  QTest::qWait(300);
+  EXPECT_EQ(paints.Count[bar], 2);
+  EXPECT_EQ(label->text(), "4 of 9");
+
+  bar->removeEventFilter(&paints);
+  label->removeEventFilter(&paints);
+  frmProgress->hide();
 }
 
 // An error that escapes a handler reaches the central box, with a full stop where the message

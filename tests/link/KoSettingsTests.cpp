@@ -71,6 +71,24 @@ TEST(KoSettings, XonXoffLimitsFollowTheReadSize) {
   }
 }
 
+// A stream is handed over in pieces no larger than half the receive queue, so the driver never
+// has to hold more than it was given room for, however fast the line.
+TEST(KoSettings, GatheringIntervalLeavesHalfTheReceiveQueueFree) {
+  struct TCase {
+    int BaudRate, ReadSize;
+    std::uint32_t Ms;
+  } Cases[] = {
+      {115200, 1024, 44},  // 512 bytes take 44.4 ms
+      {9600, 1024, KoRxGatherMaxMs},
+      {921600, 1024, 5},
+      {3000000, 64, 1},  // never 0: that would spin
+      {115200, 1 << 30, KoRxGatherMaxMs},
+      {0, 1024, KoRxGatherMaxMs},
+      {115200, 0, KoRxGatherMaxMs},
+  };
+  for (const TCase& T : Cases) EXPECT_EQ(KoRxGatherMs(T.BaudRate, T.ReadSize), T.Ms) << T.BaudRate << " " << T.ReadSize;
+}
+
 TEST(KoSettings, LineSettingsRecord) {
   TKoComm C;
   C.SetBaudrate(br115200);

@@ -150,12 +150,17 @@ QIcon ProgramIcon() { return QIcon(new TProgramIconEngine); }
 // Without smoothing: the few colours of the drawing and nothing between them.
 QPixmap ProgramIcon32() { return QPixmap::fromImage(ProgramPicture(32, false)); }
 
-// Tahoma where it is installed, else the system's font: the list of families lets the font
-// machinery take the first one present, without listing every family installed.
+bool FontInstalled(const QString& Family) { return !QFontDatabase::styles(Family).isEmpty(); }
+
+// Tahoma where it is installed, else the system's font. Asking for Tahoma where it is missing
+// would cost a search for the family most like it, and a font engine more.
 QFont FormFont(int PointSize, bool Bold) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  font.setFamilies({QStringLiteral("Tahoma"), font.family()});
-  font.setStyleHint(QFont::SansSerif);
+  static const bool tahoma = FontInstalled(QStringLiteral("Tahoma"));
+  if (tahoma) {
+    font.setFamilies({QStringLiteral("Tahoma"), font.family()});
+    font.setStyleHint(QFont::SansSerif);
+  }
   font.setPointSize(PointSize);
   font.setBold(Bold);
   return font;
@@ -164,20 +169,30 @@ QFont FormFont(int PointSize, bool Bold) {
 QFont FittedFormFont(const QString& Widest, int Room) {
   QFont font = FormFont();
   const double full = font.pointSizeF();
-  auto Fits = [&font, &Widest, Room](double Size) {
+  auto Width = [&font, &Widest](double Size) {
     font.setPointSizeF(Size);
-    return QFontMetrics(font).horizontalAdvance(Widest) <= Room;
+    return QFontMetrics(font).horizontalAdvance(Widest);
   };
-  const int width = QFontMetrics(font).horizontalAdvance(Widest);
-  if (width <= Room) return font;
-  // Text widths grow nearly in proportion to the size: the first measurement gives a size, the
-  // next ones move it by half points to the largest that fits.
-  double size = std::clamp(std::floor(full * Room / width * 2) / 2, 6.0, full - 0.5);
-  if (Fits(size)) {
-    while (size + 0.5 < full && Fits(size + 0.5)) size += 0.5;
-  } else {
-    while (size > 6.0 && !Fits(size - 0.5)) size -= 0.5;
-    size = std::max(size - 0.5, 6.0);
+  // Each size measured may load a font engine of its own, which costs at start. The forms were
+  // made for Tahoma; a font standing in for it is usually wider, so there the search starts a
+  // point lower.
+  double size = font.family() == QLatin1String("Tahoma") ? full : std::max(full - 1, 6.0);
+  int width = Width(size);
+  double largest = full;  // no size above this is tried
+  if (width > Room && size > 6.0) {
+    // Text widths grow nearly in proportion to the size: the measurement gives the next size,
+    // then half points down to the first that fits.
+    largest = size - 0.5;
+    size = std::clamp(std::round(size * Room / width * 2) / 2, 6.0, largest);
+    width = Width(size);
+    while (width > Room && size > 6.0) width = Width(size -= 0.5);
+  }
+  // Half points up while the last width, grown in proportion, says the next size may fit too.
+  while (width <= Room && size + 0.5 <= largest && width * (size + 0.5) / size <= Room) {
+    const int up = Width(size + 0.5);
+    if (up > Room) break;
+    size += 0.5;
+    width = up;
   }
   font.setPointSizeF(size);
   return font;

@@ -29,7 +29,15 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
   setWindowTitle(QStringLiteral("Info about Pelmo"));
   setFont(FormFont());
   setFixedSize(209, 169);
+}
 
+void TfrmInfo::setVisible(bool Visible) {
+  if (Visible) Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfrmInfo::Build() {
+  if (btnOK) return;
   imgInfo = new QLabel(this);
   imgInfo->setObjectName(QStringLiteral("imgInfo"));
   imgInfo->setPixmap(ProgramIcon32());

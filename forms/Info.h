@@ -11,15 +11,18 @@ class TfrmInfo : public QDialog {
  public:
   explicit TfrmInfo(QWidget* Parent = nullptr);
 
-  QLabel* imgInfo;
-  QLabel* lblInfo1;
-  QLabel* lblInfo2;
-  QLabel* lblInfo3;
-  QLabel* lblInfo4;
-  QLabel* lblInfo5;
-  QLabel* lblInfo6;
-  QPushButton* btnOK;
+  // Made when the box first shows (Build), not at start.
+  QLabel* imgInfo = nullptr;
+  QLabel* lblInfo1 = nullptr;
+  QLabel* lblInfo2 = nullptr;
+  QLabel* lblInfo3 = nullptr;
+  QLabel* lblInfo4 = nullptr;
+  QLabel* lblInfo5 = nullptr;
+  QLabel* lblInfo6 = nullptr;
+  QPushButton* btnOK = nullptr;
 
+  void Build();
+  void setVisible(bool Visible) override;
   void btnOKClick();
 
  protected:

@@ -116,6 +116,7 @@ void TfrmSend::Build()
 {
   if (lblSCA)
     return;
+  ViewForm::UseDialogFont(this);
   lblSCA = Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
   edSCA->setGeometry(144, 8, 161, EditHeight);

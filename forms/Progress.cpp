@@ -18,7 +18,8 @@ namespace {
 // MS Sans Serif where it is installed, else the form font.
 QFont ProgressFont() {
   QFont font = FormFont();
-  font.setFamilies(QStringList{QStringLiteral("MS Sans Serif")} + font.families());
+  if (FontInstalled(QStringLiteral("MS Sans Serif")))
+    font.setFamilies(QStringList{QStringLiteral("MS Sans Serif")} + font.families());
   return font;
 }
 

@@ -34,10 +34,11 @@ void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height)
   Form->setWindowTitle(Caption);
   Form->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  Form->setFont(ViewerFont());
   Form->setFixedSize(Width, Height);
   Form->setModal(true);
 }
+
+void UseDialogFont(QDialog* Form) { Form->setFont(ViewerFont()); }
 
 void CentreOnScreen(QDialog* Form)
 {

@@ -12,8 +12,11 @@ class QPushButton;
 
 namespace ViewForm {
 
-// Fixed single border with the system menu only, Tahoma 8 points, the given client size.
+// Fixed single border with the system menu only, the given client size.
 void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height);
+// Tahoma 8 points, or the fitted form font: set when the dialog makes its components, since
+// measuring a font costs start-up time.
+void UseDialogFont(QDialog* Form);
 // Centres the dialog on the screen it opens on.
 void CentreOnScreen(QDialog* Form);
 

@@ -30,6 +30,7 @@ void TfrmViewIn::Build()
   using namespace ViewForm;
   if (lblIndex)
     return;
+  ViewForm::UseDialogFont(this);
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
   lblStatus = Label(this, "Status:", 8, 35);

@@ -1,5 +1,6 @@
 // Linked into a Qt Widgets program, reports on standard output, once each:
 //   shown <ns>   the monotonic clock when the first window has finished its first paint
+//   cpu <ns>     the processor time of the whole process by then
 //   rss <kB>     the resident set 1 s after the application object was made
 // and then ends the program. The program itself is unchanged.
 #include <QApplication>
@@ -18,6 +19,12 @@ long long MonotonicNs() {
   timespec Now{};
   clock_gettime(CLOCK_MONOTONIC, &Now);
   return static_cast<long long>(Now.tv_sec) * 1000000000LL + Now.tv_nsec;
+}
+
+long long ProcessCpuNs() {
+  timespec Used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Used);
+  return static_cast<long long>(Used.tv_sec) * 1000000000LL + Used.tv_nsec;
 }
 
 long ResidentKB() {
@@ -39,7 +46,7 @@ class TProbe : public QObject {
         Shown = true;
         // After the paint has run to its end.
         QTimer::singleShot(0, this, [this] {
-          std::printf("shown %lld\n", MonotonicNs());
+          std::printf("shown %lld\ncpu %lld\n", MonotonicNs(), ProcessCpuNs());
           std::fflush(stdout);
           Finish();
         });

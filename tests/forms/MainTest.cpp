@@ -12,6 +12,7 @@
 
 #include "Cp1252.h"
 #include "FormsFixture.h"
+#include "Icons.h"
 
 namespace {
 
@@ -246,6 +247,31 @@ TEST_F(TMainWindow, ExitWithThePortClosedClosesTheWindow) {
   EXPECT_FALSE(frmMain->isVisible());
   EXPECT_FALSE(frmMain->KoComm->IsOpen());
   EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+// The fitted font lets the widest caption fit its room, is never larger than the form font, and
+// keeps the form font where that fits; the main window's buttons are made with it.
+TEST_F(TMainWindow, FittedFontLetsTheWidestCaptionFit) {
+  const QFont form = FormFont();
+  const QString caption = QStringLiteral("Read messages");
+  const int full = QFontMetrics(form).horizontalAdvance(caption);
+  for (int room : {full + 10, full, full - 1, full * 9 / 10, full * 3 / 4, full / 2, 1}) {
+    const QFont fitted = FittedFormFont(caption, room);
+    const int width = QFontMetrics(fitted).horizontalAdvance(caption);
+    EXPECT_LE(fitted.pointSizeF(), form.pointSizeF()) << room;
+    EXPECT_GE(fitted.pointSizeF(), 6.0) << room;
+    if (room >= full) {
+      EXPECT_EQ(fitted.pointSizeF(), form.pointSizeF()) << room;
+    } else if (fitted.pointSizeF() > 6.0) {
+      EXPECT_LE(width, room) << room;
+    }
+    if (room >= full * 3 / 4 && fitted.pointSizeF() < form.pointSizeF() - 1.0) {
+      QFont larger = fitted;
+      larger.setPointSizeF(fitted.pointSizeF() + 1.0);
+      EXPECT_GT(QFontMetrics(larger).horizontalAdvance(caption), room) << room << ": a full point more would fit";
+    }
+  }
+  EXPECT_LE(QFontMetrics(frmMain->btnRead->font()).horizontalAdvance(caption), 89 - 14);
 }
 
 TEST_F(TMainWindow, InfoShowsTheAboutBoxModally) {

@@ -23,17 +23,12 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Le
 }  // namespace
 
 TfrmInfo::TfrmInfo(QWidget* Parent)
-    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : TLazyDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmInfo"));
   setWindowTitle(QStringLiteral("Info about Pelmo"));
   setFont(FormFont());
   setFixedSize(209, 169);
-}
-
-void TfrmInfo::setVisible(bool Visible) {
-  if (Visible) Build();
-  QDialog::setVisible(Visible);
 }
 
 void TfrmInfo::Build() {

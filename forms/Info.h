@@ -1,12 +1,12 @@
 // The about box, shown modally from the main window's Info button.
 #pragma once
 
-#include <QDialog>
+#include "LazyDialog.h"
 
 class QLabel;
 class QPushButton;
 
-class TfrmInfo : public QDialog {
+class TfrmInfo : public TLazyDialog {
   Q_OBJECT
  public:
   explicit TfrmInfo(QWidget* Parent = nullptr);
@@ -21,8 +21,7 @@ class TfrmInfo : public QDialog {
   QLabel* lblInfo6 = nullptr;
   QPushButton* btnOK = nullptr;
 
-  void Build();
-  void setVisible(bool Visible) override;
+  void Build() override;
   void btnOKClick();
 
  protected:

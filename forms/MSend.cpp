@@ -98,18 +98,11 @@ class TfrmSend::TBusy {
   TfrmSend& FForm;
 };
 
-TfrmSend::TfrmSend(QWidget* Parent) : QDialog(Parent)
+TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent)
 {
   setObjectName(QStringLiteral("frmSend"));
   ViewForm::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
   Beep = [] { QApplication::beep(); };
-}
-
-void TfrmSend::setVisible(bool Visible)
-{
-  if (Visible)
-    Build();
-  QDialog::setVisible(Visible);
 }
 
 void TfrmSend::Build()

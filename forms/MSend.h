@@ -3,7 +3,7 @@
 // start; the main window prefills it and shows it modally.
 #pragma once
 
-#include <QDialog>
+#include "LazyDialog.h"
 #include <functional>
 #include <string>
 
@@ -37,7 +37,7 @@ struct TComposedMessage {
   std::string UD;
 };
 
-class TfrmSend : public QDialog {
+class TfrmSend : public TLazyDialog {
   Q_OBJECT
  public:
   explicit TfrmSend(QWidget* Parent = nullptr);
@@ -82,8 +82,7 @@ class TfrmSend : public QDialog {
 
   // Makes the components; the dialog's first showing does it, and so must whoever fills them in
   // before that. Made at start they would cost start-up time for a window that may never show.
-  void Build();
-  void setVisible(bool Visible) override;
+  void Build() override;
 
   // The text of the destination field and of the memo, in the program's code page; the memo's
   // line breaks as CR LF.

@@ -11,18 +11,11 @@
 
 TfrmViewIn* frmViewIn = nullptr;
 
-TfrmViewIn::TfrmViewIn(QWidget* Parent) : QDialog(Parent)
+TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent)
 {
   using namespace ViewForm;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
-}
-
-void TfrmViewIn::setVisible(bool Visible)
-{
-  if (Visible)
-    Build();
-  QDialog::setVisible(Visible);
 }
 
 void TfrmViewIn::Build()

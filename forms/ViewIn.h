@@ -2,7 +2,7 @@
 // window fills it and shows it modally.
 #pragma once
 
-#include <QDialog>
+#include "LazyDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -10,7 +10,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfrmViewIn : public QDialog {
+class TfrmViewIn : public TLazyDialog {
   Q_OBJECT
  public:
   explicit TfrmViewIn(QWidget* Parent = nullptr);
@@ -35,8 +35,7 @@ class TfrmViewIn : public QDialog {
 
   // Makes the components; the window's first showing, or filling it in, does it. Made at start
   // they would cost start-up time for a window that may never show.
-  void Build();
-  void setVisible(bool Visible) override;
+  void Build() override;
 
  protected:
   void showEvent(QShowEvent* Event) override;

@@ -11,18 +11,11 @@
 
 TfrmViewOut* frmViewOut = nullptr;
 
-TfrmViewOut::TfrmViewOut(QWidget* Parent) : QDialog(Parent)
+TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent)
 {
   using namespace ViewForm;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
-}
-
-void TfrmViewOut::setVisible(bool Visible)
-{
-  if (Visible)
-    Build();
-  QDialog::setVisible(Visible);
 }
 
 void TfrmViewOut::Build()

@@ -2,7 +2,7 @@
 // plain form; the main window fills it and shows it modally.
 #pragma once
 
-#include <QDialog>
+#include "LazyDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -10,7 +10,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfrmViewOut : public QDialog {
+class TfrmViewOut : public TLazyDialog {
   Q_OBJECT
  public:
   explicit TfrmViewOut(QWidget* Parent = nullptr);
@@ -39,8 +39,7 @@ class TfrmViewOut : public QDialog {
 
   // Makes the components; the window's first showing, or filling it in, does it. Made at start
   // they would cost start-up time for a window that may never show.
-  void Build();
-  void setVisible(bool Visible) override;
+  void Build() override;
 
  protected:
   void showEvent(QShowEvent* Event) override;

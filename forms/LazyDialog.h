@@ -1,0 +1,19 @@
+// A dialog whose components are made when it first shows, or earlier by whoever fills them in
+// (Build), rather than at start: made at start they would cost start-up time for a window that may
+// never open.
+#pragma once
+
+#include <QDialog>
+
+class TLazyDialog : public QDialog {
+ public:
+  using QDialog::QDialog;
+
+  // Makes the components the first time; later calls do nothing.
+  virtual void Build() = 0;
+
+  void setVisible(bool Visible) override {
+    if (Visible) Build();
+    QDialog::setVisible(Visible);
+  }
+};

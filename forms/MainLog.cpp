@@ -111,7 +111,8 @@ void TCommLog::Append(const std::string& Text) {
   }
   if (piece.isEmpty()) return;
   FPending += piece;
-  if (FPending.size() >= static_cast<qsizetype>(LogTailSize) || (!FHeld && !FMemo->isVisible()))
+  if (FPending.size() >= (FHeld ? LogHeldMax : static_cast<qsizetype>(LogTailSize)) ||
+      (!FHeld && !FMemo->isVisible()))
     Flush();
   else if (FMemo->isVisible() && !FFlush->isActive())
     FFlush->start();

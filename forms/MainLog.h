@@ -21,6 +21,7 @@ class TLogLayout;
 constexpr std::size_t LogTailSize = 1u << 20;  // characters the log keeps
 constexpr int LogLines = 20000;                // lines the log keeps (a full listing is some 520)
 constexpr int LogLineMax = 512;                // characters of one line as the log shows it
+constexpr int LogHeldMax = 1 << 16;            // characters a held log lets wait
 
 class TCommLog : public QObject {
  public:
@@ -32,8 +33,8 @@ class TCommLog : public QObject {
   void Append(const std::string& Text);
 
   // While held, what arrives for the hidden memo waits, and goes in when the hold ends, when the
-  // memo is shown, or once LogTailSize characters wait: a whole reply in one insertion rather than
-  // one for every piece of it.
+  // memo is shown, or once LogHeldMax characters wait: a reply in a few insertions rather than one
+  // for every piece of it.
   void SetHeld(bool Held);
 
  protected:

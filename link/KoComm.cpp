@@ -68,7 +68,8 @@ void TKoCommEventThread::Execute() {
       // dozen times a second rather than at every piece that the driver passes on.
       std::uint32_t Spent = KoTicksSince(Handed, KoTickCount());
       std::uint32_t Gather = FGatherMs.load(std::memory_order_relaxed);
-      if (Spent < Gather) FCompletion.WaitFor(Gather - Spent);
+      if (Spent < Gather && FComm->FRxHandedOver.load(std::memory_order_relaxed) < FFullHandOver)
+        FCompletion.WaitFor(Gather - Spent);
     }
   }
 }
@@ -278,6 +279,7 @@ void TKoCustomComm::StartWorkers() {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
     Thread->FGatherMs = KoRxGatherMs(BuildLineSettings().BaudRate, FBuffers.ReadSize());
+    Thread->FFullHandOver = std::max(1, FBuffers.ReadSize() / 4 * 3);
     Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);
@@ -418,6 +420,7 @@ void TKoCustomComm::NoteLineError(int Errors) {
 
 void TKoCustomComm::HandleRxChar() {
   int Count = BytesWaiting();
+  FRxHandedOver.store(Count, std::memory_order_relaxed);
   if (Count <= 0) return;
   if (!FListeners.empty()) {
     std::vector<char> Block(static_cast<std::size_t>(Count));

@@ -49,7 +49,9 @@ class TKoCustomComm;
 // While text keeps arriving, the event thread hands it to the main thread at most once per
 // gathering interval, in milliseconds: KoRxGatherMaxMs, or less where the line would fill half the
 // receive queue sooner (8 data bits with start and stop bit: ten bit times a byte). The first text
-// after a quiet spell is handed over at once, so a short reply waits for no interval.
+// after a quiet spell is handed over at once, so a short reply waits for no interval; nor does the
+// next hand-over wait where the last one found three quarters of the receive queue filled, since
+// then the line delivers faster than its rate says (a phone on USB may ignore it).
 inline constexpr std::uint32_t KoRxGatherMaxMs = 50;
 std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize);
 
@@ -74,6 +76,7 @@ private:
   std::uint64_t FOpening = 0; // the opening of the port that this thread watches
   TKoWaitEvent FCompletion; // ends a pending wait; set only by Stop
   std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs}; // set by the main thread
+  int FFullHandOver = 0; // bytes of a hand-over that skips the gathering; set before it starts
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };
 
@@ -238,6 +241,7 @@ private:
   std::vector<std::unique_ptr<TKoThread>> FRetired;
   std::vector<TKoCommListener*> FListeners;
   std::atomic<int> FPendingErrors{0};
+  std::atomic<int> FRxHandedOver{0}; // bytes waiting at the last OnRxChar
   std::atomic<bool> FLineGone{false};
   std::atomic<bool> FGoneReported{false};
 

@@ -42,7 +42,7 @@ TEST_F(TLog, KeepsABoundedTailInLinesOfBoundedLength) {
 }
 
 // While a command waits the hidden log holds what arrives, and takes it in one piece when the hold
-// ends, or sooner when it reaches the log's bound or the memo is shown.
+// ends, or sooner when enough has gathered or the memo is shown.
 TEST_F(TLog, AHeldLogTakesWhatWaitedAtTheEnd) {
   auto* memo = new QPlainTextEdit;  // a window of its own, so that it can be shown
   memo->hide();
@@ -55,8 +55,8 @@ TEST_F(TLog, AHeldLogTakesWhatWaitedAtTheEnd) {
   EXPECT_EQ(memo->toPlainText(), "AT+CMGL=4\n\n+CMGL: 1,1,,23\n");
 
   log->SetHeld(true);
-  log->Append(std::string(LogTailSize, 'z'));
-  EXPECT_GE(static_cast<size_t>(memo->document()->characterCount()), LogTailSize) << "a flood is not held";
+  log->Append(std::string(LogHeldMax, 'z'));
+  EXPECT_GE(memo->document()->characterCount(), LogHeldMax) << "a flood is not held";
   log->Append("\r\nOK\r\n");
   memo->show();
   EXPECT_TRUE(memo->toPlainText().endsWith(QStringLiteral("\nOK\n")));

@@ -126,7 +126,15 @@ TfrmMain::TfrmMain(QWidget* Parent)
   btnExit = MakeButton(this, "btnExit", "E&xit", 536, 328);
   for (QPushButton* b : {btnView, btnNew, btnSave, btnDelete, btnAnswer, btnForward, btnNames}) b->setEnabled(false);
 
-  memLog = new QPlainTextEdit(this);
+  {
+    // A memo lays out a first document of its own in the application's font as it is made, which
+    // would load a font that no window here shows: it is made while the application's font is
+    // the window's.
+    const QFont applicationFont = QApplication::font();
+    QApplication::setFont(font());
+    memLog = new QPlainTextEdit(this);
+    QApplication::setFont(applicationFont);
+  }
   memLog->setObjectName(QStringLiteral("memLog"));
   memLog->setGeometry(10, 146, 613, 136);
   memLog->setReadOnly(true);

@@ -95,6 +95,14 @@ TEST_F(TMainWindow, StartState) {
 
 // After a reading that closed the port the grid is enabled and takes the focus; that alone is no
 // selection by the user and must not enable New.
+// Making the main window leaves the application's font as it was: boxes and file dialogs use it.
+TEST_F(TMainWindow, MakingTheWindowLeavesTheApplicationFont) {
+  const QFont before = QApplication::font();
+  { TfrmMain other; }
+  EXPECT_EQ(QApplication::font(), before);
+  EXPECT_EQ(frmMain->memLog->font(), frmMain->font());
+}
+
 TEST_F(TMainWindow, TheGridTakingTheFocusSelectsNothing) {
   frmMain->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));

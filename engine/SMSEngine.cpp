@@ -667,6 +667,11 @@ bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR,
     return true;
 }
 
+bool EncodeSubmitPDU(const TSubmitFields& F, int& PDULength, std::string& PDU) {
+    return EncodeSubmitPDU(F.SCA, F.SRR, F.VPF, F.RD, F.MR, F.DA, F.Flash, F.VPRelative, F.VPAbsolute, F.VPTZ,
+                           F.UD, PDULength, PDU);
+}
+
 // ---- Decoders ----
 
 bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash,

@@ -35,6 +35,21 @@ std::string ReverseBlocks(const std::string& S, int N);
 bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR, const std::string& DA,
                      bool Flash, int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD,
                      int& PDULength, std::string& PDU);
+// The arguments of EncodeSubmitPDU as one record, in the order it takes them.
+struct TSubmitFields {
+  std::string SCA;
+  bool SRR = false;
+  int VPF = 0;
+  bool RD = false;
+  int MR = 0;
+  std::string DA;
+  bool Flash = false;
+  int VPRelative = 0;
+  TDateTime VPAbsolute = 0;
+  int VPTZ = 0;
+  std::string UD;
+};
+bool EncodeSubmitPDU(const TSubmitFields& Fields, int& PDULength, std::string& PDU);
 bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash,
                       TDateTime& SCTS, std::string& UD);
 bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& VPF, bool& RD, int& MR,

@@ -428,9 +428,7 @@ bool TfrmSend::Encode(TComposedMessage& Message, int& PDULength, std::string& PD
   }
   Message.SCA = *SCA;
   Message.DA = *DA;
-  return SMSEngine::EncodeSubmitPDU(Message.SCA, Message.SRR, Message.VPF, Message.RD, Message.MR, Message.DA,
-                                    Message.Flash, Message.VPRelative, Message.VPAbsolute, Message.VPTZ,
-                                    Message.UD, PDULength, PDU);
+  return SMSEngine::EncodeSubmitPDU(Message, PDULength, PDU);
 }
 
 void TfrmSend::btnSendClick()

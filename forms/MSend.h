@@ -22,20 +22,8 @@ class QTimeEdit;
 class TUpDown;
 enum class TUDBtnType;
 
-// The values of the dialog in the order the encoder takes them.
-struct TComposedMessage {
-  std::string SCA;
-  bool SRR = false;
-  int VPF = 0;
-  bool RD = false;
-  int MR = 0;
-  std::string DA;
-  bool Flash = false;
-  int VPRelative = 0;
-  SMSEngine::TDateTime VPAbsolute = 0;
-  int VPTZ = 0;
-  std::string UD;
-};
+// The values of the dialog, as the encoder takes them.
+using TComposedMessage = SMSEngine::TSubmitFields;
 
 class TfrmSend : public TLazyDialog {
   Q_OBJECT

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const bool Encoded = EncodeSubmitPDU("+49", Mode & 1, (Mode >> 1) % 3 == 0 ? 0 : 2, Mode & 8, Mode, "123",
                                          Mode & 16, Mode, 0, 0, Input, PDULength, PDU);
     // Any fields: addresses and the validity period from the input too.
-    Differential::TSubmitInput M;
+    SMSEngine::TSubmitFields M;
     const std::size_t Split = std::min<std::size_t>(Mode % 16, Input.size());
     M.SCA = Input.substr(0, Split);
     M.DA = Input.substr(Split, Mode % 23);

@@ -5,7 +5,6 @@
 
 #include "engine/SMSEngine.h"
 #include "tests/engine/ReferenceCodec.h"
-#include "tests/engine/SubmitInput.h"
 
 #include <cstdio>
 #include <string>
@@ -105,15 +104,12 @@ inline std::string CompareDecoders(const std::string& PDU) {
     return Differences;
 }
 
-using ::TSubmitInput;
-
 // Empty when both encoders agree; otherwise both outcomes.
-inline std::string CompareEncoders(const TSubmitInput& M) {
+inline std::string CompareEncoders(const SMSEngine::TSubmitFields& M) {
     int LengthA = -7, LengthB = -7;
     std::string PDUA = "?", PDUB = "?";
     const std::string A = Run(Refusals, [&] {
-        return EncodeSubmitPDU(M.SCA, M.SRR, M.VPF, M.RD, M.MR, M.DA, M.Flash, M.VPRelative, M.VPAbsolute, M.VPTZ,
-                               M.UD, LengthA, PDUA);
+        return EncodeSubmitPDU(M, LengthA, PDUA);
     });
     const std::string B = Run(ReferenceCodec::Refusals, [&] {
         return ReferenceCodec::EncodeSubmitPDU(M.SCA, M.SRR, M.VPF, M.RD, M.MR, M.DA, M.Flash, M.VPRelative,

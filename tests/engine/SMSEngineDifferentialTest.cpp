@@ -17,7 +17,6 @@
 using namespace SMSEngine;
 using Differential::CompareDecoders;
 using Differential::CompareEncoders;
-using Differential::TSubmitInput;
 
 namespace {
 
@@ -144,7 +143,7 @@ TEST_F(Differential, GeneratedPDUs) {
 }
 
 TEST_F(Differential, EncoderWorkedExamplesAndGeneratedInput) {
-    std::vector<TSubmitInput> Inputs = {
+    std::vector<SMSEngine::TSubmitFields> Inputs = {
         {"+4912345678", false, 0, false, 0, "12345", false, 0, 0, 0, "hellohello"},
         {"", false, 2, false, 0, "+4912345678", false, 173, 0, 0, "Hello"},
         {"+4912345678", true, 3, true, 7, "0123456789", true, 0,
@@ -164,7 +163,7 @@ TEST_F(Differential, EncoderWorkedExamplesAndGeneratedInput) {
         return S;
     };
     for (int I = 0; I < 5000; ++I) {
-        TSubmitInput M;
+        SMSEngine::TSubmitFields M;
         M.SCA = (Pick(2) ? "+" : "") + Any(Pick(14), true);
         M.DA = (Pick(2) ? "+" : "") + Any(Pick(24), true);
         M.SRR = Pick(2);
@@ -179,7 +178,7 @@ TEST_F(Differential, EncoderWorkedExamplesAndGeneratedInput) {
         Inputs.push_back(M);
     }
     std::string Differences;
-    for (const TSubmitInput& M : Inputs) {
+    for (const SMSEngine::TSubmitFields& M : Inputs) {
         Differences += CompareEncoders(M);
         if (Differences.size() > 4000) break;
     }

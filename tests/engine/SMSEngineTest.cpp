@@ -1,5 +1,4 @@
 #include "engine/SMSEngine.h"
-#include "tests/engine/SubmitInput.h"
 
 #include <gtest/gtest.h>
 
@@ -56,12 +55,7 @@ protected:
     std::string LastReport() const { return Reported.empty() ? std::string() : Reported.back(); }
 };
 
-using TSubmit = TSubmitInput;
-
-bool Encode(const TSubmit& M, int& PDULength, std::string& PDU) {
-    return EncodeSubmitPDU(M.SCA, M.SRR, M.VPF, M.RD, M.MR, M.DA, M.Flash, M.VPRelative, M.VPAbsolute, M.VPTZ,
-                           M.UD, PDULength, PDU);
-}
+using TSubmit = TSubmitFields;
 
 bool DecodeSubmit(const std::string& PDU, TMessageList& M) {
     return DecodeSubmitPDU(PDU, M.SCA, M.SRR, M.VPF, M.RD, M.MR, M.DA, M.Flash, M.VPRelative, M.VPAbsolute,
@@ -254,7 +248,7 @@ TEST_F(SMSEngineTest, EncoderWorkedExamples) {
     for (const auto& C : Cases) {
         int Length = -1;
         std::string PDU;
-        ASSERT_TRUE(Encode(C.In, Length, PDU)) << C.PDU;
+        ASSERT_TRUE(EncodeSubmitPDU(C.In, Length, PDU)) << C.PDU;
         EXPECT_EQ(PDU, C.PDU);
         EXPECT_EQ(Length, C.Length) << C.PDU;
     }
@@ -270,7 +264,7 @@ TEST_F(SMSEngineTest, EncoderFirstOctet) {
             TSubmit M{"", (Flags & 2) != 0, Formats[F], (Flags & 1) != 0, 0, "1", false, 0, At(2030, 1, 1), 0, "x"};
             int Length;
             std::string PDU;
-            ASSERT_TRUE(Encode(M, Length, PDU));
+            ASSERT_TRUE(EncodeSubmitPDU(M, Length, PDU));
             EXPECT_EQ(PDU.substr(2, 2), Expected[F][Flags]) << F << " " << Flags;
         }
 }
@@ -288,7 +282,7 @@ TEST_F(SMSEngineTest, EncoderLengthLimit) {
         int Length = 42;
         std::string PDU = "unchanged";
         TSubmit M{"", false, 0, false, 0, "1", false, 0, 0, 0, C.Text};
-        ASSERT_EQ(Encode(M, Length, PDU), C.Accepted) << C.Text.size();
+        ASSERT_EQ(EncodeSubmitPDU(M, Length, PDU), C.Accepted) << C.Text.size();
         if (C.Accepted) {
             const int Septets = CountSeptets(C.Text.substr(0, 255));
             EXPECT_EQ(PDU.substr(16, 2), ByteToHex(Septets));
@@ -306,17 +300,17 @@ TEST_F(SMSEngineTest, EncoderRefusesValidityInThePast) {
     int Length = 42;
     std::string PDU = "unchanged";
     TSubmit M{"", false, 3, false, 0, "1", false, 0, FixedNow - 1.0 / 86400, 0, "x"};
-    EXPECT_FALSE(Encode(M, Length, PDU));
+    EXPECT_FALSE(EncodeSubmitPDU(M, Length, PDU));
     EXPECT_EQ(PDU, "unchanged");
     EXPECT_EQ(Length, 42);
     EXPECT_EQ(Reported, std::vector<std::string>{"ERROR: Validity ends in the past."});
 
     Reported.clear();
     M.VPAbsolute = FixedNow;  // ending right now is still allowed
-    EXPECT_TRUE(Encode(M, Length, PDU));
+    EXPECT_TRUE(EncodeSubmitPDU(M, Length, PDU));
     M.VPF = 2;  // the date only matters for the absolute format
     M.VPAbsolute = 0;
-    EXPECT_TRUE(Encode(M, Length, PDU));
+    EXPECT_TRUE(EncodeSubmitPDU(M, Length, PDU));
     EXPECT_TRUE(Reported.empty());
 }
 
@@ -580,7 +574,7 @@ TEST_F(SMSEngineTest, EncoderThroughSubmitDecoder) {
     for (const auto& In : Cases) {
         int Length;
         std::string PDU;
-        ASSERT_TRUE(Encode(In, Length, PDU)) << In.UD;
+        ASSERT_TRUE(EncodeSubmitPDU(In, Length, PDU)) << In.UD;
         TMessageList Out;
         ASSERT_TRUE(DecodeSubmit(PDU, Out)) << PDU;
         EXPECT_EQ(Out.SCA, In.SCA.empty() ? "<Not present>" : In.SCA) << PDU;
@@ -612,7 +606,7 @@ TEST_F(SMSEngineTest, PackingRoundTripsAtEveryLength) {
         Text += static_cast<char>('A' + N % 26);
         int Length;
         std::string PDU;
-        ASSERT_TRUE(Encode({"", false, 0, false, 0, "1", false, 0, 0, 0, Text}, Length, PDU));
+        ASSERT_TRUE(EncodeSubmitPDU({"", false, 0, false, 0, "1", false, 0, 0, 0, Text}, Length, PDU));
         EXPECT_EQ(PDU.size() - 18, 2 * static_cast<std::size_t>((7 * N + 7) / 8));
         TMessageList M;
         ASSERT_TRUE(DecodeSubmit(PDU, M));

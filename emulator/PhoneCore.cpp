@@ -172,23 +172,6 @@ std::vector<char32_t> DecodeUtf8(const std::string& s, bool* ok) {
   return out;
 }
 
-int TSimMessage::TPDULength() const {
-  if (!HasSCA) return static_cast<int>(PDU.size() / 2);
-  return TPDULengthOf(PDU);
-}
-
-int TSimCard::LowestFreeLocation() const {
-  for (int loc = 1; loc <= MemoryTotal; ++loc)
-    if (!Messages.count(loc)) return loc;
-  return 0;
-}
-
-int TSimCard::HighestFreeLocation() const {
-  for (int loc = MemoryTotal; loc >= 1; --loc)
-    if (!Messages.count(loc)) return loc;
-  return 0;
-}
-
 TPhoneCore::TPhoneCore(TSimCard sim, TPhoneOptions options)
     : Sim(std::move(sim)), Options(std::move(options)) {
   PendingUnsolicited = Options.Unsolicited;

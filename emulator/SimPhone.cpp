@@ -17,6 +17,23 @@
 
 #include "emulator/PhoneCore.h"
 
+int TSimMessage::TPDULength() const {
+  if (!HasSCA) return static_cast<int>(PDU.size() / 2);
+  return TPDULengthOf(PDU);
+}
+
+int TSimCard::LowestFreeLocation() const {
+  for (int loc = 1; loc <= MemoryTotal; ++loc)
+    if (!Messages.count(loc)) return loc;
+  return 0;
+}
+
+int TSimCard::HighestFreeLocation() const {
+  for (int loc = MemoryTotal; loc >= 1; --loc)
+    if (!Messages.count(loc)) return loc;
+  return 0;
+}
+
 namespace {
 
 using TClock = std::chrono::steady_clock;

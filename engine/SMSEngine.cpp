@@ -1,4 +1,4 @@
-#include "SMSEngine.h"
+#include "engine/SMSEngine.h"
 
 #include <array>
 #include <atomic>

@@ -1,8 +1,8 @@
-#include "Application.h"
+#include "forms/Application.h"
 
 #include <exception>
 
-#include "Dialogs.h"
+#include "forms/Dialogs.h"
 
 TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
 

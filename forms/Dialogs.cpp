@@ -1,11 +1,11 @@
-#include "Dialogs.h"
+#include "forms/Dialogs.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "Cp1252.h"
+#include "forms/Cp1252String.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "Grid.h"
+#include "forms/Grid.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
-#include "Cp1252.h"
+#include "forms/Cp1252String.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Icons.h"
+#include "forms/Icons.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

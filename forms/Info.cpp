@@ -1,11 +1,11 @@
-#include "Info.h"
+#include "forms/Info.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
-#include "Icons.h"
+#include "forms/Icons.h"
 
 TfrmInfo* frmInfo = nullptr;
 

@@ -1,7 +1,7 @@
 // The about box, shown modally from the main window's Info button.
 #pragma once
 
-#include "LazyDialog.h"
+#include "forms/LazyDialog.h"
 
 class QLabel;
 class QPushButton;

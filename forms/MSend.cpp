@@ -1,4 +1,4 @@
-#include "MSend.h"
+#include "forms/MSend.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,13 +18,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "ComposeText.h"
-#include "Cp1252.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "MainRead.h"
-#include "UpDown.h"
-#include "ViewForm.h"
+#include "rules/ComposeText.h"
+#include "forms/Cp1252String.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "forms/ViewFill.h"
+#include "forms/UpDown.h"
+#include "forms/FixedDialog.h"
 
 TfrmSend* frmSend = nullptr;
 
@@ -101,7 +101,7 @@ class TfrmSend::TBusy {
 TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent)
 {
   setObjectName(QStringLiteral("frmSend"));
-  ViewForm::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
+  FixedDialog::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
   Beep = [] { QApplication::beep(); };
 }
 
@@ -109,7 +109,7 @@ void TfrmSend::Build()
 {
   if (lblSCA)
     return;
-  ViewForm::UseDialogFont(this);
+  FixedDialog::UseDialogFont(this);
   lblSCA = Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
   edSCA->setGeometry(144, 8, 161, EditHeight);
@@ -175,9 +175,9 @@ void TfrmSend::Build()
 
   lblChars = Label(this, "0/160", 144, 204);
 
-  cbxSRR = ViewForm::CheckBox(this, QStringLiteral("Status report requested"), 320, 8, 137, 17);
-  cbxRD = ViewForm::CheckBox(this, QStringLiteral("Reject duplicates"), 320, 32, 105, 17);
-  cbxFlash = ViewForm::CheckBox(this, QStringLiteral("Flash message"), 320, 56, 97, 17);
+  cbxSRR = FixedDialog::CheckBox(this, QStringLiteral("Status report requested"), 320, 8, 137, 17);
+  cbxRD = FixedDialog::CheckBox(this, QStringLiteral("Reject duplicates"), 320, 32, 105, 17);
+  cbxFlash = FixedDialog::CheckBox(this, QStringLiteral("Flash message"), 320, 56, 97, 17);
 
   btnSend = Button(this, "&Send", 200);
   btnStore = Button(this, "S&tore", 288);
@@ -282,7 +282,7 @@ void TfrmSend::showEvent(QShowEvent* Event)
 {
   if (!Event->spontaneous()) {
     FormShow();
-    ViewForm::CentreOnScreen(this);
+    FixedDialog::CentreOnScreen(this);
   }
   QDialog::showEvent(Event);
 }

@@ -3,7 +3,7 @@
 // start; the main window prefills it and shows it modally.
 #pragma once
 
-#include "LazyDialog.h"
+#include "forms/LazyDialog.h"
 #include <functional>
 #include <string>
 

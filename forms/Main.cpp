@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "forms/Main.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,12 +19,12 @@
 #include <exception>
 #include <utility>
 
-#include "Cp1252.h"
-#include "Dialogs.h"
-#include "Icons.h"
-#include "Info.h"
-#include "MainLog.h"
-#include "Progress.h"
+#include "forms/Cp1252String.h"
+#include "forms/Dialogs.h"
+#include "forms/Icons.h"
+#include "forms/Info.h"
+#include "forms/CommLog.h"
+#include "forms/Progress.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -348,12 +348,17 @@ void TfrmMain::AppendLog(const std::string& Text) { FLog->Append(Text); }
 
 // ---- The grid ----
 
-int TfrmMain::CurrentMessageRow() const {
-  const int row = sgMessages->Row();
-  if (row < 1 || row > static_cast<int>(Messages.size())) return 0;
-  if (sgMessages->Cells(0, row) == "?") return 0;
-  return row;
+int TfrmMain::MessageBehindRow(int Row) const {
+  if (Row < 1 || Row > static_cast<int>(Messages.size())) return 0;
+  const std::string Idx = sgMessages->Cells(0, Row);
+  if (Idx == "?") return 0;
+  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  // An entry the phone counted but did not list stays empty: no Idx text, no location, no PDU.
+  if (Idx.empty() && Entry.Index == 0 && Entry.PDU.empty()) return 0;
+  return Row;
 }
+
+int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
 
 void TfrmMain::sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect) {
   if (const QPixmap* bitmap = sgMessages->Objects(Col, Row)) Painter.drawPixmap(Rect.left() + 4, Rect.top(), *bitmap);

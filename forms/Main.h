@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Grid.h"
-#include "Reply.h"
+#include "forms/Grid.h"
+#include "rules/Phonebook.h"
+#include "rules/Reply.h"
 #include "engine/SMSEngine.h"
 #include "link/KoComm.h"
 
@@ -38,12 +39,6 @@ class TAutoSizeLabel : public QLabel {
 
  protected:
   void changeEvent(QEvent* Event) override;
-};
-
-// One phone book entry: a number and its decoded name.
-struct TPhonebookList {
-  std::string Number;
-  std::string Name;
 };
 
 class TfrmMain : public QWidget {
@@ -136,14 +131,18 @@ class TfrmMain : public QWidget {
   void btnExitClick();
   void btnInfoKeyPress(char Key);
 
+ // The list position of the message shown in grid row Row, or 0 when no message stands behind the
+  // row: a row beyond the list, the status report row ("?"), or an entry the phone counted but did
+  // not list (no location, no PDU).
+  int MessageBehindRow(int Row) const;
+  // The current row's list position when a message stands behind it, else 0.
+  int CurrentMessageRow() const;
+
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
 
  private:
-  // The current row's list position when a message stands behind it (the row exists in Messages
-  // and its Idx cell is not "?"), else 0.
-  int CurrentMessageRow() const;
   void ReplyArrived(const std::string& Arrival);
   // Puts the messages stored during the last opening of the compose dialog into their grid rows.
   void ShowStoredMessages();

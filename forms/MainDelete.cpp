@@ -1,5 +1,4 @@
 // Deleting a message from the phone, the list and the grid.
-#include "MainDelete.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,12 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "Dialogs.h"
-#include "Main.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
 
 namespace {
 
-constexpr int ColIdx = 0;
 constexpr int ColStat = 1;
 
 // While the phone is asked to delete, nothing may start another operation that changes the list:
@@ -53,7 +51,7 @@ class TControlsLocked {
 int RowOfLocation(const TfrmMain& Form, int Index) {
   const int Selected = Form.sgMessages->Row();
   const auto Holds = [&](int Row) {
-    return MessageBehindRow(Form, Row) && Form.Messages[static_cast<std::size_t>(Row - 1)].Index == Index;
+    return Form.MessageBehindRow(Row) && Form.Messages[static_cast<std::size_t>(Row - 1)].Index == Index;
   };
   if (Holds(Selected)) return Selected;
   for (int Row = 1; Row <= static_cast<int>(Form.Messages.size()); ++Row)
@@ -62,16 +60,6 @@ int RowOfLocation(const TfrmMain& Form, int Index) {
 }
 
 }  // namespace
-
-int MessageBehindRow(const TfrmMain& Form, int Row) {
-  if (Row < 1 || Row > static_cast<int>(Form.Messages.size())) return 0;
-  const std::string Idx = Form.sgMessages->Cells(ColIdx, Row);
-  if (Idx == "?") return 0;
-  const SMSEngine::TMessageList& Entry = Form.Messages[static_cast<std::size_t>(Row - 1)];
-  // An entry the phone counted but did not list stays empty: no Idx text, no location, no PDU.
-  if (Idx.empty() && Entry.Index == 0 && Entry.PDU.empty()) return 0;
-  return Row;
-}
 
 void TfrmMain::DeleteMessage(int Index) {
   if (!RowOfLocation(*this, Index)) return;

@@ -1,5 +1,5 @@
 // Phone book names: reading the phone book in UCS2 and showing, beside each number, its name.
-#include "MainNames.h"
+#include "forms/MainNames.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
-#include "Main.h"
-#include "Phonebook.h"
-#include "Progress.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "rules/Phonebook.h"
+#include "forms/Progress.h"
 
 namespace {
 
@@ -67,9 +67,8 @@ void EnableAfterReading(TfrmMain& Form)
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
                            static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
     Control->setEnabled(true);
-  const int Row = Form.sgMessages->Row();
-  const bool Message = Row >= 1 && Row <= static_cast<int>(Form.Messages.size()) &&
-                       Form.sgMessages->Cells(0, Row) != "?";
+  const int Row = Form.CurrentMessageRow();
+  const bool Message = Row != 0;
   for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward})
     Button->setEnabled(Message);
   const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;

@@ -1,5 +1,5 @@
 // Reading the messages from the phone and viewing one of them.
-#include "MainRead.h"
+#include "forms/ViewFill.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,14 +10,15 @@
 #include <exception>
 #include <initializer_list>
 
-#include "Cp1252.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "MainNames.h"
-#include "MainReplies.h"
-#include "Progress.h"
-#include "ViewIn.h"
-#include "ViewOut.h"
+#include "forms/Cp1252String.h"
+#include "forms/Dialogs.h"
+#include "rules/ComposeText.h"
+#include "forms/Main.h"
+#include "forms/MainNames.h"
+#include "rules/ReadReplies.h"
+#include "forms/Progress.h"
+#include "forms/ViewIn.h"
+#include "forms/ViewOut.h"
 
 using SMSEngine::TMessageList;
 
@@ -28,14 +29,6 @@ constexpr int ColIdx = 0;
 constexpr int ColStat = 1;
 constexpr int ColAddress = 2;
 constexpr int ColName = 3;
-
-// The grid shows a message text on one line.
-std::string OneLine(std::string Text)
-{
-  std::replace(Text.begin(), Text.end(), '\r', ' ');
-  std::replace(Text.begin(), Text.end(), '\n', ' ');
-  return Text;
-}
 
 // Takes a header line apart field by field, so that a field that does not parse leaves those
 // before it; the first conversion error is raised after them.
@@ -144,7 +137,7 @@ void FillMessageRows(TfrmMain& Form)
     if (Decoded) {
       if (Names)
         Grid.SetCells(ColName, Row, Entry.Name);
-      Grid.SetCells(TextCol, Row, OneLine(Entry.UD));
+      Grid.SetCells(TextCol, Row, OneLineText(Entry.UD));
     } else {
       Grid.SetCells(ColAddress, Row, "ERROR");
     }

@@ -1,11 +1,10 @@
 // Saving the selected message as a text file.
-#include "Dialogs.h"
-#include "Main.h"
-#include "MainDelete.h"
-#include "SaveText.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "forms/SaveText.h"
 
 void TfrmMain::btnSaveClick() {
-  const int Row = MessageBehindRow(*this, sgMessages->Row());
+  const int Row = CurrentMessageRow();
   if (!Row) return;
   // A copy: the list may change while the dialog keeps window messages flowing.
   const SMSEngine::TMessageList Entry = Messages[static_cast<std::size_t>(Row - 1)];

@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <utility>
 
-#include "ComposeText.h"
-#include "Cp1252.h"
-#include "MSend.h"
-#include "Main.h"
+#include "rules/ComposeText.h"
+#include "forms/Cp1252String.h"
+#include "forms/MSend.h"
+#include "forms/Main.h"
 
 using SMSEngine::TMessageList;
 

@@ -1,4 +1,4 @@
-#include "Progress.h"
+#include "forms/Progress.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "Icons.h"
+#include "forms/Icons.h"
 
 TfrmProgress* frmProgress = nullptr;
 

@@ -1,10 +1,10 @@
-#include "SaveText.h"
+#include "forms/SaveText.h"
 
 #include <QFile>
 #include <string_view>
 
-#include "Cp1252.h"
-#include "MainRead.h"
+#include "forms/Cp1252String.h"
+#include "forms/ViewFill.h"
 
 using SMSEngine::TMessageList;
 

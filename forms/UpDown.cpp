@@ -1,4 +1,4 @@
-#include "UpDown.h"
+#include "forms/UpDown.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -8,10 +8,10 @@
 #include <QPlainTextEdit>
 #include <QTime>
 
-#include "Cp1252.h"
-#include "MainRead.h"
-#include "ViewIn.h"
-#include "ViewOut.h"
+#include "forms/Cp1252String.h"
+#include "forms/ViewFill.h"
+#include "forms/ViewIn.h"
+#include "forms/ViewOut.h"
 
 using SMSEngine::TMessageList;
 

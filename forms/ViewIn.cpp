@@ -1,4 +1,4 @@
-#include "ViewIn.h"
+#include "forms/ViewIn.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -7,23 +7,23 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "ViewForm.h"
+#include "forms/FixedDialog.h"
 
 TfrmViewIn* frmViewIn = nullptr;
 
 TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent)
 {
-  using namespace ViewForm;
+  using namespace FixedDialog;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
 }
 
 void TfrmViewIn::Build()
 {
-  using namespace ViewForm;
+  using namespace FixedDialog;
   if (lblIndex)
     return;
-  ViewForm::UseDialogFont(this);
+  FixedDialog::UseDialogFont(this);
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
   lblStatus = Label(this, "Status:", 8, 35);
@@ -58,7 +58,7 @@ TfrmViewIn::~TfrmViewIn()
 
 void TfrmViewIn::showEvent(QShowEvent* Event)
 {
-  ViewForm::CentreOnScreen(this);
+  FixedDialog::CentreOnScreen(this);
   btnOK->setFocus();
   QDialog::showEvent(Event);
 }

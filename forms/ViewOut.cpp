@@ -1,4 +1,4 @@
-#include "ViewOut.h"
+#include "forms/ViewOut.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -7,23 +7,23 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "ViewForm.h"
+#include "forms/FixedDialog.h"
 
 TfrmViewOut* frmViewOut = nullptr;
 
 TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent)
 {
-  using namespace ViewForm;
+  using namespace FixedDialog;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
 }
 
 void TfrmViewOut::Build()
 {
-  using namespace ViewForm;
+  using namespace FixedDialog;
   if (lblIndex)
     return;
-  ViewForm::UseDialogFont(this);
+  FixedDialog::UseDialogFont(this);
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
   lblStatus = Label(this, "Status:", 8, 35);
@@ -65,7 +65,7 @@ TfrmViewOut::~TfrmViewOut()
 
 void TfrmViewOut::showEvent(QShowEvent* Event)
 {
-  ViewForm::CentreOnScreen(this);
+  FixedDialog::CentreOnScreen(this);
   btnOK->setFocus();
   QDialog::showEvent(Event);
 }

@@ -2,7 +2,7 @@
 // plain form; the main window fills it and shows it modally.
 #pragma once
 
-#include "LazyDialog.h"
+#include "forms/LazyDialog.h"
 
 class QCheckBox;
 class QLabel;

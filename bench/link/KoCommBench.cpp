@@ -10,7 +10,7 @@
 #include <atomic>
 #include <thread>
 
-#include "LinkTestSupport.h"
+#include "tests/link/LinkTestSupport.h"
 #include "link/KoComm.h"
 
 namespace {

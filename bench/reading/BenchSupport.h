@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "Dialogs.h"
+#include "forms/Dialogs.h"
 
 class TFailingDialogs : public TDialogs {
  public:

@@ -17,11 +17,11 @@
 #include <iostream>
 #include <string>
 
-#include "BenchSupport.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "PackedText.h"
-#include "Progress.h"
+#include "bench/reading/BenchSupport.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "tests/support/PackedText.h"
+#include "forms/Progress.h"
 #include "emulator/SimPhone.h"
 
 namespace {

@@ -22,11 +22,11 @@
 #include <set>
 #include <string>
 
-#include "BenchSupport.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "Progress.h"
-#include "PackedText.h"
+#include "bench/reading/BenchSupport.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "forms/Progress.h"
+#include "tests/support/PackedText.h"
 #include "emulator/SimPhone.h"
 
 namespace {

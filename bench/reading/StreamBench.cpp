@@ -32,9 +32,9 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
-#include "Main.h"
-#include "Progress.h"
+#include "forms/Dialogs.h"
+#include "forms/Main.h"
+#include "forms/Progress.h"
 
 extern char** environ;
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "ComposeText.h"
-#include "FormsFixture.h"
-#include "UpDown.h"
+#include "rules/ComposeText.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/UpDown.h"
 
 using SMSEngine::TMessageList;
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "PtyClient.h"
+#include "tests/emulator/PtyClient.h"
 #include "emulator/SimPhone.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "PtyClient.h"
+#include "tests/emulator/PtyClient.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "PtyClient.h"
+#include "tests/emulator/PtyClient.h"
 #include "emulator/SimPhone.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "FormsFixture.h"
+#include "tests/support/FormsFixture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include "FormsFixture.h"
-#include "MainLog.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/CommLog.h"
 
 namespace {
 

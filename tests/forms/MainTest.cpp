@@ -10,9 +10,9 @@
 
 #include <map>
 
-#include "Cp1252.h"
-#include "FormsFixture.h"
-#include "Icons.h"
+#include "forms/Cp1252String.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/Icons.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "LinkTestSupport.h"
+#include "tests/link/LinkTestSupport.h"
 #include "link/KoComm.h"
 
 using namespace std::chrono_literals;

@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "FormsFixture.h"
-#include "MainNames.h"
-#include "PackedText.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/MainNames.h"
+#include "tests/support/PackedText.h"
 
 namespace {
 

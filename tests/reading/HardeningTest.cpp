@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "FormsFixture.h"
-#include "MainLog.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/CommLog.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "FormsFixture.h"
-#include "MainRead.h"
-#include "PackedText.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/ViewFill.h"
+#include "tests/support/PackedText.h"
 
 using SMSEngine::TMessageList;
 

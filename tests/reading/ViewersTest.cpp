@@ -12,9 +12,9 @@
 
 #include <memory>
 
-#include "MainRead.h"
-#include "ViewIn.h"
-#include "ViewOut.h"
+#include "forms/ViewFill.h"
+#include "forms/ViewIn.h"
+#include "forms/ViewOut.h"
 
 using SMSEngine::TMessageList;
 

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "FormsFixture.h"
+#include "tests/support/FormsFixture.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "SaveText.h"
+#include "forms/SaveText.h"
 
 using SMSEngine::TMessageList;
 

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "FormsFixture.h"
-#include "SaveText.h"
+#include "tests/support/FormsFixture.h"
+#include "forms/SaveText.h"
 
 namespace {
 

@@ -1,0 +1,146 @@
+// What the window tests share: message boxes answered from a queue, fresh windows per test, and a
+// simulated phone that a COM port number points at.
+//
+//   class TMyTest : public TFormsTest {};
+//   TEST_F(TMyTest, Something) {
+//     StartPhone();                  // the demo SIM on COM 4, echo on
+//     Boxes.Answer();                // one box is expected; OK closes it
+//     frmMain->btnRead->click();
+//     EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"..."}));
+//   }
+//
+// A box that no test queued an answer for fails the test (and is closed with OK or No), so a
+// test never blocks on a box.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "forms/Dialogs.h"
+#include "forms/Info.h"
+#include "forms/MSend.h"
+#include "forms/Main.h"
+#include "forms/Progress.h"
+#include "forms/ViewIn.h"
+#include "forms/ViewOut.h"
+#include "emulator/SimPhone.h"
+
+class TScriptedDialogs : public TDialogs {
+ public:
+  struct TAnswer {
+    TBoxButton Button = TBoxButton::OK;
+    std::function<void(const TBoxRequest&)> While;  // runs while the box is "open"
+  };
+
+  std::vector<TBoxRequest> Shown;              // every box, in order
+  std::vector<TSaveRequest> SaveAsked;         // every save dialog, in order
+  std::deque<TAnswer> Answers;                 // the answers for the coming boxes
+  std::deque<std::optional<std::string>> SaveAnswers;
+
+  // Queues the answer for the next box. While runs before the box closes, with window messages
+  // flowing as in a real modal box if it pumps them (QTest::qWait...).
+  void Answer(TBoxButton Button = TBoxButton::OK, std::function<void(const TBoxRequest&)> While = {}) {
+    Answers.push_back({Button, std::move(While)});
+  }
+  void AnswerSave(std::optional<std::string> FileName) { SaveAnswers.push_back(std::move(FileName)); }
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : Shown) texts.push_back(box.Text);
+    return texts;
+  }
+
+  TBoxButton MessageBox(const TBoxRequest& Request) override {
+    Shown.push_back(Request);
+    if (Answers.empty()) {
+      ADD_FAILURE() << "a box nobody expected: \"" << Request.Text << "\"";
+      return Request.Kind == TBoxKind::Confirmation ? TBoxButton::No : TBoxButton::OK;
+    }
+    TAnswer answer = std::move(Answers.front());
+    Answers.pop_front();
+    if (answer.While) answer.While(Request);
+    return answer.Button;
+  }
+
+  std::optional<std::string> SaveFileName(const TSaveRequest& Request) override {
+    SaveAsked.push_back(Request);
+    if (SaveAnswers.empty()) {
+      ADD_FAILURE() << "a save dialog nobody expected: \"" << Request.FileName << "\"";
+      return std::nullopt;
+    }
+    auto answer = std::move(SaveAnswers.front());
+    SaveAnswers.pop_front();
+    return answer;
+  }
+};
+
+class TFormsTest : public ::testing::Test {
+ protected:
+  TScriptedDialogs Boxes;
+  std::unique_ptr<TSimPhone> Phone;
+
+  void SetUp() override {
+    SetDialogs(&Boxes);
+    frmMain = new TfrmMain();
+    frmViewIn = new TfrmViewIn(frmMain);
+    frmViewOut = new TfrmViewOut(frmMain);
+    frmSend = new TfrmSend(frmMain);
+    frmProgress = new TfrmProgress(frmMain);
+    frmInfo = new TfrmInfo(frmMain);
+    // Time-outs of a test need not last five seconds.
+    frmMain->Timer->setInterval(TimeOutMs);
+  }
+
+  void TearDown() override {
+    delete frmMain;  // its dialogs go with it
+    frmMain = nullptr;
+    frmViewIn = nullptr;
+    frmViewOut = nullptr;
+    frmSend = nullptr;
+    frmProgress = nullptr;
+    frmInfo = nullptr;
+    if (Phone) Phone->Stop();
+    Phone.reset();
+    for (int n : FPortsSet) ::unsetenv(("PELMO_COM" + std::to_string(n)).c_str());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window outlived its test";
+    EXPECT_TRUE(Boxes.Answers.empty()) << Boxes.Answers.size() << " expected box(es) never shown";
+    SetDialogs(nullptr);
+  }
+
+  // Starts a simulated phone and points COM Port at it (PELMO_COMn); the window's channel opens it
+  // when its PortNum is Port.
+  TSimPhone& StartPhone(TSimCard Sim = DemoSim(), TPhoneOptions Options = {}, int Port = 4) {
+    Phone = std::make_unique<TSimPhone>(std::move(Sim), std::move(Options));
+    Phone->Start();
+    PointPort(Port, Phone->DevicePath());
+    return *Phone;
+  }
+
+  void PointPort(int Port, const std::string& Device) {
+    ::setenv(("PELMO_COM" + std::to_string(Port)).c_str(), Device.c_str(), 1);
+    FPortsSet.push_back(Port);
+  }
+
+  // Opens the window's channel on Port, as a reading does before its first command.
+  void OpenPort(int Port = 4) {
+    frmMain->KoComm->SetPortNum(Port);
+    frmMain->ReplyComplete = false;
+    frmMain->KoComm->OpenPort();
+    ASSERT_TRUE(frmMain->KoComm->IsOpen());
+  }
+
+  static constexpr int TimeOutMs = 400;
+
+ private:
+  std::vector<int> FPortsSet;
+};

@@ -51,9 +51,9 @@ long Number(const std::string& option, const std::string& value, long lo, long h
   errno = 0;
   long n = std::strtol(value.c_str(), &end, 10);
   if (value.empty() || *end != '\0' || errno != 0 || n < lo || n > hi)
-    Fail(option + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi) +
-             ", not \"" + value + "\"",
-         2);
+    Fail(
+        option + " needs a number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not \"" + value + "\"",
+        2);
   return n;
 }
 

@@ -22,49 +22,63 @@ const char* const Imsi = "262011234567890";
 // Texts for +CMEE=2; only the codes this phone gives.
 std::string CmeText(int code) {
   switch (code) {
-    case 3: return "operation not allowed";
-    case 4: return "operation not supported";
-    case 20: return "memory full";
-    case 21: return "invalid index";
-    case 22: return "not found";
-    case 24: return "text string too long";
-    case 25: return "invalid characters in text string";
-    default: return "unknown";
+    case 3:
+      return "operation not allowed";
+    case 4:
+      return "operation not supported";
+    case 20:
+      return "memory full";
+    case 21:
+      return "invalid index";
+    case 22:
+      return "not found";
+    case 24:
+      return "text string too long";
+    case 25:
+      return "invalid characters in text string";
+    default:
+      return "unknown";
   }
 }
 
 std::string CmsText(int code) {
   switch (code) {
-    case 302: return "operation not allowed";
-    case 303: return "operation not supported";
-    case 304: return "invalid PDU mode parameter";
-    case 305: return "invalid text mode parameter";
-    case 321: return "invalid memory index";
-    case 322: return "memory full";
-    case 330: return "SMSC address unknown";
-    default: return "unknown error";
+    case 302:
+      return "operation not allowed";
+    case 303:
+      return "operation not supported";
+    case 304:
+      return "invalid PDU mode parameter";
+    case 305:
+      return "invalid text mode parameter";
+    case 321:
+      return "invalid memory index";
+    case 322:
+      return "memory full";
+    case 330:
+      return "SMSC address unknown";
+    default:
+      return "unknown error";
   }
 }
 
 // GSM 03.38 default alphabet: the Unicode character of each code.
 const char32_t GsmDefault[128] = {
-    0x40, 0xA3, 0x24, 0xA5, 0xE8, 0xE9, 0xF9, 0xEC, 0xF2, 0xC7, 0x0A, 0xD8, 0xF8, 0x0D, 0xC5, 0xE5,
-    0x394, 0x5F, 0x3A6, 0x393, 0x39B, 0x3A9, 0x3A0, 0x3A8, 0x3A3, 0x398, 0x39E, 0x1B, 0xC6, 0xE6,
-    0xDF, 0xC9, 0x20, 0x21, 0x22, 0x23, 0xA4, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D,
-    0x2E, 0x2F, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D,
-    0x3E, 0x3F, 0xA1, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D,
-    0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5A, 0xC4, 0xD6, 0xD1,
-    0xDC, 0xA7, 0xBF, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D,
-    0x6E, 0x6F, 0x70, 0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0xE4, 0xF6, 0xF1,
-    0xFC, 0xE0};
+    0x40,  0xA3, 0x24,  0xA5,  0xE8,  0xE9,  0xF9,  0xEC,  0xF2,  0xC7,  0x0A,  0xD8, 0xF8, 0x0D, 0xC5, 0xE5,
+    0x394, 0x5F, 0x3A6, 0x393, 0x39B, 0x3A9, 0x3A0, 0x3A8, 0x3A3, 0x398, 0x39E, 0x1B, 0xC6, 0xE6, 0xDF, 0xC9,
+    0x20,  0x21, 0x22,  0x23,  0xA4,  0x25,  0x26,  0x27,  0x28,  0x29,  0x2A,  0x2B, 0x2C, 0x2D, 0x2E, 0x2F,
+    0x30,  0x31, 0x32,  0x33,  0x34,  0x35,  0x36,  0x37,  0x38,  0x39,  0x3A,  0x3B, 0x3C, 0x3D, 0x3E, 0x3F,
+    0xA1,  0x41, 0x42,  0x43,  0x44,  0x45,  0x46,  0x47,  0x48,  0x49,  0x4A,  0x4B, 0x4C, 0x4D, 0x4E, 0x4F,
+    0x50,  0x51, 0x52,  0x53,  0x54,  0x55,  0x56,  0x57,  0x58,  0x59,  0x5A,  0xC4, 0xD6, 0xD1, 0xDC, 0xA7,
+    0xBF,  0x61, 0x62,  0x63,  0x64,  0x65,  0x66,  0x67,  0x68,  0x69,  0x6A,  0x6B, 0x6C, 0x6D, 0x6E, 0x6F,
+    0x70,  0x71, 0x72,  0x73,  0x74,  0x75,  0x76,  0x77,  0x78,  0x79,  0x7A,  0xE4, 0xF6, 0xF1, 0xFC, 0xE0};
 
 struct TGsmExtension {
   char32_t Unicode;
   char Code;
 };
-const TGsmExtension GsmExtension[] = {{0x0C, 0x0A}, {'^', 0x14}, {'{', 0x28}, {'}', 0x29},
-                                      {'\\', 0x2F}, {'[', 0x3C}, {'~', 0x3D}, {']', 0x3E},
-                                      {'|', 0x40},  {0x20AC, 0x65}};
+const TGsmExtension GsmExtension[] = {{0x0C, 0x0A}, {'^', 0x14}, {'{', 0x28}, {'}', 0x29}, {'\\', 0x2F},
+                                      {'[', 0x3C},  {'~', 0x3D}, {']', 0x3E}, {'|', 0x40}, {0x20AC, 0x65}};
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
@@ -113,8 +127,7 @@ std::string Hex4(unsigned v) {
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   if (prefix.empty() || s.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(s[i])) !=
-        std::toupper(static_cast<unsigned char>(prefix[i])))
+    if (std::toupper(static_cast<unsigned char>(s[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
       return false;
   return true;
 }
@@ -122,8 +135,7 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
 }  // namespace
 
 bool IsHexText(const std::string& s) {
-  return std::all_of(s.begin(), s.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+  return std::all_of(s.begin(), s.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 std::string UpperCase(std::string s) {
@@ -172,8 +184,7 @@ std::vector<char32_t> DecodeUtf8(const std::string& s, bool* ok) {
   return out;
 }
 
-TPhoneCore::TPhoneCore(TSimCard sim, TPhoneOptions options)
-    : Sim(std::move(sim)), Options(std::move(options)) {
+TPhoneCore::TPhoneCore(TSimCard sim, TPhoneOptions options) : Sim(std::move(sim)), Options(std::move(options)) {
   PendingUnsolicited = Options.Unsolicited;
   ResetProfile();
 }
@@ -353,8 +364,7 @@ std::string TPhoneCore::PduDone() {
   if (tpduLength < 0 || tpduLength != FPduLength) {
     outcome = {TResult::Cms, 304, {}};
   } else if (FPduIsSend) {
-    int mti = std::stoi(pdu.substr(2 + 2 * std::stoi(pdu.substr(0, 2), nullptr, 16), 2),
-                        nullptr, 16) & 3;
+    int mti = std::stoi(pdu.substr(2 + 2 * std::stoi(pdu.substr(0, 2), nullptr, 16), 2), nullptr, 16) & 3;
     if (mti != 1) {
       outcome = {TResult::Cms, 304, {}};
     } else if (pdu.substr(0, 2) == "00" && Sim.SCA.empty()) {
@@ -385,26 +395,28 @@ std::string TPhoneCore::PduDone() {
 
 std::string TPhoneCore::FinalText(const TOutcome& outcome) const {
   switch (outcome.Result) {
-    case TResult::Ok: return "OK";
-    case TResult::Error: return "ERROR";
-    case TResult::Custom: return outcome.Text;
+    case TResult::Ok:
+      return "OK";
+    case TResult::Error:
+      return "ERROR";
+    case TResult::Custom:
+      return outcome.Text;
     case TResult::Cme:
       if (FCmee == 0) return "ERROR";
       return "+CME ERROR: " + (FCmee == 2 ? CmeText(outcome.Code) : std::to_string(outcome.Code));
     case TResult::Cms:
       if (FCmee == 0) return "ERROR";
       return "+CMS ERROR: " + (FCmee == 2 ? CmsText(outcome.Code) : std::to_string(outcome.Code));
-    default: return {};
+    default:
+      return {};
   }
 }
 
-std::string TPhoneCore::Assemble(std::vector<std::vector<std::string>>& info,
-                                 const TOutcome& outcome) {
+std::string TPhoneCore::Assemble(std::vector<std::vector<std::string>>& info, const TOutcome& outcome) {
   // An unsolicited line waiting for a long reply goes between the lines of its longest part.
   size_t longest = info.size();
   for (size_t i = 0; i < info.size(); ++i)
-    if (info[i].size() >= 2 && (longest == info.size() || info[i].size() > info[longest].size()))
-      longest = i;
+    if (info[i].size() >= 2 && (longest == info.size() || info[i].size() > info[longest].size())) longest = i;
   std::string urc;
   if (longest < info.size() && !PendingUnsolicited.empty()) {
     urc = PendingUnsolicited.front();
@@ -437,8 +449,7 @@ TPhoneCore::TOutcome TPhoneCore::Execute(const std::string& cmd, std::vector<std
   return ExecuteExtended(name, suffix, info);
 }
 
-TPhoneCore::TOutcome TPhoneCore::ExecuteBasic(const std::string& cmd,
-                                              std::vector<std::string>& info) {
+TPhoneCore::TOutcome TPhoneCore::ExecuteBasic(const std::string& cmd, std::vector<std::string>& info) {
   if (cmd == "E0" || cmd == "E") {
     FEcho = false;
   } else if (cmd == "E1") {
@@ -454,8 +465,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteBasic(const std::string& cmd,
   return {};
 }
 
-TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
-                                                 const std::string& suffix,
+TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const std::string& suffix,
                                                  std::vector<std::string>& info) {
   const TOutcome ok{}, error{TResult::Error, 0, {}};
   const bool read = suffix == "?";
@@ -464,8 +474,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
   const std::string arg = set ? suffix.substr(1) : std::string();
   int n = 0;
 
-  if (name == "+CGMI" || name == "+CGMM" || name == "+CGMR" || name == "+CGSN" ||
-      name == "+CIMI") {
+  if (name == "+CGMI" || name == "+CGMM" || name == "+CGMR" || name == "+CGSN" || name == "+CIMI") {
     if (test) return ok;
     if (!suffix.empty()) return error;
     info = {name == "+CGMI"   ? Manufacturer
@@ -476,43 +485,62 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     return ok;
   }
   if (name == "+CMEE") {
-    if (read) info = {"+CMEE: " + std::to_string(FCmee)};
-    else if (test) info = {"+CMEE: (0-2)"};
-    else if (set && ParseInt(arg, n, 0, 2)) FCmee = n;
-    else return error;
+    if (read)
+      info = {"+CMEE: " + std::to_string(FCmee)};
+    else if (test)
+      info = {"+CMEE: (0-2)"};
+    else if (set && ParseInt(arg, n, 0, 2))
+      FCmee = n;
+    else
+      return error;
     return ok;
   }
   if (name == "+CPIN") {
-    if (read) info = {"+CPIN: READY"};
-    else if (!test) return {TResult::Cme, 3, {}};
+    if (read)
+      info = {"+CPIN: READY"};
+    else if (!test)
+      return {TResult::Cme, 3, {}};
     return ok;
   }
   if (name == "+CFUN") {
-    if (read) info = {"+CFUN: " + std::to_string(FCfun)};
-    else if (test) info = {"+CFUN: (0,1),(0)"};
-    else if (set && ParseInt(arg, n, 0, 1)) FCfun = n;
-    else return error;
+    if (read)
+      info = {"+CFUN: " + std::to_string(FCfun)};
+    else if (test)
+      info = {"+CFUN: (0,1),(0)"};
+    else if (set && ParseInt(arg, n, 0, 1))
+      FCfun = n;
+    else
+      return error;
     return ok;
   }
   if (name == "+CREG") {
     // Registered at home; with +CREG=2 the location area and the cell come along.
     if (read)
       info = {"+CREG: " + std::to_string(FCreg) + ",1" + (FCreg == 2 ? ",\"0F0B\",\"5C2E\"" : "")};
-    else if (test) info = {"+CREG: (0-2)"};
-    else if (set && ParseInt(arg, n, 0, 2)) FCreg = n;
-    else return error;
+    else if (test)
+      info = {"+CREG: (0-2)"};
+    else if (set && ParseInt(arg, n, 0, 2))
+      FCreg = n;
+    else
+      return error;
     return ok;
   }
   if (name == "+CSQ") {
-    if (test) info = {"+CSQ: (0-31,99),(99)"};
-    else if (suffix.empty()) info = {"+CSQ: 21,99"};
-    else return error;
+    if (test)
+      info = {"+CSQ: (0-31,99),(99)"};
+    else if (suffix.empty())
+      info = {"+CSQ: 21,99"};
+    else
+      return error;
     return ok;
   }
   if (name == "+CBC") {
-    if (test) info = {"+CBC: (0-3),(0-100)"};
-    else if (suffix.empty()) info = {"+CBC: 0,80"};
-    else return error;
+    if (test)
+      info = {"+CBC: (0-3),(0-100)"};
+    else if (suffix.empty())
+      info = {"+CBC: 0,80"};
+    else
+      return error;
     return ok;
   }
   if (name == "+CNMI") {
@@ -529,19 +557,27 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     return ok;
   }
   if (name == "+CSMS") {
-    if (read) info = {"+CSMS: 0,1,1,1"};
-    else if (test) info = {"+CSMS: (0)"};
-    else if (set && ParseInt(arg, n, 0, 0)) info = {"+CSMS: 1,1,1"};
-    else if (set) return {TResult::Cms, 303, {}};
-    else return error;
+    if (read)
+      info = {"+CSMS: 0,1,1,1"};
+    else if (test)
+      info = {"+CSMS: (0)"};
+    else if (set && ParseInt(arg, n, 0, 0))
+      info = {"+CSMS: 1,1,1"};
+    else if (set)
+      return {TResult::Cms, 303, {}};
+    else
+      return error;
     return ok;
   }
   if (name == "+CMGF") {
     // This phone speaks PDU mode only.
-    if (read) info = {"+CMGF: 0"};
-    else if (test) info = {"+CMGF: (0)"};
+    if (read)
+      info = {"+CMGF: 0"};
+    else if (test)
+      info = {"+CMGF: (0)"};
     else if (set && ParseInt(arg, n, 0, 0)) {
-    } else return error;
+    } else
+      return error;
     return ok;
   }
   if (name == "+CSCA") {
@@ -552,8 +588,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     } else if (set) {
       auto args = SplitArgs(arg);
       std::string address;
-      if (args.size() > 2 || !Unquote(args[0], address) || address.size() > 20 || address == "+")
-        return error;
+      if (args.size() > 2 || !Unquote(args[0], address) || address.size() > 20 || address == "+") return error;
       bool plus = !address.empty() && address[0] == '+';
       for (size_t i = plus ? 1 : 0; i < address.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(address[i]))) return error;
@@ -566,8 +601,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name,
     }
     return ok;
   }
-  if (name == "+CPMS" || name == "+CMGL" || name == "+CMGR" || name == "+CMGD" ||
-      name == "+CMGW" || name == "+CMGS")
+  if (name == "+CPMS" || name == "+CMGL" || name == "+CMGR" || name == "+CMGD" || name == "+CMGW" || name == "+CMGS")
     return Messages(name, suffix, info);
   if (name == "+CSCS" || name == "+CPBS" || name == "+CPBR") return Phonebook(name, suffix, info);
   return error;
@@ -629,8 +663,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
     auto it = Sim.Messages.find(n);
     if (it == Sim.Messages.end()) return {TResult::Cms, 321, {}};
     if (it->second.Hidden) return {TResult::Cms, 303, {}};
-    info = {"+CMGR: " + std::to_string(it->second.Status) + ",," +
-                std::to_string(it->second.TPDULength()),
+    info = {"+CMGR: " + std::to_string(it->second.Status) + ",," + std::to_string(it->second.TPDULength()),
             it->second.PDU};
     if (it->second.Status == 0) it->second.Status = 1;
     return ok;
@@ -664,8 +697,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
   int stat = 2;
   if (!ParseInt(args[0], n, 1, 255)) return {TResult::Cms, 304, {}};
   if (name == "+CMGS" && args.size() != 1) return {TResult::Cms, 304, {}};
-  if (args.size() > 2 || (args.size() == 2 && !ParseInt(args[1], stat, 0, 3)))
-    return {TResult::Cms, 304, {}};
+  if (args.size() > 2 || (args.size() == 2 && !ParseInt(args[1], stat, 0, 3))) return {TResult::Cms, 304, {}};
   FInPdu = true;
   FPduIsSend = name == "+CMGS";
   FPduLength = n;
@@ -761,8 +793,7 @@ TPhoneCore::TOutcome TPhoneCore::Phonebook(const std::string& name, const std::s
   if (first < 1 || first > Sim.PhonebookTotal || last < first || last > Sim.PhonebookTotal)
     return {TResult::Cme, 21, {}};
   if (Options.PhonebookFailAt >= first && Options.PhonebookFailAt <= last) return {TResult::Cme, 100, {}};
-  for (auto it = Sim.Phonebook.lower_bound(first); it != Sim.Phonebook.end() && it->first <= last;
-       ++it)
+  for (auto it = Sim.Phonebook.lower_bound(first); it != Sim.Phonebook.end() && it->first <= last; ++it)
     info.push_back("+CPBR: " + std::to_string(it->first) + ",\"" + it->second.Number + "\"," +
                    std::to_string(it->second.Type) + ",\"" + EncodeName(it->second.Name) + "\"");
   return ok;

@@ -48,12 +48,9 @@ class TPhoneCore {
   std::string Assemble(std::vector<std::vector<std::string>>& info, const TOutcome& outcome);
   TOutcome Execute(const std::string& cmd, std::vector<std::string>& info);
   TOutcome ExecuteBasic(const std::string& cmd, std::vector<std::string>& info);
-  TOutcome ExecuteExtended(const std::string& name, const std::string& suffix,
-                           std::vector<std::string>& info);
-  TOutcome Messages(const std::string& name, const std::string& suffix,
-                    std::vector<std::string>& info);
-  TOutcome Phonebook(const std::string& name, const std::string& suffix,
-                     std::vector<std::string>& info);
+  TOutcome ExecuteExtended(const std::string& name, const std::string& suffix, std::vector<std::string>& info);
+  TOutcome Messages(const std::string& name, const std::string& suffix, std::vector<std::string>& info);
+  TOutcome Phonebook(const std::string& name, const std::string& suffix, std::vector<std::string>& info);
   std::string EncodeName(const std::string& utf8) const;
   void ResetProfile();
 

@@ -14,8 +14,7 @@
 #include "emulator/SimPhone.h"
 
 ESimFileError::ESimFileError(int line, const std::string& what)
-    : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + what : what),
-      FLine(line) {}
+    : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + what : what), FLine(line) {}
 
 namespace {
 
@@ -44,8 +43,8 @@ int Number(const std::string& word, int lo, int hi, int line, const char* what) 
     if (!std::isdigit(static_cast<unsigned char>(c))) digits = false;
   int value = digits ? std::stoi(word) : -1;
   if (!digits || value < lo || value > hi)
-    throw ESimFileError(line, std::string(what) + " must be a number from " + std::to_string(lo) +
-                                  " to " + std::to_string(hi) + ", not \"" + word + "\"");
+    throw ESimFileError(line, std::string(what) + " must be a number from " + std::to_string(lo) + " to " +
+                                  std::to_string(hi) + ", not \"" + word + "\"");
   return value;
 }
 
@@ -53,9 +52,7 @@ bool IsPhoneNumber(const std::string& s) {
   if (s.empty() || s.size() > 21) return false;
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
-    if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '#' ||
-          (c == '+' && i == 0)))
-      return false;
+    if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '#' || (c == '+' && i == 0))) return false;
   }
   return s != "+";
 }
@@ -87,8 +84,7 @@ TSimCard ParseSimText(const std::string& text) {
       if (!seen.insert(key).second) throw ESimFileError(lineNo, "\"" + key + "\" given twice");
     };
     auto need = [&](const std::vector<std::string>& w, size_t lo, size_t hi, const char* form) {
-      if (w.size() < lo || w.size() > hi)
-        throw ESimFileError(lineNo, std::string("expected \"") + form + "\"");
+      if (w.size() < lo || w.size() > hi) throw ESimFileError(lineNo, std::string("expected \"") + form + "\"");
     };
 
     if (key == "serial") {
@@ -107,8 +103,8 @@ TSimCard ParseSimText(const std::string& text) {
         throw ESimFileError(lineNo, "not a service centre address: \"" + w[1] + "\"");
       once();
       sim.SCA = w[1];
-      sim.SCAType = w.size() == 3 ? Number(w[2], 128, 255, lineNo, "the type of address")
-                                  : (w[1][0] == '+' ? 145 : 129);
+      sim.SCAType =
+          w.size() == 3 ? Number(w[2], 128, 255, lineNo, "the type of address") : (w[1][0] == '+' ? 145 : 129);
     } else if (key == "memory") {
       auto w = Words(raw, 99, nullptr);
       need(w, 2, 2, "memory CAPACITY");
@@ -159,19 +155,15 @@ TSimCard ParseSimText(const std::string& text) {
       auto w = Words(raw, 4, &name);
       need(w, 4, 4, "pb LOCATION NUMBER TYPE NAME");
       int loc = Number(w[1], 1, 999, lineNo, "the location");
-      if (!IsPhoneNumber(w[2]))
-        throw ESimFileError(lineNo, "not a phone number: \"" + w[2] + "\"");
+      if (!IsPhoneNumber(w[2])) throw ESimFileError(lineNo, "not a phone number: \"" + w[2] + "\"");
       TSimPhonebookEntry entry;
       entry.Number = w[2];
       entry.Type = Number(w[3], 128, 255, lineNo, "the type of number");
-      while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
-        name.pop_back();
-      if (name.find('"') != std::string::npos)
-        throw ESimFileError(lineNo, "a name cannot hold a double quote");
+      while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.pop_back();
+      if (name.find('"') != std::string::npos) throw ESimFileError(lineNo, "a name cannot hold a double quote");
       entry.Name = name;
       if (!phonebookLines.emplace(loc, lineNo).second)
-        throw ESimFileError(lineNo, "phone book location " + std::to_string(loc) +
-                                        " is already used (line " +
+        throw ESimFileError(lineNo, "phone book location " + std::to_string(loc) + " is already used (line " +
                                         std::to_string(phonebookLines[loc]) + ")");
       sim.Phonebook[loc] = entry;
     } else {
@@ -180,17 +172,15 @@ TSimCard ParseSimText(const std::string& text) {
   }
   for (const auto& [loc, line] : messageLines)
     if (loc > sim.MemoryTotal)
-      throw ESimFileError(line, "location " + std::to_string(loc) + " is beyond the capacity " +
-                                    std::to_string(sim.MemoryTotal) +
-                                    (memoryLine ? " (line " + std::to_string(memoryLine) + ")"
-                                                : std::string(" (the default)")));
+      throw ESimFileError(
+          line, "location " + std::to_string(loc) + " is beyond the capacity " + std::to_string(sim.MemoryTotal) +
+                    (memoryLine ? " (line " + std::to_string(memoryLine) + ")" : std::string(" (the default)")));
   for (const auto& [loc, line] : phonebookLines)
     if (loc > sim.PhonebookTotal)
-      throw ESimFileError(line, "phone book location " + std::to_string(loc) +
-                                    " is beyond the capacity " +
-                                    std::to_string(sim.PhonebookTotal) +
-                                    (pbsizeLine ? " (line " + std::to_string(pbsizeLine) + ")"
-                                                : std::string(" (the default)")));
+      throw ESimFileError(
+          line, "phone book location " + std::to_string(loc) + " is beyond the capacity " +
+                    std::to_string(sim.PhonebookTotal) +
+                    (pbsizeLine ? " (line " + std::to_string(pbsizeLine) + ")" : std::string(" (the default)")));
   return sim;
 }
 
@@ -234,8 +224,7 @@ std::string SimToText(const TSimCard& sim) {
     else if (msg.HasSCA)
       out << "sms " << loc << " " << msg.Status << " " << msg.PDU << "\n";
     else
-      out << "sms " << loc << " " << msg.Status << " " << msg.PDU << " " << msg.TPDULength()
-          << "\n";
+      out << "sms " << loc << " " << msg.Status << " " << msg.PDU << " " << msg.TPDULength() << "\n";
   }
   out << "pbsize " << sim.PhonebookTotal << "\n";
   for (const auto& [loc, entry] : sim.Phonebook)

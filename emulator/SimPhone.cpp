@@ -44,9 +44,15 @@ std::string Printable(const std::string& bytes) {
   std::string out;
   for (unsigned char c : bytes) {
     switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\\': out += "\\\\"; break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
       default:
         if (c < 0x20 || c >= 0x7F) {
           char buf[8];
@@ -78,8 +84,7 @@ void TSimPhone::Start() {
   try {
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (FMaster < 0) throw ESimPhoneError(ErrnoText("posix_openpt"));
-    if (::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
-      throw ESimPhoneError(ErrnoText("unlockpt"));
+    if (::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0) throw ESimPhoneError(ErrnoText("unlockpt"));
     char name[128];
     if (::ptsname_r(FMaster, name, sizeof name) != 0) throw ESimPhoneError(ErrnoText("ptsname"));
     FDevicePath = name;
@@ -95,13 +100,11 @@ void TSimPhone::Start() {
     ::cfsetospeed(&tio, B115200);
     if (::tcsetattr(FSlave, TCSANOW, &tio) != 0) throw ESimPhoneError(ErrnoText("tcsetattr"));
     int flags = ::fcntl(FMaster, F_GETFL);
-    if (flags < 0 || ::fcntl(FMaster, F_SETFL, flags | O_NONBLOCK) != 0)
-      throw ESimPhoneError(ErrnoText("fcntl"));
+    if (flags < 0 || ::fcntl(FMaster, F_SETFL, flags | O_NONBLOCK) != 0) throw ESimPhoneError(ErrnoText("fcntl"));
     if (::pipe2(FWake, O_CLOEXEC | O_NONBLOCK) != 0) throw ESimPhoneError(ErrnoText("pipe"));
     // Without it the phone still works; only output sent to a closed port is not thrown away.
     FNotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (FNotify >= 0 &&
-        ::inotify_add_watch(FNotify, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+    if (FNotify >= 0 && ::inotify_add_watch(FNotify, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
       CloseFd(FNotify);
     if (!options.LogFile.empty()) {
       FLogFd = ::open(options.LogFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -111,8 +114,7 @@ void TSimPhone::Start() {
       struct stat st {};
       if (::lstat(options.LinkPath.c_str(), &st) == 0) {
         // A link left behind by an earlier run is replaced; anything else is not ours.
-        if (!S_ISLNK(st.st_mode))
-          throw ESimPhoneError(options.LinkPath + " exists and is not a symbolic link");
+        if (!S_ISLNK(st.st_mode)) throw ESimPhoneError(options.LinkPath + " exists and is not a symbolic link");
         ::unlink(options.LinkPath.c_str());
       }
       if (::symlink(FDevicePath.c_str(), options.LinkPath.c_str()) != 0)
@@ -152,8 +154,7 @@ void TSimPhone::Stop() {
     // Remove the link only while it still points at this phone's device.
     char target[256];
     ssize_t n = ::readlink(FLinkPath.c_str(), target, sizeof target - 1);
-    if (n >= 0 && std::string(target, static_cast<size_t>(n)) == FDevicePath)
-      ::unlink(FLinkPath.c_str());
+    if (n >= 0 && std::string(target, static_cast<size_t>(n)) == FDevicePath) ::unlink(FLinkPath.c_str());
     FLinkPath.clear();
   }
   FRunning = false;
@@ -205,8 +206,7 @@ bool TSimPhone::WaitMs(int ms) {
       FClientsKnown = true;
       return true;
     }
-    timespec ts{static_cast<time_t>(left.count() / 1000000),
-                static_cast<long>(left.count() % 1000000) * 1000};
+    timespec ts{static_cast<time_t>(left.count() / 1000000), static_cast<long>(left.count() % 1000000) * 1000};
     // Clients that come and go meanwhile are counted as they do.
     pollfd pfds[2] = {{FWake[0], POLLIN, 0}, {FNotify, POLLIN, 0}};
     if (::ppoll(pfds, FNotify >= 0 ? 2 : 1, &ts, nullptr) > 0 && (pfds[1].revents & POLLIN)) NoClient();
@@ -247,8 +247,7 @@ bool TSimPhone::NoClient() {
     // it sent and the phone has not read yet goes too, unless a new client is already there.
     if (FClients == 0) {
       char drop[4096];
-      while (::read(FMaster, drop, sizeof drop) > 0) {
-      }
+      while (::read(FMaster, drop, sizeof drop) > 0) {}
     }
     std::lock_guard<std::mutex> lock(FLock);
     FCore->DropPartialInput();
@@ -263,8 +262,8 @@ void TSimPhone::LogBytes(const char* direction, const std::string& bytes) {
   tm local{};
   ::localtime_r(&now.tv_sec, &local);
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03ld ", local.tm_hour, local.tm_min,
-                local.tm_sec, now.tv_nsec / 1000000);
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03ld ", local.tm_hour, local.tm_min, local.tm_sec,
+                now.tv_nsec / 1000000);
   std::string line = std::string(stamp) + direction + " " + Printable(bytes) + "\n";
   [[maybe_unused]] ssize_t ignored = ::write(FLogFd, line.data(), line.size());
 }
@@ -313,8 +312,7 @@ bool TSimPhone::WriteOut(const std::string& bytes, bool isReply) {
     }
     if (options.Baud > 0) {
       paced += n;
-      auto due = paceStart + std::chrono::microseconds(paced * 10 * 1000000ull /
-                                                       static_cast<unsigned>(options.Baud));
+      auto due = paceStart + std::chrono::microseconds(paced * 10 * 1000000ull / static_cast<unsigned>(options.Baud));
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - TClock::now());
       if (left.count() > 0 && !WaitMs(static_cast<int>(left.count()))) return false;
     }

@@ -17,23 +17,23 @@
 // One stored short message. PDU is upper-case hex exactly as the phone lists it: with its service
 // centre field, or (HasSCA false) without it, for the phones that list the bare TPDU.
 struct TSimMessage {
-  int Status = 0;        // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
+  int Status = 0;  // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
   std::string PDU;
   bool HasSCA = true;
-  bool Hidden = false;   // a used location that the listing leaves out (a status report)
+  bool Hidden = false;     // a used location that the listing leaves out (a status report)
   int TPDULength() const;  // octets after the service centre field
 };
 
 struct TSimPhonebookEntry {
   std::string Number;
   int Type = 129;
-  std::string Name;      // UTF-8
+  std::string Name;  // UTF-8
 };
 
 // The SIM card and the phone's identity. Locations count from 1.
 struct TSimCard {
   std::string Serial = "350077801234567";
-  std::string SCA;       // empty: no service centre address stored
+  std::string SCA;  // empty: no service centre address stored
   int SCAType = 145;
   int MemoryTotal = 30;
   std::map<int, TSimMessage> Messages;
@@ -41,7 +41,7 @@ struct TSimCard {
   std::map<int, TSimPhonebookEntry> Phonebook;
 
   int MessagesUsed() const { return static_cast<int>(Messages.size()); }
-  int LowestFreeLocation() const;  // 0 when the memory is full
+  int LowestFreeLocation() const;   // 0 when the memory is full
   int HighestFreeLocation() const;  // 0 when the memory is full
 };
 
@@ -50,6 +50,7 @@ class ESimFileError : public std::runtime_error {
  public:
   ESimFileError(int line, const std::string& what);
   int Line() const { return FLine; }
+
  private:
   int FLine;
 };
@@ -73,41 +74,41 @@ TSimCard DemoSim();
 
 // Behaviour of the phone, one field per option of pelmo-phone.
 struct TPhoneOptions {
-  bool Echo = true;             // --echo 0|1
-  int Cmee = 1;                 // --cmee 0|1|2
-  int Baud = 0;                 // --baud N: pace output at N baud, 8N1 (0: unpaced)
-  int Chunk = 0;                // --chunk N: replies in arrivals of N bytes (0: whole)
-  int GapMs = 0;                // --gap MS between those arrivals
-  int DelayMs = 0;              // --delay MS before each reply
-  bool Silent = false;          // --silent: never answers, not even the echo
+  bool Echo = true;     // --echo 0|1
+  int Cmee = 1;         // --cmee 0|1|2
+  int Baud = 0;         // --baud N: pace output at N baud, 8N1 (0: unpaced)
+  int Chunk = 0;        // --chunk N: replies in arrivals of N bytes (0: whole)
+  int GapMs = 0;        // --gap MS between those arrivals
+  int DelayMs = 0;      // --delay MS before each reply
+  bool Silent = false;  // --silent: never answers, not even the echo
   // CMD is a prefix, any case, of the command line or of one command on it with "AT" in front.
-  std::vector<std::string> Mute;                           // --mute CMD: echo only, no reply
-  std::vector<std::pair<std::string, std::string>> Fail;   // --fail CMD=TEXT: TEXT is the result
-  long HangupAfter = -1;        // --hangup-after N: close after N bytes sent (-1: never)
+  std::vector<std::string> Mute;                          // --mute CMD: echo only, no reply
+  std::vector<std::pair<std::string, std::string>> Fail;  // --fail CMD=TEXT: TEXT is the result
+  long HangupAfter = -1;                                  // --hangup-after N: close after N bytes sent (-1: never)
   // --unsolicited TEXT: each goes into the next reply of two or more information lines, as a line
   // of its own after the first half of them ("\r\n" TEXT "\r\n").
   std::vector<std::string> Unsolicited;
   // --log FILE: a line per read or write, "HH:MM:SS.mmm in |out |--- " and the bytes with
   // \r, \n, \\ and \xHH escapes ("---": the line hung up, or a PDU was sent).
   std::string LogFile;
-  std::string LinkPath;         // --link PATH: symbolic link to the device (empty: none)
-  bool StoreHighest = false;    // --store-highest: AT+CMGW fills the highest free location
-  bool NoNumbers = false;       // --no-numbers: "+CMGS:" and "+CMGW:" without the number
+  std::string LinkPath;       // --link PATH: symbolic link to the device (empty: none)
+  bool StoreHighest = false;  // --store-highest: AT+CMGW fills the highest free location
+  bool NoNumbers = false;     // --no-numbers: "+CMGS:" and "+CMGW:" without the number
 
   // Phone book quirks.
-  int PhonebookUsed = -1;       // --pb-used N: the used count AT+CPBS? tells (-1: the entries held)
-  int PhonebookTotal = -1;      // --pb-total N: the total AT+CPBS? tells (0: none; -1: the SIM's)
-  int PhonebookFailAt = 0;      // --pb-fail-at N: AT+CPBR=N answers +CME ERROR: 100 (0: none)
+  int PhonebookUsed = -1;   // --pb-used N: the used count AT+CPBS? tells (-1: the entries held)
+  int PhonebookTotal = -1;  // --pb-total N: the total AT+CPBS? tells (0: none; -1: the SIM's)
+  int PhonebookFailAt = 0;  // --pb-fail-at N: AT+CPBR=N answers +CME ERROR: 100 (0: none)
 
   // A phone that misbehaves on purpose.
-  long ClaimUsed = -1;          // --claim-used N: the memory status claims N used messages
-                                // (-1: as many as the SIM holds)
-  std::string Flood;            // --flood LINE: sends "\r\n" LINE "\r\n" every FloodMs while a
-  int FloodMs = 10;             // client has the line open (--flood-ms MS), between replies
-  std::string Stream;           // --stream CMD: answers commands starting with CMD with StreamBytes
-  long StreamBytes = 0;         // characters of text (--stream-bytes N), a line break after every
-  int StreamLine = 0;           // StreamLine of them (--stream-line N, 0: none), then the final
-  std::string StreamFinal;      // result StreamFinal (--stream-final TEXT, empty: none)
+  long ClaimUsed = -1;      // --claim-used N: the memory status claims N used messages
+                            // (-1: as many as the SIM holds)
+  std::string Flood;        // --flood LINE: sends "\r\n" LINE "\r\n" every FloodMs while a
+  int FloodMs = 10;         // client has the line open (--flood-ms MS), between replies
+  std::string Stream;       // --stream CMD: answers commands starting with CMD with StreamBytes
+  long StreamBytes = 0;     // characters of text (--stream-bytes N), a line break after every
+  int StreamLine = 0;       // StreamLine of them (--stream-line N, 0: none), then the final
+  std::string StreamFinal;  // result StreamFinal (--stream-final TEXT, empty: none)
 };
 
 // The longest PDU (service centre field included) a SIM file entry holds; the phone stores none
@@ -134,11 +135,11 @@ class TSimPhone {
   TSimCard Sim() const;            // a snapshot of the SIM as it is now
   void SetSim(TSimCard sim);
   TPhoneOptions Options() const;
-  void SetOptions(const TPhoneOptions& options);  // takes effect from the next command
+  void SetOptions(const TPhoneOptions& options);   // takes effect from the next command
   void QueueUnsolicited(const std::string& line);  // into the next long reply
-  std::vector<std::string> Outbox() const;          // PDUs sent with AT+CMGS, in order
-  std::size_t BytesSent() const;                     // echo and replies, since Start
-  bool HungUp() const;                               // --hangup-after closed the line
+  std::vector<std::string> Outbox() const;         // PDUs sent with AT+CMGS, in order
+  std::size_t BytesSent() const;                   // echo and replies, since Start
+  bool HungUp() const;                             // --hangup-after closed the line
 
  private:
   void Run();

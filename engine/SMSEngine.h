@@ -14,11 +14,26 @@ namespace SMSEngine {
 
 using TDateTime = double;  // days since 30 December 1899, time of day as the fraction, local time
 
-struct TMessageList {      // every field starts zero or empty
-    int Index = 0; int Status = 0; std::string Alpha; int PDULength = 0; std::string PDU;
-    std::string SCA; bool SRR = false; int VPF = 0; bool RD = false; int MR = 0;
-    std::string DA; std::string OA; bool Flash = false; int VPRelative = 0;
-    TDateTime VPAbsolute = 0; int VPTZ = 0; TDateTime SCTS = 0; std::string UD; std::string Name;
+struct TMessageList {  // every field starts zero or empty
+  int Index = 0;
+  int Status = 0;
+  std::string Alpha;
+  int PDULength = 0;
+  std::string PDU;
+  std::string SCA;
+  bool SRR = false;
+  int VPF = 0;
+  bool RD = false;
+  int MR = 0;
+  std::string DA;
+  std::string OA;
+  bool Flash = false;
+  int VPRelative = 0;
+  TDateTime VPAbsolute = 0;
+  int VPTZ = 0;
+  TDateTime SCTS = 0;
+  std::string UD;
+  std::string Name;
 };
 
 std::string TextToGSM(const std::string& Text);
@@ -32,9 +47,9 @@ std::string SeptetsToBin(const std::string& GSM);
 std::string BinToSeptets(const std::string& Bin);
 std::string ReverseBlocks(const std::string& S, int N);
 
-bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR, const std::string& DA,
-                     bool Flash, int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD,
-                     int& PDULength, std::string& PDU);
+bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR, const std::string& DA, bool Flash,
+                     int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD, int& PDULength,
+                     std::string& PDU);
 // The arguments of EncodeSubmitPDU as one record, in the order it takes them.
 struct TSubmitFields {
   std::string SCA;
@@ -50,11 +65,10 @@ struct TSubmitFields {
   std::string UD;
 };
 bool EncodeSubmitPDU(const TSubmitFields& Fields, int& PDULength, std::string& PDU);
-bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash,
-                      TDateTime& SCTS, std::string& UD);
-bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& VPF, bool& RD, int& MR,
-                     std::string& DA, bool& Flash, int& VPRelative, TDateTime& VPAbsolute, int& VPTZ,
-                     std::string& UD);
+bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash, TDateTime& SCTS,
+                      std::string& UD);
+bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& VPF, bool& RD, int& MR, std::string& DA,
+                     bool& Flash, int& VPRelative, TDateTime& VPAbsolute, int& VPTZ, std::string& UD);
 std::string VPRelativeToText(int VP);
 
 // The codec's refusals ("ERROR: ..." texts) go to this reporter; the program installs one that shows
@@ -65,7 +79,10 @@ void SetClock(std::function<TDateTime()> Clock);
 
 // Conversion errors: "'%s' is not a valid integer value", "Invalid argument to date encode",
 // "Invalid argument to time encode".
-class EConvertError : public std::runtime_error { public: using std::runtime_error::runtime_error; };
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // ---- Date-time helpers, also for the program's own use ----
 
@@ -77,8 +94,7 @@ TDateTime EncodeDate(int Year, int Month, int Day);
 TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec);
 // The calendar date and the time of day (rounded to the millisecond) of a date-time value. A value
 // that is not finite or lies outside the years 1 to 9999 raises "Invalid argument to date encode".
-void DecodeDateTime(TDateTime DateTime, int& Year, int& Month, int& Day, int& Hour, int& Min, int& Sec,
-                    int& MSec);
+void DecodeDateTime(TDateTime DateTime, int& Year, int& Month, int& Day, int& Hour, int& Min, int& Sec, int& MSec);
 // A decimal integer with an optional sign; otherwise EConvertError "'S' is not a valid integer value".
 int StrToInt(const std::string& S);
 

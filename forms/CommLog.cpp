@@ -5,10 +5,10 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <algorithm>
 
 #include "forms/Cp1252String.h"
@@ -111,8 +111,7 @@ void TCommLog::Append(const std::string& Text) {
   }
   if (piece.isEmpty()) return;
   FPending += piece;
-  if (FPending.size() >= (FHeld ? LogHeldMax : static_cast<qsizetype>(LogTailSize)) ||
-      (!FHeld && !FMemo->isVisible()))
+  if (FPending.size() >= (FHeld ? LogHeldMax : static_cast<qsizetype>(LogTailSize)) || (!FHeld && !FMemo->isVisible()))
     Flush();
   else if (FMemo->isVisible() && !FFlush->isActive())
     FFlush->start();

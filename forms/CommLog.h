@@ -50,7 +50,7 @@ class TCommLog : public QObject {
   QTimer* FFlush;
   QTextCursor FEnd;  // inserts at the end of the document
   QTextCharFormat FFormat;
-  QString FPending;  // arrived while the memo is shown, not yet in it
+  QString FPending;             // arrived while the memo is shown, not yet in it
   std::size_t FCharacters = 0;  // in the document
   int FLineLength = 0;          // characters since the last line break
   bool FAfterCR = false;

@@ -57,9 +57,7 @@ class TRealDialogs : public TDialogs {
 TRealDialogs RealDialogs;
 TDialogs* Installed = nullptr;
 
-TBoxButton Show(TBoxKind Kind, const std::string& Text) {
-  return Dialogs().MessageBox({Kind, AppTitle, Text});
-}
+TBoxButton Show(TBoxKind Kind, const std::string& Text) { return Dialogs().MessageBox({Kind, AppTitle, Text}); }
 
 }  // namespace
 

@@ -23,35 +23,28 @@ constexpr int LabelLeft = 8;
 
 // The form font, a little smaller where a font wider than Tahoma would let the longest label run
 // under its field.
-QFont ViewerFont()
-{
-  return FittedFormFont(QStringLiteral("Service Centre timestamp:"), FieldLeft - LabelLeft - 4);
-}
+QFont ViewerFont() { return FittedFormFont(QStringLiteral("Service Centre timestamp:"), FieldLeft - LabelLeft - 4); }
 }  // namespace
 
-void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height)
-{
+void SetUpDialog(QDialog* Form, const QString& Caption, int Width, int Height) {
   Form->setWindowTitle(Caption);
-  Form->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  Form->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowCloseButtonHint);
   Form->setFixedSize(Width, Height);
   Form->setModal(true);
 }
 
 void UseDialogFont(QDialog* Form) { Form->setFont(ViewerFont()); }
 
-void CentreOnScreen(QDialog* Form)
-{
+void CentreOnScreen(QDialog* Form) {
   QScreen* Screen = Form->screen() ? Form->screen() : QGuiApplication::primaryScreen();
-  if (!Screen)
-    return;
+  if (!Screen) return;
   QRect Frame = Form->frameGeometry();
   Frame.moveCenter(Screen->availableGeometry().center());
   Form->move(Frame.topLeft());
 }
 
-QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top)
-{
+QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top) {
   auto* Label = new QLabel(Caption, Form);
   // Qt sizes the label to its text when the window first shows; measuring it now would cost
   // start-up time for a window that is not shown yet.
@@ -59,16 +52,14 @@ QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top)
   return Label;
 }
 
-QLineEdit* Edit(QDialog* Form, int Left, int Top, int Width)
-{
+QLineEdit* Edit(QDialog* Form, int Left, int Top, int Width) {
   auto* Edit = new QLineEdit(Form);
   Edit->setGeometry(Left, Top, Width, EditHeight);
   Edit->setReadOnly(true);
   return Edit;
 }
 
-QLabel* Image(QDialog* Form, int Left, int Top, int Width, int Height)
-{
+QLabel* Image(QDialog* Form, int Left, int Top, int Width, int Height) {
   auto* Image = new QLabel(Form);
   Image->setGeometry(Left, Top, Width, Height);
   Image->setAttribute(Qt::WA_TranslucentBackground);
@@ -76,8 +67,7 @@ QLabel* Image(QDialog* Form, int Left, int Top, int Width, int Height)
   return Image;
 }
 
-QPlainTextEdit* Memo(QDialog* Form, int Left, int Top, int Width, int Height)
-{
+QPlainTextEdit* Memo(QDialog* Form, int Left, int Top, int Width, int Height) {
   auto* Memo = new QPlainTextEdit(Form);
   Memo->setGeometry(Left, Top, Width, Height);
   Memo->setReadOnly(true);
@@ -87,8 +77,7 @@ QPlainTextEdit* Memo(QDialog* Form, int Left, int Top, int Width, int Height)
   return Memo;
 }
 
-QCheckBox* CheckBox(QDialog* Form, const QString& Caption, int Left, int Top, int Width, int Height)
-{
+QCheckBox* CheckBox(QDialog* Form, const QString& Caption, int Left, int Top, int Width, int Height) {
   auto* Box = new QCheckBox(Caption, Form);
   // The caption may need a little more than the designed width in another font.
   const int Wanted = qMax(Width, Box->sizeHint().width());
@@ -96,8 +85,7 @@ QCheckBox* CheckBox(QDialog* Form, const QString& Caption, int Left, int Top, in
   return Box;
 }
 
-QPushButton* OKButton(QDialog* Form, int Left, int Top)
-{
+QPushButton* OKButton(QDialog* Form, int Left, int Top) {
   auto* Button = new QPushButton("&OK", Form);
   Button->setGeometry(Left, Top, ButtonWidth, ButtonHeight);
   // No default button: Enter in a field leaves the viewer open. The viewers' key handler lets

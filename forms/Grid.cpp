@@ -100,8 +100,10 @@ void TStringGrid::SetCells(int Col, int Row, const std::string& Text) {
   if (!cell) {
     // Made with its text, so that the grid hears of the new cell once, not twice.
     cell = new QTableWidgetItem(Cp1252ToQString(Text));
-    if (Row == 0) setHorizontalHeaderItem(Col, cell);
-    else setItem(Row - 1, Col, cell);
+    if (Row == 0)
+      setHorizontalHeaderItem(Col, cell);
+    else
+      setItem(Row - 1, Col, cell);
     return;
   }
   cell->setText(Cp1252ToQString(Text));
@@ -109,7 +111,8 @@ void TStringGrid::SetCells(int Col, int Row, const std::string& Text) {
 
 const QPixmap* TStringGrid::Objects(int Col, int Row) const {
   const auto* cell = Item(Col, Row);
-  return cell ? static_cast<const QPixmap*>(reinterpret_cast<const void*>(cell->data(ObjectRole).value<quintptr>())) : nullptr;
+  return cell ? static_cast<const QPixmap*>(reinterpret_cast<const void*>(cell->data(ObjectRole).value<quintptr>()))
+              : nullptr;
 }
 
 void TStringGrid::SetObjects(int Col, int Row, const QPixmap* Bitmap) {

@@ -4,9 +4,9 @@
 #include <QFontMetrics>
 #include <QIconEngine>
 #include <QImage>
-#include <QPen>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 #include <algorithm>
 #include <cmath>
 
@@ -57,8 +57,8 @@ void DrawSheet(QPainter& P) {
 void DrawArrow(QPainter& P) {
   P.setPen(QPen(QColor(0x10, 0x60, 0x10), 1));
   P.setBrush(QColor(0x30, 0xb0, 0x30));
-  QPolygonF arrow({QPointF(6.5, 9.5), QPointF(10.5, 9.5), QPointF(10.5, 7.5), QPointF(15.5, 11.5),
-                   QPointF(10.5, 15.5), QPointF(10.5, 13.5), QPointF(6.5, 13.5)});
+  QPolygonF arrow({QPointF(6.5, 9.5), QPointF(10.5, 9.5), QPointF(10.5, 7.5), QPointF(15.5, 11.5), QPointF(10.5, 15.5),
+                   QPointF(10.5, 13.5), QPointF(6.5, 13.5)});
   P.drawPolygon(arrow);
 }
 
@@ -70,11 +70,21 @@ QPixmap StatusIcon(int Status) {
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing, false);
   switch (Status) {
-    case 0: DrawEnvelope(p, false); break;
-    case 1: DrawEnvelope(p, true); break;
-    case 2: DrawSheet(p); break;
-    case 3: DrawSheet(p); DrawArrow(p); break;
-    default: break;
+    case 0:
+      DrawEnvelope(p, false);
+      break;
+    case 1:
+      DrawEnvelope(p, true);
+      break;
+    case 2:
+      DrawSheet(p);
+      break;
+    case 3:
+      DrawSheet(p);
+      DrawArrow(p);
+      break;
+    default:
+      break;
   }
   return pixmap;
 }

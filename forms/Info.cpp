@@ -24,7 +24,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Le
 
 TfrmInfo::TfrmInfo(QWidget* Parent)
     : TLazyDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+                              Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmInfo"));
   setWindowTitle(QStringLiteral("Info about Pelmo"));
   setFont(FormFont());

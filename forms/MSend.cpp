@@ -18,13 +18,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "rules/ComposeText.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
-#include "forms/Main.h"
-#include "forms/ViewFill.h"
-#include "forms/UpDown.h"
 #include "forms/FixedDialog.h"
+#include "forms/Main.h"
+#include "forms/UpDown.h"
+#include "forms/ViewFill.h"
+#include "rules/ComposeText.h"
 
 TfrmSend* frmSend = nullptr;
 
@@ -33,8 +33,7 @@ namespace {
 constexpr int NormalTimeOut = 5000;
 constexpr int EditHeight = 21;
 
-QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top)
-{
+QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top) {
   auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
   // Qt sizes the label to its text when the dialog first shows: measuring it now would cost
   // start-up time for a window that is not shown yet.
@@ -42,8 +41,7 @@ QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top)
   return Label;
 }
 
-QPushButton* Button(QWidget* Parent, const char* Caption, int Left)
-{
+QPushButton* Button(QWidget* Parent, const char* Caption, int Left) {
   auto* Button = new QPushButton(QString::fromLatin1(Caption), Parent);
   Button->setGeometry(Left, 216, 81, 25);
   // Enter in a field presses nothing: a message goes only by a deliberate press.
@@ -52,8 +50,7 @@ QPushButton* Button(QWidget* Parent, const char* Caption, int Left)
 }
 
 // Today and the time of day from the clock that the encoder checks the validity against.
-void ClockNow(QDate& Date, QTime& Time)
-{
+void ClockNow(QDate& Date, QTime& Time) {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
   SMSEngine::DecodeDateTime(SMSEngine::Now(), Year, Month, Day, Hour, Min, Sec, MSec);
   Date = QDate(Year, Month, Day);
@@ -62,10 +59,8 @@ void ClockNow(QDate& Date, QTime& Time)
 
 // The two halves of writing a message. When the phone did not answer one in time, it may still be
 // waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
-bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU)
-{
-  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A"))
-    return true;
+bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU) {
+  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A")) return true;
   if (Main.TimedOut && Main.KoComm->IsOpen()) {
     Main.KoComm->SendString("\x1B");
     Main.AppendLog("\x1B");
@@ -79,14 +74,11 @@ bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULeng
 // buttons come back on every way out.
 class TfrmSend::TBusy {
  public:
-  explicit TBusy(TfrmSend& Form) : FForm(Form)
-  {
+  explicit TBusy(TfrmSend& Form) : FForm(Form) {
     FForm.FBusy = true;
-    for (QPushButton* Button : {FForm.btnSend, FForm.btnStore, FForm.btnCancel})
-      Button->setEnabled(false);
+    for (QPushButton* Button : {FForm.btnSend, FForm.btnStore, FForm.btnCancel}) Button->setEnabled(false);
   }
-  ~TBusy()
-  {
+  ~TBusy() {
     FForm.FBusy = false;
     FForm.btnCancel->setEnabled(true);
     FForm.UpdateButtons(false);
@@ -98,17 +90,14 @@ class TfrmSend::TBusy {
   TfrmSend& FForm;
 };
 
-TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent)
-{
+TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent) {
   setObjectName(QStringLiteral("frmSend"));
   FixedDialog::SetUpDialog(this, QStringLiteral("New message"), 465, 249);
   Beep = [] { QApplication::beep(); };
 }
 
-void TfrmSend::Build()
-{
-  if (lblSCA)
-    return;
+void TfrmSend::Build() {
+  if (lblSCA) return;
   FixedDialog::UseDialogFont(this);
   lblSCA = Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
@@ -207,14 +196,12 @@ void TfrmSend::Build()
       {btnStore, "btnStore"},
       {btnCancel, "btnCancel"},
   };
-  for (const auto& [Widget, Name] : Names)
-    Widget->setObjectName(QString::fromLatin1(Name));
+  for (const auto& [Widget, Name] : Names) Widget->setObjectName(QString::fromLatin1(Name));
 
-  QWidget* const TabOrder[] = {edSCA,     spedMR,    combxVP, edVPRelative, udVPRelative, dtpVPDate,
-                               dtpVPTime, edVPTZ,    udVPTZ,  combxDA,      memUD,        cbxSRR,
-                               cbxRD,     cbxFlash,  btnSend, btnStore,     btnCancel};
-  for (std::size_t i = 1; i < std::size(TabOrder); ++i)
-    setTabOrder(TabOrder[i - 1], TabOrder[i]);
+  QWidget* const TabOrder[] = {edSCA,     spedMR,   combxVP, edVPRelative, udVPRelative, dtpVPDate,
+                               dtpVPTime, edVPTZ,   udVPTZ,  combxDA,      memUD,        cbxSRR,
+                               cbxRD,     cbxFlash, btnSend, btnStore,     btnCancel};
+  for (std::size_t i = 1; i < std::size(TabOrder); ++i) setTabOrder(TabOrder[i - 1], TabOrder[i]);
 
   connect(edSCA, &QLineEdit::textChanged, this, [this] { edSCAChange(); });
   connect(combxDA, &QComboBox::editTextChanged, this, [this] { combxDAChange(); });
@@ -227,33 +214,25 @@ void TfrmSend::Build()
   connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
 }
 
-TfrmSend::~TfrmSend()
-{
-  if (frmSend == this)
-    frmSend = nullptr;
+TfrmSend::~TfrmSend() {
+  if (frmSend == this) frmSend = nullptr;
 }
 
-std::string TfrmSend::DestinationText() const
-{
-  return QStringToCp1252(combxDA->currentText());
-}
+std::string TfrmSend::DestinationText() const { return QStringToCp1252(combxDA->currentText()); }
 
-std::string TfrmSend::MemoText() const
-{
+std::string TfrmSend::MemoText() const {
   QString Text = memUD->toPlainText();
   Text.replace(u'\n', QStringLiteral("\r\n"));
   return QStringToCp1252(Text);
 }
 
-void TfrmSend::SetMemoText(const std::string& Text)
-{
+void TfrmSend::SetMemoText(const std::string& Text) {
   QString Plain = Cp1252ToQString(Text);
   Plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   memUD->setPlainText(Plain);
 }
 
-TComposedMessage TfrmSend::Composed() const
-{
+TComposedMessage TfrmSend::Composed() const {
   static const int Formats[] = {0, 2, 3};
   TComposedMessage Message;
   Message.SCA = QStringToCp1252(edSCA->text());
@@ -278,8 +257,7 @@ TComposedMessage TfrmSend::Composed() const
 
 // ---- Opening and editing ----
 
-void TfrmSend::showEvent(QShowEvent* Event)
-{
+void TfrmSend::showEvent(QShowEvent* Event) {
   if (!Event->spontaneous()) {
     FormShow();
     FixedDialog::CentreOnScreen(this);
@@ -287,8 +265,7 @@ void TfrmSend::showEvent(QShowEvent* Event)
   QDialog::showEvent(Event);
 }
 
-void TfrmSend::FormShow()
-{
+void TfrmSend::FormShow() {
   edSCA->setText(frmMain ? Cp1252ToQString(frmMain->PhoneSCA) : QString());
 
   // The list is filled anew; the typed or prefilled destination stays.
@@ -331,10 +308,8 @@ void TfrmSend::FormShow()
     memUD->setFocus();
 }
 
-void TfrmSend::UpdateButtons(bool AtOpening)
-{
-  if (FBusy)
-    return;  // the wait's end decides
+void TfrmSend::UpdateButtons(bool AtOpening) {
+  if (FBusy) return;  // the wait's end decides
   const bool Both = !edSCA->text().isEmpty() && !combxDA->currentText().isEmpty();
   btnSend->setEnabled(Both);
   btnStore->setEnabled(Both && (AtOpening || (frmMain && frmMain->MessagesUsed < frmMain->MessagesTotal)));
@@ -344,8 +319,7 @@ void TfrmSend::edSCAChange() { UpdateButtons(false); }
 
 void TfrmSend::combxDAChange() { UpdateButtons(false); }
 
-void TfrmSend::combxVPChange()
-{
+void TfrmSend::combxVPChange() {
   const int Page = std::clamp(combxVP->currentIndex(), 0, 2);
   pctrlVP->setCurrentIndex(Page);
   // A page keeps nothing between showings.
@@ -355,19 +329,16 @@ void TfrmSend::combxVPChange()
     tsVPAbsoluteShow();
 }
 
-void TfrmSend::tsVPRelativeShow()
-{
+void TfrmSend::tsVPRelativeShow() {
   udVPRelative->SetPosition(173);
   edVPRelative->setText(QStringLiteral("07 days"));
 }
 
-void TfrmSend::udVPRelativeClick(TUDBtnType)
-{
+void TfrmSend::udVPRelativeClick(TUDBtnType) {
   edVPRelative->setText(Cp1252ToQString(SMSEngine::VPRelativeToText(udVPRelative->Position())));
 }
 
-void TfrmSend::tsVPAbsoluteShow()
-{
+void TfrmSend::tsVPAbsoluteShow() {
   QDate Today;
   QTime Time;
   ClockNow(Today, Time);
@@ -377,32 +348,24 @@ void TfrmSend::tsVPAbsoluteShow()
   edVPTZ->setText(QStringLiteral("GMT +0,00"));
 }
 
-void TfrmSend::udVPTZClick(TUDBtnType)
-{
-  edVPTZ->setText(QStringLiteral("GMT ") + TimeZoneText(udVPTZ->Position()));
-}
+void TfrmSend::udVPTZClick(TUDBtnType) { edVPTZ->setText(QStringLiteral("GMT ") + TimeZoneText(udVPTZ->Position())); }
 
-void TfrmSend::memUDChange()
-{
+void TfrmSend::memUDChange() {
   const int Count = SMSEngine::CountSeptets(MemoText());
   lblChars->setText(QStringLiteral("%1/160").arg(Count));
   lblChars->adjustSize();
-  if (Count > 160 && Beep)
-    Beep();
+  if (Count > 160 && Beep) Beep();
 }
 
 // ---- Closing ----
 
-void TfrmSend::reject()
-{
+void TfrmSend::reject() {
   // Esc, Cancel and the close box wait until the phone has answered.
-  if (FBusy)
-    return;
+  if (FBusy) return;
   QDialog::reject();
 }
 
-void TfrmSend::closeEvent(QCloseEvent* Event)
-{
+void TfrmSend::closeEvent(QCloseEvent* Event) {
   if (FBusy) {
     Event->ignore();
     return;
@@ -412,8 +375,7 @@ void TfrmSend::closeEvent(QCloseEvent* Event)
 
 // ---- Sending and storing ----
 
-bool TfrmSend::Encode(TComposedMessage& Message, int& PDULength, std::string& PDU)
-{
+bool TfrmSend::Encode(TComposedMessage& Message, int& PDULength, std::string& PDU) {
   // The encoder writes the addresses digit by digit: anything but a number would make the PDU
   // something the phone cannot take.
   const auto SCA = CleanAddress(Message.SCA);
@@ -431,10 +393,8 @@ bool TfrmSend::Encode(TComposedMessage& Message, int& PDULength, std::string& PD
   return SMSEngine::EncodeSubmitPDU(Message, PDULength, PDU);
 }
 
-void TfrmSend::btnSendClick()
-{
-  if (FBusy || !frmMain)
-    return;
+void TfrmSend::btnSendClick() {
+  if (FBusy || !frmMain) return;
   TfrmMain& Main = *frmMain;
   // Declared first so that it runs last, on every way out.
   struct TTimeOut {
@@ -447,10 +407,8 @@ void TfrmSend::btnSendClick()
   TComposedMessage Message = Composed();
   int PDULength = 0;
   std::string PDU;
-  if (!Encode(Message, PDULength, PDU))
-    return;
-  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU))
-    return;
+  if (!Encode(Message, PDULength, PDU)) return;
+  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU)) return;
 
   // The phone has taken the message: from here on it is sent, whatever it says about it.
   if (const auto Reference = ReplyNumber(Main.ReplyBuffer, "+CMGS:"))
@@ -459,27 +417,22 @@ void TfrmSend::btnSendClick()
     InfoBox("Message sent successfully.");
 
   if (Main.PhoneSCA.empty() && ConfirmBox("Store Service Centre address in phone?")) {
-    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n"))
-      return;
+    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n")) return;
     Main.PhoneSCA = Message.SCA;
   }
   accept();
 }
 
-void TfrmSend::btnStoreClick()
-{
-  if (FBusy || !frmMain)
-    return;
+void TfrmSend::btnStoreClick() {
+  if (FBusy || !frmMain) return;
   TfrmMain& Main = *frmMain;
   TBusy Busy(*this);
 
   TComposedMessage Message = Composed();
   int PDULength = 0;
   std::string PDU;
-  if (!Encode(Message, PDULength, PDU))
-    return;
-  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU))
-    return;
+  if (!Encode(Message, PDULength, PDU)) return;
+  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU)) return;
 
   if (const auto Location = ReplyNumber(Main.ReplyBuffer, "+CMGW:")) {
     InfoBox("Message was stored in memory location #" + std::to_string(*Location) + ".");
@@ -507,8 +460,7 @@ void TfrmSend::btnStoreClick()
   }
 
   if (Message.SCA != Main.PhoneSCA && ConfirmBox("Store Service Centre address in phone?")) {
-    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n"))
-      return;
+    if (!Main.SendCommand("AT+CSCA=\"" + Message.SCA + "\"\r\n")) return;
     Main.PhoneSCA = Message.SCA;
   }
   accept();

@@ -3,9 +3,9 @@
 // start; the main window prefills it and shows it modally.
 #pragma once
 
-#include "forms/LazyDialog.h"
 #include <functional>
 #include <string>
+#include "forms/LazyDialog.h"
 
 #include "engine/SMSEngine.h"
 

@@ -19,11 +19,11 @@
 #include <exception>
 #include <utility>
 
+#include "forms/CommLog.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
 #include "forms/Icons.h"
 #include "forms/Info.h"
-#include "forms/CommLog.h"
 #include "forms/Progress.h"
 
 TfrmMain* frmMain = nullptr;
@@ -379,8 +379,10 @@ void TfrmMain::sgMessagesSelectCell(int, int Row) {
 void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {
   const int row = CurrentMessageRow();
   if (row == 0) return;
-  if (Key == Qt::Key_Return || Key == Qt::Key_Enter) ViewMessage(row);
-  else if (Key == Qt::Key_Delete) DeleteMessage(Messages[row - 1].Index);
+  if (Key == Qt::Key_Return || Key == Qt::Key_Enter)
+    ViewMessage(row);
+  else if (Key == Qt::Key_Delete)
+    DeleteMessage(Messages[row - 1].Index);
 }
 
 void TfrmMain::btnViewClick() {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/SMSEngine.h"
 #include "forms/Grid.h"
+#include "link/KoComm.h"
 #include "rules/Phonebook.h"
 #include "rules/Reply.h"
-#include "engine/SMSEngine.h"
-#include "link/KoComm.h"
 
 class QComboBox;
 class QPlainTextEdit;
@@ -102,9 +102,9 @@ class TfrmMain : public QWidget {
   void AppendLog(const std::string& Text);
 
   // Operations that several parts of the program call.
-  void ViewMessage(int ListPos);    // shows the entry at list position ListPos (1-based)
-  void DeleteMessage(int Index);    // deletes the message at memory location Index
-  void ApplyNames();                // matches phone book names to the listed numbers
+  void ViewMessage(int ListPos);  // shows the entry at list position ListPos (1-based)
+  void DeleteMessage(int Index);  // deletes the message at memory location Index
+  void ApplyNames();              // matches phone book names to the listed numbers
 
   // A message the compose dialog has just stored at memory location Entry.Index joins the list in
   // its place by location; the grid shows it when the dialog closes.
@@ -131,7 +131,7 @@ class TfrmMain : public QWidget {
   void btnExitClick();
   void btnInfoKeyPress(char Key);
 
- // The list position of the message shown in grid row Row, or 0 when no message stands behind the
+  // The list position of the message shown in grid row Row, or 0 when no message stands behind the
   // row: a row beyond the list, the status report row ("?"), or an entry the phone counted but did
   // not list (no location, no PDU).
   int MessageBehindRow(int Row) const;

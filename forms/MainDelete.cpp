@@ -23,12 +23,11 @@ constexpr int ColStat = 1;
 class TControlsLocked {
  public:
   explicit TControlsLocked(TfrmMain& Form) : FFocus(QApplication::focusWidget()) {
-    for (QWidget* Control :
-         {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-          static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView),
-          static_cast<QWidget*>(Form.btnNew), static_cast<QWidget*>(Form.btnSave),
-          static_cast<QWidget*>(Form.btnDelete), static_cast<QWidget*>(Form.btnAnswer),
-          static_cast<QWidget*>(Form.btnForward), static_cast<QWidget*>(Form.btnNames)}) {
+    for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
+                             static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView),
+                             static_cast<QWidget*>(Form.btnNew), static_cast<QWidget*>(Form.btnSave),
+                             static_cast<QWidget*>(Form.btnDelete), static_cast<QWidget*>(Form.btnAnswer),
+                             static_cast<QWidget*>(Form.btnForward), static_cast<QWidget*>(Form.btnNames)}) {
       FControls.emplace_back(Control, Control->isEnabled());
       Control->setEnabled(false);
     }

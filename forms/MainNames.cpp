@@ -14,8 +14,8 @@
 
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
-#include "rules/Phonebook.h"
 #include "forms/Progress.h"
+#include "rules/Phonebook.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ constexpr int ColName = 3;
 const char* const CharsetNotBack = "Phone character set could not be set to back \"IRA\".";
 
 // Everything that could start another operation while the phone book is read.
-std::vector<QWidget*> Controls(TfrmMain& Form)
-{
+std::vector<QWidget*> Controls(TfrmMain& Form) {
   return {Form.sgMessages, Form.cbxCOMPort, Form.btnRead,    Form.btnView,  Form.btnNew,  Form.btnSave,
           Form.btnDelete,  Form.btnAnswer,  Form.btnForward, Form.btnNames, Form.btnInfo, Form.btnExit};
 }
@@ -43,8 +42,7 @@ class TCloseWatch : public QObject {
   bool Closed = false;
 
  protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override
-  {
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
     if (Watched == &FForm && Event->type() == QEvent::Close) {
       Closed = true;
       if (FForm.CommandWaiting()) {
@@ -62,32 +60,28 @@ class TCloseWatch : public QObject {
 
 // The buttons as a finished phone book reading leaves them: the message buttons follow the row
 // that is current, as a selection of it would set them.
-void EnableAfterReading(TfrmMain& Form)
-{
+void EnableAfterReading(TfrmMain& Form) {
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
                            static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
     Control->setEnabled(true);
   const int Row = Form.CurrentMessageRow();
   const bool Message = Row != 0;
-  for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward})
-    Button->setEnabled(Message);
+  for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward}) Button->setEnabled(Message);
   const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;
   Form.btnAnswer->setEnabled(Status == 0 || Status == 1);
-  for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit})
-    Button->setEnabled(true);
+  for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 
 enum class TReadOutcome {
-  Read,       // the phone book was read (also when the reading ended early): show the names
-  Empty,      // the phone book holds nothing: show the (empty) names, ask again next time
-  NotRead,    // the phone refused: the layout stays
+  Read,     // the phone book was read (also when the reading ended early): show the names
+  Empty,    // the phone book holds nothing: show the (empty) names, ask again next time
+  NotRead,  // the phone refused: the layout stays
 };
 
 // Reads the phone book into Form.Phonebook. Errors of the phone have been shown; an exception
 // leaves with the controls and the phone's character set restored. CharsetBack is false when the
 // phone could not be switched back to its own character set.
-TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack)
-{
+TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack) {
   // Nothing may start another command while one waits; the controls come back as they were when
   // the phone book turns out to be empty or cannot be asked for.
   const std::vector<QWidget*> All = Controls(Form);
@@ -97,8 +91,7 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
     Control->setEnabled(false);
   }
   const auto PutBack = [&] {
-    for (std::size_t I = 0; I < All.size(); ++I)
-      All[I]->setEnabled(WereEnabled[I]);
+    for (std::size_t I = 0; I < All.size(); ++I) All[I]->setEnabled(WereEnabled[I]);
   };
 
   TPhonebookStorage Storage;
@@ -135,11 +128,9 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
       const int Last = PhonebookLastLocation(Storage);
       int Stored = 0;
       for (int Location = 1; Stored != Storage.Used && Location <= Last && !Watch.Closed; ++Location) {
-        if (!Form.SendCommand("AT+CPBR=" + std::to_string(Location) + "\r\n"))
-          break;
+        if (!Form.SendCommand("AT+CPBR=" + std::to_string(Location) + "\r\n")) break;
         const TPhonebookReply Entry = CutPhonebookEntry(Form.ReplyBuffer);
-        if (Entry.Number.empty() || Entry.NameHex.empty())
-          continue;  // an empty location, or a number without a name
+        if (Entry.Number.empty() || Entry.NameHex.empty()) continue;  // an empty location, or a number without a name
         Form.Phonebook.push_back({Entry.Number, UCS2HexToText(Entry.NameHex)});
         ++Stored;
         if (frmProgress) {
@@ -161,22 +152,18 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
     try {
       CharsetBack = Form.SendCommand("AT+CSCS=\"IRA\"\r\n");
     } catch (...) {
-      if (!Error)
-        Error = std::current_exception();
+      if (!Error) Error = std::current_exception();
     }
   }
-  if (frmProgress)
-    frmProgress->close();
+  if (frmProgress) frmProgress->close();
   EnableAfterReading(Form);
-  if (Error)
-    std::rethrow_exception(Error);
+  if (Error) std::rethrow_exception(Error);
   return Outcome;
 }
 
-} // namespace
+}  // namespace
 
-void EnterNamesLayout(TfrmMain& Form)
-{
+void EnterNamesLayout(TfrmMain& Form) {
   TStringGrid& Grid = *Form.sgMessages;
   Form.btnNames->setText(QStringLiteral("Hide na&mes"));
   Grid.SetColCount(6);
@@ -192,8 +179,7 @@ void EnterNamesLayout(TfrmMain& Form)
   Form.NamesShown = true;
 }
 
-void LeaveNamesLayout(TfrmMain& Form)
-{
+void LeaveNamesLayout(TfrmMain& Form) {
   TStringGrid& Grid = *Form.sgMessages;
   Form.btnNames->setText(QStringLiteral("Show na&mes"));
   Grid.SetColWidths(3, 100);
@@ -206,8 +192,7 @@ void LeaveNamesLayout(TfrmMain& Form)
   Form.NamesShown = false;
 }
 
-void TfrmMain::btnNamesClick()
-{
+void TfrmMain::btnNamesClick() {
   if (NamesShown) {
     LeaveNamesLayout(*this);
     return;
@@ -226,30 +211,24 @@ void TfrmMain::btnNamesClick()
         Error = std::current_exception();
       }
       Closed = Watch.Closed;
-      if (Closed)
-        KoComm->ClosePort();
+      if (Closed) KoComm->ClosePort();
     }
     // A window that is gone asks nothing more of the user.
-    if (Closed)
-      return;
-    if (!CharsetBack)
-      WarningBox(CharsetNotBack);
+    if (Closed) return;
+    if (!CharsetBack) WarningBox(CharsetNotBack);
     if (Error) {
       ShowException(Error);
       return;
     }
-    if (Outcome == TReadOutcome::NotRead)
-      return;
+    if (Outcome == TReadOutcome::NotRead) return;
   }
   EnterNamesLayout(*this);
   ApplyNames();
 }
 
-void TfrmMain::ApplyNames()
-{
+void TfrmMain::ApplyNames() {
   MatchNames(Messages, Phonebook);
-  if (!NamesShown)
-    return;
+  if (!NamesShown) return;
   for (std::size_t Pos = 0; Pos < Messages.size(); ++Pos)
     sgMessages->SetCells(ColName, static_cast<int>(Pos) + 1, Messages[Pos].Name);
 }

@@ -12,13 +12,13 @@
 
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
-#include "rules/ComposeText.h"
 #include "forms/Main.h"
 #include "forms/MainNames.h"
-#include "rules/ReadReplies.h"
 #include "forms/Progress.h"
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
+#include "rules/ComposeText.h"
+#include "rules/ReadReplies.h"
 
 using SMSEngine::TMessageList;
 
@@ -32,13 +32,11 @@ constexpr int ColName = 3;
 
 // Takes a header line apart field by field, so that a field that does not parse leaves those
 // before it; the first conversion error is raised after them.
-void FillHeader(TMessageList& Entry, const std::string& Header, bool& IndexRead, bool& StatusRead)
-{
+void FillHeader(TMessageList& Entry, const std::string& Header, bool& IndexRead, bool& StatusRead) {
   std::string_view Rest = Header;
   if (Rest.starts_with("+CMGL:")) {
     Rest.remove_prefix(6);
-    while (!Rest.empty() && Rest.front() == ' ')
-      Rest.remove_prefix(1);
+    while (!Rest.empty() && Rest.front() == ' ') Rest.remove_prefix(1);
   }
   const auto Comma = Rest.find(',');
   Entry.Index = ReplyToInt(Rest.substr(0, Comma));
@@ -51,8 +49,7 @@ void FillHeader(TMessageList& Entry, const std::string& Header, bool& IndexRead,
   Entry.PDULength = Fields.PDULength;
 }
 
-void FillMessageRows(TfrmMain& Form)
-{
+void FillMessageRows(TfrmMain& Form) {
   TStringGrid& Grid = *Form.sgMessages;
   const bool Names = Form.NamesShown;
   const int TimeCol = Names ? 4 : 3;
@@ -75,8 +72,7 @@ void FillMessageRows(TfrmMain& Form)
   // the memory follows the listing.
   std::vector<TListedMessage> Listed;
   for (TListedMessage Message; static_cast<int>(Listed.size()) < Form.MessagesUsed;) {
-    if (!CutListedMessage(Rest, Message))
-      break;
+    if (!CutListedMessage(Rest, Message)) break;
     Listed.push_back(std::move(Message));
   }
   const int Count = static_cast<int>(Listed.size());
@@ -110,9 +106,8 @@ void FillMessageRows(TfrmMain& Form)
         }
       } else if (Entry.Status == 2 || Entry.Status == 3) {
         Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
-        Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR,
-                                             Entry.DA, Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ,
-                                             Entry.UD);
+        Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA,
+                                             Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
         if (Decoded) {
           Grid.SetCells(ColAddress, Row, Entry.DA);
           Grid.SetCells(TimeCol, Row, "");
@@ -123,11 +118,9 @@ void FillMessageRows(TfrmMain& Form)
     } catch (const SMSEngine::EConvertError& Error) {
       // One malformed message does not hide the others: its row is marked like a refused one,
       // and the error is told once.
-      if (!ErrorShown)
-        ErrorBox(ExceptionBoxText(Error.what()));
+      if (!ErrorShown) ErrorBox(ExceptionBoxText(Error.what()));
       ErrorShown = true;
-      if (IndexRead)
-        Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+      if (IndexRead) Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
       Decoded = false;
       if (!StatusRead || Form.StatusBitmap(Entry.Status) == nullptr) {
         Grid.SetCells(ColAddress, Row, "ERROR");
@@ -135,8 +128,7 @@ void FillMessageRows(TfrmMain& Form)
       }
     }
     if (Decoded) {
-      if (Names)
-        Grid.SetCells(ColName, Row, Entry.Name);
+      if (Names) Grid.SetCells(ColName, Row, Entry.Name);
       Grid.SetCells(TextCol, Row, OneLineText(Entry.UD));
     } else {
       Grid.SetCells(ColAddress, Row, "ERROR");
@@ -145,15 +137,13 @@ void FillMessageRows(TfrmMain& Form)
   }
 }
 
-void ReadMessages(TfrmMain& Form)
-{
+void ReadMessages(TfrmMain& Form) {
   TStringGrid& Grid = *Form.sgMessages;
   TKoComm& Comm = *Form.KoComm;
 
   // Start from a cleared grid.
   Grid.SetRowCount(2);
-  for (int Col = 0; Col < Grid.ColCount(); ++Col)
-    Grid.SetCells(Col, 1, "");
+  for (int Col = 0; Col < Grid.ColCount(); ++Col) Grid.SetCells(Col, 1, "");
   Grid.SetObjects(ColStat, 1, nullptr);
   Form.lblMemory->setText(QStringLiteral("0/0"));
 
@@ -169,11 +159,9 @@ void ReadMessages(TfrmMain& Form)
   // Another port: the old one closes, and what was learnt from its phone is forgotten.
   const int Port = Form.cbxCOMPort->currentData().toInt();
   if (Port != Comm.PortNum()) {
-    if (Comm.IsOpen())
-      Comm.ClosePort();
+    if (Comm.IsOpen()) Comm.ClosePort();
     Comm.SetPortNum(Port);
-    if (Form.NamesShown)
-      LeaveNamesLayout(Form);
+    if (Form.NamesShown) LeaveNamesLayout(Form);
     Form.PhoneSCA = "NULL";
     Form.PhonebookRead = false;
     Form.Phonebook.clear();
@@ -209,14 +197,12 @@ void ReadMessages(TfrmMain& Form)
 
   // A failed memory status or listing leaves the port open: the next reading goes on without the
   // model check.
-  if (!Form.SendCommand("AT+CPMS?\r\n"))
-    return;
+  if (!Form.SendCommand("AT+CPMS?\r\n")) return;
   const TMemoryStatus Memory = ParseMemoryStatus(Form.ReplyBuffer);
   Form.MessagesUsed = Memory.Used;
   Form.MessagesTotal = Memory.Total;
   Form.lblMemory->setText(QStringLiteral("%1/%2").arg(Form.MessagesUsed).arg(Form.MessagesTotal));
-  if (Form.MessagesUsed == 0)
-    return;
+  if (Form.MessagesUsed == 0) return;
 
   Form.ListingCount = 0;
   if (frmProgress) {
@@ -224,16 +210,13 @@ void ReadMessages(TfrmMain& Form)
     frmProgress->lblProgress->setText(QStringLiteral("0 of %1 messages.").arg(Form.MessagesUsed));
     frmProgress->show();
   }
-  if (!Form.SendCommand("AT+CMGL=4\r\n"))
-    return;
+  if (!Form.SendCommand("AT+CMGL=4\r\n")) return;
 
   FillMessageRows(Form);
-  if (Form.NamesShown)
-    Form.ApplyNames();
+  if (Form.NamesShown) Form.ApplyNames();
 
   // With nothing listed at all, row 1 is the status report row: no message stands behind it.
-  if (Grid.Cells(ColIdx, 1) == "?")
-    return;
+  if (Grid.Cells(ColIdx, 1) == "?") return;
   Form.btnView->setEnabled(true);
   Form.btnSave->setEnabled(true);
   Form.btnDelete->setEnabled(true);
@@ -243,8 +226,7 @@ void ReadMessages(TfrmMain& Form)
 
 }  // namespace
 
-void TfrmMain::btnReadClick()
-{
+void TfrmMain::btnReadClick() {
   // The closing steps run on every way out; an error is shown after them, with the controls and
   // the cursor back.
   std::exception_ptr Error;
@@ -256,8 +238,7 @@ void TfrmMain::btnReadClick()
       Error = std::current_exception();
     }
 
-    if (frmProgress)
-      frmProgress->close();
+    if (frmProgress) frmProgress->close();
     sgMessages->setEnabled(true);
     sgMessages->setFocus();
     btnRead->setEnabled(true);
@@ -268,24 +249,19 @@ void TfrmMain::btnReadClick()
     cbxCOMPort->setEnabled(true);
   }
 
-  if (Error)
-    ShowException(Error);
+  if (Error) ShowException(Error);
 }
 
-void TfrmMain::ViewMessage(int ListPos)
-{
-  if (ListPos < 1 || ListPos > static_cast<int>(Messages.size()))
-    return;
+void TfrmMain::ViewMessage(int ListPos) {
+  if (ListPos < 1 || ListPos > static_cast<int>(Messages.size())) return;
   // A copy: the list may change while the modal viewer keeps window messages flowing.
   const TMessageList Entry = Messages[static_cast<std::size_t>(ListPos - 1)];
   if (Entry.Status >= 2) {
-    if (!frmViewOut)
-      frmViewOut = new TfrmViewOut(this);
+    if (!frmViewOut) frmViewOut = new TfrmViewOut(this);
     FillViewOut(*frmViewOut, Entry, StatusBitmap(Entry.Status));
     frmViewOut->exec();
   } else {
-    if (!frmViewIn)
-      frmViewIn = new TfrmViewIn(this);
+    if (!frmViewIn) frmViewIn = new TfrmViewIn(this);
     FillViewIn(*frmViewIn, Entry, StatusBitmap(Entry.Status));
     frmViewIn->exec();
   }

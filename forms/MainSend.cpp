@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <utility>
 
-#include "rules/ComposeText.h"
 #include "forms/Cp1252String.h"
 #include "forms/MSend.h"
 #include "forms/Main.h"
+#include "rules/ComposeText.h"
 
 using SMSEngine::TMessageList;
 
@@ -19,23 +19,19 @@ namespace {
 // keeps window messages flowing. Each gets back the state it had, on every way out.
 class TControlsHeld {
  public:
-  explicit TControlsHeld(TfrmMain& Form)
-  {
+  explicit TControlsHeld(TfrmMain& Form) {
     for (QWidget* Control :
          {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-          static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView),
-          static_cast<QWidget*>(Form.btnNew), static_cast<QWidget*>(Form.btnSave),
-          static_cast<QWidget*>(Form.btnDelete), static_cast<QWidget*>(Form.btnAnswer),
-          static_cast<QWidget*>(Form.btnForward), static_cast<QWidget*>(Form.btnNames),
-          static_cast<QWidget*>(Form.btnExit)}) {
+          static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView), static_cast<QWidget*>(Form.btnNew),
+          static_cast<QWidget*>(Form.btnSave), static_cast<QWidget*>(Form.btnDelete),
+          static_cast<QWidget*>(Form.btnAnswer), static_cast<QWidget*>(Form.btnForward),
+          static_cast<QWidget*>(Form.btnNames), static_cast<QWidget*>(Form.btnExit)}) {
       FHeld.emplace_back(Control, Control->isEnabled());
       Control->setEnabled(false);
     }
   }
-  ~TControlsHeld()
-  {
-    for (const auto& [Control, Enabled] : FHeld)
-      Control->setEnabled(Enabled);
+  ~TControlsHeld() {
+    for (const auto& [Control, Enabled] : FHeld) Control->setEnabled(Enabled);
   }
   TControlsHeld(const TControlsHeld&) = delete;
   TControlsHeld& operator=(const TControlsHeld&) = delete;
@@ -46,12 +42,9 @@ class TControlsHeld {
 
 }  // namespace
 
-void TfrmMain::btnNewClick(QObject* Sender)
-{
-  if (FCommandWaiting)
-    return;
-  if (!frmSend)
-    frmSend = new TfrmSend(this);
+void TfrmMain::btnNewClick(QObject* Sender) {
+  if (FCommandWaiting) return;
+  if (!frmSend) frmSend = new TfrmSend(this);
   frmSend->Build();
 
   if (PhoneSCA == "NULL") {
@@ -66,8 +59,7 @@ void TfrmMain::btnNewClick(QObject* Sender)
 
   // A copy: the list may change while the dialog is open.
   TMessageList Selected;
-  if (const int Row = CurrentMessageRow())
-    Selected = Messages[static_cast<std::size_t>(Row - 1)];
+  if (const int Row = CurrentMessageRow()) Selected = Messages[static_cast<std::size_t>(Row - 1)];
   if (Sender == btnAnswer) {
     frmSend->setWindowTitle(QStringLiteral("Answer message"));
     frmSend->combxDA->setEditText(Cp1252ToQString(Selected.OA));
@@ -94,8 +86,7 @@ void TfrmMain::btnNewClick(QObject* Sender)
   ShowStoredMessages();
 }
 
-void TfrmMain::AddStoredMessage(const TMessageList& Entry)
-{
+void TfrmMain::AddStoredMessage(const TMessageList& Entry) {
   const std::size_t Position = StoredListPosition(Messages, Entry.Index);
   Messages.insert(Messages.begin() + static_cast<std::ptrdiff_t>(Position), Entry);
   ++MessagesUsed;
@@ -103,10 +94,8 @@ void TfrmMain::AddStoredMessage(const TMessageList& Entry)
   FStoredRows.emplace_back(static_cast<int>(Position) + 1, Entry);
 }
 
-void TfrmMain::ShowStoredMessages()
-{
-  if (FStoredRows.empty())
-    return;
+void TfrmMain::ShowStoredMessages() {
+  if (FStoredRows.empty()) return;
   TStringGrid& Grid = *sgMessages;
   const int TimeCol = NamesShown ? 4 : 3;
   const int TextCol = NamesShown ? 5 : 4;
@@ -127,15 +116,13 @@ void TfrmMain::ShowStoredMessages()
     Grid.SetCells(0, Row, std::to_string(Entry.Index));
     Grid.SetObjects(1, Row, StatusBitmap(Entry.Status));
     Grid.SetCells(2, Row, Entry.DA);
-    if (NamesShown)
-      Grid.SetCells(3, Row, Entry.Name);
+    if (NamesShown) Grid.SetCells(3, Row, Entry.Name);
     Grid.SetCells(TimeCol, Row, "");
     Grid.SetCells(TextCol, Row, OneLineText(Entry.UD));
   }
   FStoredRows.clear();
 
   ApplyNames();
-  for (QPushButton* Button : {btnView, btnSave, btnDelete, btnAnswer, btnForward})
-    Button->setEnabled(true);
+  for (QPushButton* Button : {btnView, btnSave, btnDelete, btnAnswer, btnForward}) Button->setEnabled(true);
   lblMemory->setText(QStringLiteral("%1/%2").arg(MessagesUsed).arg(MessagesTotal));
 }

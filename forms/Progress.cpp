@@ -96,6 +96,8 @@ void TfrmProgress::keyPressEvent(QKeyEvent* Event) {
 }
 
 void TfrmProgress::closeEvent(QCloseEvent* Event) {
-  if (Event->spontaneous()) Event->ignore();
-  else QDialog::closeEvent(Event);
+  if (Event->spontaneous())
+    Event->ignore();
+  else
+    QDialog::closeEvent(Event);
 }

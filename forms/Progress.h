@@ -30,8 +30,8 @@ class TfrmProgress : public QDialog {
   void closeEvent(QCloseEvent* Event) override;
 
  private:
-  QTimer* FRedraw;             // ends a pause in drawing
-  QElapsedTimer FLastDrawn;    // since the window was last allowed to draw a step
+  QTimer* FRedraw;           // ends a pause in drawing
+  QElapsedTimer FLastDrawn;  // since the window was last allowed to draw a step
   void ResumeDrawing();
 };
 

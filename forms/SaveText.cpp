@@ -49,11 +49,20 @@ std::string MessageFileText(const TMessageList& Entry) {
   std::string Status;
   bool Named = true;
   switch (Entry.Status) {
-    case 0: Status = "0 (received unread)"; break;
-    case 1: Status = "1 (received read)"; break;
-    case 2: Status = "2 (stored unsent)"; break;
-    case 3: Status = "3 (stored sent)"; break;
-    default: Named = false;
+    case 0:
+      Status = "0 (received unread)";
+      break;
+    case 1:
+      Status = "1 (received read)";
+      break;
+    case 2:
+      Status = "2 (stored unsent)";
+      break;
+    case 3:
+      Status = "3 (stored sent)";
+      break;
+    default:
+      Named = false;
   }
   Lines.Field("STATUS:", Named ? &Status : nullptr);
   Lines.Field("SERVICE CENTRE ADDRESS:", SCAValue(Entry.SCA));
@@ -66,8 +75,12 @@ std::string MessageFileText(const TMessageList& Entry) {
     Lines.Field("FLASH MESSAGE:", YesNo(Entry.Flash));
     std::string Validity;
     switch (Entry.VPF) {
-      case 0: Validity = "<Not present>"; break;
-      case 2: Validity = SMSEngine::VPRelativeToText(Entry.VPRelative); break;
+      case 0:
+        Validity = "<Not present>";
+        break;
+      case 2:
+        Validity = SMSEngine::VPRelativeToText(Entry.VPRelative);
+        break;
       case 3:
         Validity = QStringToCp1252(DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ));
         break;
@@ -91,8 +104,8 @@ std::string ProposedFileName(const TMessageList& Entry) {
   for (char& C : Who) {
     const auto Byte = static_cast<unsigned char>(C);
     // 0x7F is DEL; 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for the C1 controls of the same number.
-    const bool Control = Byte < 0x20 || Byte == 0x7F || Byte == 0x81 || Byte == 0x8D || Byte == 0x8F ||
-                         Byte == 0x90 || Byte == 0x9D;
+    const bool Control =
+        Byte < 0x20 || Byte == 0x7F || Byte == 0x81 || Byte == 0x8D || Byte == 0x8F || Byte == 0x90 || Byte == 0x9D;
     if (Control || std::string_view("/\\:*?\"<>|").find(C) != std::string_view::npos) C = '_';
   }
   return (Outgoing ? "SM to " : "SM from ") + Who + ".txt";

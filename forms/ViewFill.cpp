@@ -17,35 +17,27 @@ using SMSEngine::TMessageList;
 
 namespace {
 
-QString AddressText(const std::string& Address, const std::string& Name)
-{
-  if (Name.empty())
-    return Cp1252ToQString(Address);
+QString AddressText(const std::string& Address, const std::string& Name) {
+  if (Name.empty()) return Cp1252ToQString(Address);
   return Cp1252ToQString(Address + " (" + Name + ")");
 }
 
-QString SCAText(const std::string& SCA)
-{
-  return SCA.empty() ? QStringLiteral("<Not present>") : Cp1252ToQString(SCA);
-}
+QString SCAText(const std::string& SCA) { return SCA.empty() ? QStringLiteral("<Not present>") : Cp1252ToQString(SCA); }
 
 // A field longer than its box shows its beginning, as the user reads it.
-void SetEdit(QLineEdit* Edit, const QString& Text)
-{
+void SetEdit(QLineEdit* Edit, const QString& Text) {
   Edit->setText(Text);
   Edit->setCursorPosition(0);
 }
 
-void SetIcon(QLabel* Image, const QPixmap* Icon)
-{
+void SetIcon(QLabel* Image, const QPixmap* Icon) {
   if (Icon)
     Image->setPixmap(Icon->copy());
   else
     Image->clear();
 }
 
-void SetText(QPlainTextEdit* Memo, QLabel* Chars, const std::string& UD)
-{
+void SetText(QPlainTextEdit* Memo, QLabel* Chars, const std::string& UD) {
   // The memo takes the line breaks as they are; CR LF is one break.
   QString Text = Cp1252ToQString(UD);
   Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -56,23 +48,19 @@ void SetText(QPlainTextEdit* Memo, QLabel* Chars, const std::string& UD)
 
 }  // namespace
 
-QString LongTimeFormat(const QLocale& Locale)
-{
+QString LongTimeFormat(const QLocale& Locale) {
   const QString Format = Locale.timeFormat(QLocale::LongFormat);
   QString Result;
   bool Quoted = false;
   for (const QChar C : Format) {
-    if (C == u'\'')
-      Quoted = !Quoted;
-    if (!Quoted && C == u't')
-      continue;
+    if (C == u'\'') Quoted = !Quoted;
+    if (!Quoted && C == u't') continue;
     Result += C;
   }
   return Result.trimmed();
 }
 
-QString DateTimeText(SMSEngine::TDateTime DateTime)
-{
+QString DateTimeText(SMSEngine::TDateTime DateTime) {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
   SMSEngine::DecodeDateTime(DateTime, Year, Month, Day, Hour, Min, Sec, MSec);
   const QLocale Locale;
@@ -82,8 +70,7 @@ QString DateTimeText(SMSEngine::TDateTime DateTime)
   return Text;
 }
 
-QString TimeZoneText(int QuarterHours)
-{
+QString TimeZoneText(int QuarterHours) {
   const int Hundredths = QuarterHours * 25;  // hours × 100, exact
   const int Whole = std::abs(Hundredths) / 100;
   const int Fraction = std::abs(Hundredths) % 100;
@@ -91,8 +78,7 @@ QString TimeZoneText(int QuarterHours)
          QStringLiteral("%1").arg(Fraction, 2, 10, QLatin1Char('0'));
 }
 
-QString ValidityText(const TMessageList& Entry)
-{
+QString ValidityText(const TMessageList& Entry) {
   switch (Entry.VPF) {
     case 0:
       return QStringLiteral("<Not present>");
@@ -107,8 +93,7 @@ QString ValidityText(const TMessageList& Entry)
 }
 
 // The status number with its meaning, as both viewers show it.
-static QString StatusText(int Status)
-{
+static QString StatusText(int Status) {
   switch (Status) {
     case 0:
       return QStringLiteral("0 (received unread)");
@@ -123,8 +108,7 @@ static QString StatusText(int Status)
   }
 }
 
-void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon)
-{
+void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon) {
   Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
   SetEdit(Form.edStatus, StatusText(Entry.Status));
@@ -136,8 +120,7 @@ void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon
   SetText(Form.memUD, Form.lblChars, Entry.UD);
 }
 
-void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon)
-{
+void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon) {
   Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
   SetEdit(Form.edStatus, StatusText(Entry.Status));

@@ -11,18 +11,15 @@
 
 TfrmViewIn* frmViewIn = nullptr;
 
-TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent)
-{
+TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
 }
 
-void TfrmViewIn::Build()
-{
+void TfrmViewIn::Build() {
   using namespace FixedDialog;
-  if (lblIndex)
-    return;
+  if (lblIndex) return;
   FixedDialog::UseDialogFont(this);
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
@@ -50,21 +47,17 @@ void TfrmViewIn::Build()
   setTabOrder(memUD, cbxFlash);
 }
 
-TfrmViewIn::~TfrmViewIn()
-{
-  if (frmViewIn == this)
-    frmViewIn = nullptr;
+TfrmViewIn::~TfrmViewIn() {
+  if (frmViewIn == this) frmViewIn = nullptr;
 }
 
-void TfrmViewIn::showEvent(QShowEvent* Event)
-{
+void TfrmViewIn::showEvent(QShowEvent* Event) {
   FixedDialog::CentreOnScreen(this);
   btnOK->setFocus();
   QDialog::showEvent(Event);
 }
 
-void TfrmViewIn::keyPressEvent(QKeyEvent* Event)
-{
+void TfrmViewIn::keyPressEvent(QKeyEvent* Event) {
   // Escape closes the viewer as OK does.
   if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
     btnOK->click();
@@ -72,8 +65,7 @@ void TfrmViewIn::keyPressEvent(QKeyEvent* Event)
   }
   // Enter presses OK only while OK has the focus; in a field it does nothing.
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus())
-      btnOK->click();
+    if (btnOK->hasFocus()) btnOK->click();
     return;
   }
   QDialog::keyPressEvent(Event);

@@ -11,18 +11,15 @@
 
 TfrmViewOut* frmViewOut = nullptr;
 
-TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent)
-{
+TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
 }
 
-void TfrmViewOut::Build()
-{
+void TfrmViewOut::Build() {
   using namespace FixedDialog;
-  if (lblIndex)
-    return;
+  if (lblIndex) return;
   FixedDialog::UseDialogFont(this);
   lblIndex = Label(this, "SIM memory index:", 8, 11);
   edIndex = Edit(this, 144, 8, 161);
@@ -57,21 +54,17 @@ void TfrmViewOut::Build()
   setTabOrder(cbxRD, cbxFlash);
 }
 
-TfrmViewOut::~TfrmViewOut()
-{
-  if (frmViewOut == this)
-    frmViewOut = nullptr;
+TfrmViewOut::~TfrmViewOut() {
+  if (frmViewOut == this) frmViewOut = nullptr;
 }
 
-void TfrmViewOut::showEvent(QShowEvent* Event)
-{
+void TfrmViewOut::showEvent(QShowEvent* Event) {
   FixedDialog::CentreOnScreen(this);
   btnOK->setFocus();
   QDialog::showEvent(Event);
 }
 
-void TfrmViewOut::keyPressEvent(QKeyEvent* Event)
-{
+void TfrmViewOut::keyPressEvent(QKeyEvent* Event) {
   // Escape closes the viewer as OK does.
   if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
     btnOK->click();
@@ -79,8 +72,7 @@ void TfrmViewOut::keyPressEvent(QKeyEvent* Event)
   }
   // Enter presses OK only while OK has the focus; in a field it does nothing.
   if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus())
-      btnOK->click();
+    if (btnOK->hasFocus()) btnOK->click();
     return;
   }
   QDialog::keyPressEvent(Event);

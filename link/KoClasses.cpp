@@ -20,8 +20,7 @@ void TKoCommBuffer::Remove(int Count) {
   FSize -= Count;
 }
 
-TKoThread::TKoThread(TKoPostProc Post, TKoHandleObject* StopSignal)
-    : FPost(std::move(Post)), FStopSignal(StopSignal) {}
+TKoThread::TKoThread(TKoPostProc Post, TKoHandleObject* StopSignal) : FPost(std::move(Post)), FStopSignal(StopSignal) {}
 
 TKoThread::~TKoThread() = default;
 

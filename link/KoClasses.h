@@ -15,13 +15,13 @@
 
 // Every error that the channel raises.
 class EKoCommError : public std::runtime_error {
-public:
+ public:
   explicit EKoCommError(const std::string& Message) : std::runtime_error(Message) {}
 };
 
 // Base of the channel component.
 class TKoComponent {
-public:
+ public:
   TKoComponent() = default;
   TKoComponent(const TKoComponent&) = delete;
   TKoComponent& operator=(const TKoComponent&) = delete;
@@ -32,7 +32,7 @@ public:
   // True inside a design environment; the channel then never opens on its own.
   bool Designing = false;
 
-protected:
+ protected:
   bool FDestroying = false;
 };
 
@@ -74,7 +74,7 @@ struct TKoCommStatus {
 // Fixed-capacity byte block of the transmit queue. Append copies behind the held bytes (the
 // caller guarantees room); Remove drops bytes from the front.
 class TKoCommBuffer {
-public:
+ public:
   explicit TKoCommBuffer(int Capacity) : FData(static_cast<std::size_t>(Capacity)) {}
   int Capacity() const { return static_cast<int>(FData.size()); }
   int Size() const { return FSize; }
@@ -82,14 +82,14 @@ public:
   void Append(const void* Data, int Count);
   void Remove(int Count);
 
-private:
+ private:
   std::vector<char> FData;
   int FSize = 0;
 };
 
 // Receives raw data and events of a channel (none is attached in this program).
 class TKoCommListener {
-public:
+ public:
   virtual ~TKoCommListener() = default;
   virtual void RxBuf(TKoComponent* Sender, PKoData Data, int Count) = 0;
   virtual void CommEvent(TKoComponent* Sender, std::uint32_t Events) = 0;
@@ -106,7 +106,7 @@ struct TKoSyncTicket {
 // each of its waits, including the wait for the main thread in Synchronize, also wakes on that
 // signal, so Stop followed by WaitFor always returns.
 class TKoThread {
-public:
+ public:
   TKoThread(const TKoThread&) = delete;
   TKoThread& operator=(const TKoThread&) = delete;
   // A derived class stops the thread and waits for it in its own destructor, while its
@@ -130,7 +130,7 @@ public:
   // Work posted to the main thread from now on does nothing.
   void CancelSync() { FTicket->Cancelled.store(true); }
 
-protected:
+ protected:
   TKoThread(TKoPostProc Post, TKoHandleObject* StopSignal);
   virtual void Execute() = 0;
   // Runs Method on the main thread and waits until it has run there, or until stop is
@@ -139,7 +139,7 @@ protected:
 
   std::atomic<bool> FTerminated{false};
 
-private:
+ private:
   void Run();
 
   TKoPostProc FPost;

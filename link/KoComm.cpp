@@ -10,9 +10,7 @@
 
 namespace {
 
-[[noreturn]] void RaiseLastError(const char* Format, int Code) {
-  throw EKoCommError(KoFormatError(Format, Code));
-}
+[[noreturn]] void RaiseLastError(const char* Format, int Code) { throw EKoCommError(KoFormatError(Format, Code)); }
 
 }  // namespace
 
@@ -74,8 +72,7 @@ void TKoCommEventThread::Execute() {
   }
 }
 
-void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup,
-                                  std::uint64_t Opening) {
+void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup, std::uint64_t Opening) {
   try {
     if (Events & KO_EV_RXCHAR) {
       Comm->HandleRxChar();
@@ -100,8 +97,8 @@ void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, boo
 // ---------------------------------------------------------------------------------------------
 // Write worker
 
-TKoCommWriteThread::TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device,
-                                       int WriteSize, bool ReportTxEmpty)
+TKoCommWriteThread::TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device, int WriteSize,
+                                       bool ReportTxEmpty)
     : TKoThread(std::move(Post), &FStopRequest),
       FComm(Comm),
       FDevice(Device),
@@ -115,13 +112,10 @@ TKoCommWriteThread::~TKoCommWriteThread() {
 
 bool TKoCommWriteThread::Enqueue(const void* Data, int Count) {
   std::unique_lock<TKoCriticalSection> Lock(FComm->FWriteLock);
-  auto HasRoom = [&] {
-    return static_cast<long long>(FBuffer.Size()) + Count <= FBuffer.Capacity();
-  };
+  auto HasRoom = [&] { return static_cast<long long>(FBuffer.Size()) + Count <= FBuffer.Capacity(); };
   if (!HasRoom()) {
     // steady_clock, like the tick counter, is not disturbed by clock changes.
-    auto Deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(FComm->FBuffers.WriteTimeout());
+    auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(FComm->FBuffers.WriteTimeout());
     if (!FRoom.wait_until(Lock, Deadline, HasRoom)) return false;
   }
   FBuffer.Append(Data, Count);
@@ -135,8 +129,7 @@ void TKoCommWriteThread::Execute() {
   bool Failing = false;
   while (!Terminated()) {
     int Index = 0;
-    if (KoWaitForAny(Signals, 2, KO_INFINITE, Index) != wrSignaled || Index == 0 || Terminated())
-      break;
+    if (KoWaitForAny(Signals, 2, KO_INFINITE, Index) != wrSignaled || Index == 0 || Terminated()) break;
 
     int Count;
     const char* Data;
@@ -220,9 +213,7 @@ void TKoCustomComm::CheckClosed() const {
 
 std::vector<TKoPortEntry> TKoCustomComm::ListPorts() { return KoListPorts(); }
 
-std::string TKoCustomComm::DevicePath() const {
-  return KoResolveDevice(KoFormatInt(FDeviceName, FPortNum));
-}
+std::string TKoCustomComm::DevicePath() const { return KoResolveDevice(KoFormatInt(FDeviceName, FPortNum)); }
 
 void TKoCustomComm::OpenPort() {
   CheckClosed();
@@ -288,8 +279,8 @@ void TKoCustomComm::StartWorkers() {
   }
   if (!FDirectWrite) {
     bool ReportTxEmpty = static_cast<bool>(OnTxEmpty) || !FListeners.empty();
-    FWriteThread = std::make_unique<TKoCommWriteThread>(this, PostToMainThread, FHandle,
-                                                         FBuffers.WriteSize(), ReportTxEmpty);
+    FWriteThread =
+        std::make_unique<TKoCommWriteThread>(this, PostToMainThread, FHandle, FBuffers.WriteSize(), ReportTxEmpty);
     FWriteThread->SetPriority(FWritePriority);
     FWriteThread->Resume();
   }
@@ -302,8 +293,7 @@ void TKoCustomComm::ClosePort() {
   // wait for the workers; only then close the device they used.
   {
     std::lock_guard<TKoCriticalSection> Lock(FReadLock);
-    for (TKoThread* T : {static_cast<TKoThread*>(FEventThread.get()),
-                         static_cast<TKoThread*>(FWriteThread.get())}) {
+    for (TKoThread* T : {static_cast<TKoThread*>(FEventThread.get()), static_cast<TKoThread*>(FWriteThread.get())}) {
       if (T) {
         T->Stop();
         T->CancelSync();
@@ -497,8 +487,7 @@ void TKoCustomComm::HandleException() {
     std::rethrow_exception(E);
   } catch (const std::exception& X) {
     std::cerr << X.what() << '\n';
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 // Line settings --------------------------------------------------------------------------------

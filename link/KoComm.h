@@ -57,57 +57,55 @@ std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize);
 
 // Waits for line events and hands each completed wait to the main thread (Dispatch).
 class TKoCommEventThread : public TKoThread {
-public:
+ public:
   TKoCommEventThread(TKoCustomComm* Comm, TKoPostProc Post, std::uint32_t Mask);
   ~TKoCommEventThread() override;
 
-protected:
+ protected:
   void Execute() override;
 
-private:
+ private:
   friend class TKoCustomComm;
   // Runs on the main thread, once per completed wait. Static: a handler may close the port,
   // which ends and releases this thread while the dispatch is still running.
-  static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup,
-                       std::uint64_t Opening);
+  static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup, std::uint64_t Opening);
 
   TKoCustomComm* FComm;
   std::uint32_t FMask;
-  std::uint64_t FOpening = 0; // the opening of the port that this thread watches
-  TKoWaitEvent FCompletion; // ends a pending wait; set only by Stop
-  std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs}; // set by the main thread
-  int FFullHandOver = 0; // bytes of a hand-over that skips the gathering; set before it starts
+  std::uint64_t FOpening = 0;                             // the opening of the port that this thread watches
+  TKoWaitEvent FCompletion;                               // ends a pending wait; set only by Stop
+  std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs};  // set by the main thread
+  int FFullHandOver = 0;  // bytes of a hand-over that skips the gathering; set before it starts
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };
 
 // Drains the transmit queue to the device.
 class TKoCommWriteThread : public TKoThread {
-public:
-  TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device, int WriteSize,
-                     bool ReportTxEmpty);
+ public:
+  TKoCommWriteThread(TKoCustomComm* Comm, TKoPostProc Post, TKoHandle Device, int WriteSize, bool ReportTxEmpty);
   ~TKoCommWriteThread() override;
 
   // Queues Count bytes; waits up to WriteTimeout milliseconds for room. Caller's thread.
   bool Enqueue(const void* Data, int Count);
 
-protected:
+ protected:
   void Execute() override;
 
-private:
+ private:
   void PostWrite(int Written);
 
   TKoCustomComm* FComm;
   TKoHandle FDevice;
   TKoCommBuffer FBuffer;
   bool FReportTxEmpty;
-  std::condition_variable_any FRoom; // told whenever bytes leave the queue
+  std::condition_variable_any FRoom;  // told whenever bytes leave the queue
   TKoWaitEvent FStopRequest;
   TKoWaitEvent FDataAvailable;
   TKoWaitEvent FWriteDone;
 };
 
 class TKoCustomComm : public TKoComponent {
-public:
+ public:
   TKoCustomComm();
   ~TKoCustomComm() override;
 
@@ -168,7 +166,7 @@ public:
   TKoPostProc PostToMainThread;
   TKoExceptionEvent OnException;
 
-protected:
+ protected:
   // Properties; TKoComm publishes them.
   bool AutoOpen() const { return FAutoOpen; }
   void SetAutoOpen(bool Value) { FAutoOpen = Value; }
@@ -214,7 +212,7 @@ protected:
   virtual void NotifyListeners(std::uint32_t Events);
   virtual void HandleRxBuf(PKoData Data, int Count);
 
-private:
+ private:
   friend class TKoCommEventThread;
   friend class TKoCommWriteThread;
 
@@ -231,7 +229,7 @@ private:
   int DirectWriteBytes(const void* Data, int Count);
 
   TKoHandle FHandle = KO_INVALID_HANDLE;
-  std::uint64_t FOpenings = 0; // counts the openings: a late hang-up closes only its own
+  std::uint64_t FOpenings = 0;  // counts the openings: a late hang-up closes only its own
   std::uint32_t FEventMask = 0;
   TKoCriticalSection FWriteLock;
   TKoCriticalSection FReadLock;
@@ -241,7 +239,7 @@ private:
   std::vector<std::unique_ptr<TKoThread>> FRetired;
   std::vector<TKoCommListener*> FListeners;
   std::atomic<int> FPendingErrors{0};
-  std::atomic<int> FRxHandedOver{0}; // bytes waiting at the last OnRxChar
+  std::atomic<int> FRxHandedOver{0};  // bytes waiting at the last OnRxChar
   std::atomic<bool> FLineGone{false};
   std::atomic<bool> FGoneReported{false};
 
@@ -267,41 +265,41 @@ private:
 
 // The channel as its owner configures it: the properties made public, no further logic.
 class TKoComm : public TKoCustomComm {
-public:
+ public:
   using TKoCustomComm::AutoOpen;
-  using TKoCustomComm::SetAutoOpen;
   using TKoCustomComm::Baudrate;
-  using TKoCustomComm::SetBaudrate;
-  using TKoCustomComm::Parity;
-  using TKoCustomComm::SetParity;
-  using TKoCustomComm::ParityCheck;
-  using TKoCustomComm::SetParityCheck;
-  using TKoCustomComm::Databits;
-  using TKoCustomComm::SetDatabits;
-  using TKoCustomComm::Stopbits;
-  using TKoCustomComm::SetStopbits;
-  using TKoCustomComm::EventChars;
-  using TKoCustomComm::SetEventChars;
-  using TKoCustomComm::FlowControl;
-  using TKoCustomComm::SetFlowControl;
-  using TKoCustomComm::Options;
-  using TKoCustomComm::SetOptions;
-  using TKoCustomComm::PortNum;
-  using TKoCustomComm::SetPortNum;
-  using TKoCustomComm::DeviceName;
-  using TKoCustomComm::SetDeviceName;
-  using TKoCustomComm::MonitorEvents;
-  using TKoCustomComm::SetMonitorEvents;
   using TKoCustomComm::Buffers;
-  using TKoCustomComm::SetBuffers;
-  using TKoCustomComm::EventPriority;
-  using TKoCustomComm::SetEventPriority;
-  using TKoCustomComm::WritePriority;
-  using TKoCustomComm::SetWritePriority;
+  using TKoCustomComm::Databits;
+  using TKoCustomComm::DeviceName;
   using TKoCustomComm::DirectWrite;
+  using TKoCustomComm::EventChars;
+  using TKoCustomComm::EventPriority;
+  using TKoCustomComm::FlowControl;
+  using TKoCustomComm::MonitorEvents;
+  using TKoCustomComm::Options;
+  using TKoCustomComm::Parity;
+  using TKoCustomComm::ParityCheck;
+  using TKoCustomComm::PortNum;
+  using TKoCustomComm::SetAutoOpen;
+  using TKoCustomComm::SetBaudrate;
+  using TKoCustomComm::SetBuffers;
+  using TKoCustomComm::SetDatabits;
+  using TKoCustomComm::SetDeviceName;
   using TKoCustomComm::SetDirectWrite;
-  using TKoCustomComm::UpdateDCB;
+  using TKoCustomComm::SetEventChars;
+  using TKoCustomComm::SetEventPriority;
+  using TKoCustomComm::SetFlowControl;
+  using TKoCustomComm::SetMonitorEvents;
+  using TKoCustomComm::SetOptions;
+  using TKoCustomComm::SetParity;
+  using TKoCustomComm::SetParityCheck;
+  using TKoCustomComm::SetPortNum;
+  using TKoCustomComm::SetStopbits;
   using TKoCustomComm::SetUpdateDCB;
-  using TKoCustomComm::UserBaudrate;
   using TKoCustomComm::SetUserBaudrate;
+  using TKoCustomComm::SetWritePriority;
+  using TKoCustomComm::Stopbits;
+  using TKoCustomComm::UpdateDCB;
+  using TKoCustomComm::UserBaudrate;
+  using TKoCustomComm::WritePriority;
 };

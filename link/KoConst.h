@@ -35,19 +35,17 @@ inline constexpr std::uint32_t KO_EV_EVENT2 = 0x1000;
 
 // Mask of each TKoCommEvent member, in enumeration order.
 inline constexpr std::uint32_t KoCommEventMasks[] = {
-    KO_EV_BREAK, KO_EV_CTS,     KO_EV_DSR,     KO_EV_ERR,       KO_EV_RING,
-    KO_EV_RLSD,  KO_EV_RXCHAR,  KO_EV_TXEMPTY, KO_EV_RXFLAG,    KO_EV_PERR,
-    KO_EV_RX80FULL, KO_EV_EVENT1, KO_EV_EVENT2};
+    KO_EV_BREAK,   KO_EV_CTS,    KO_EV_DSR,  KO_EV_ERR,      KO_EV_RING,   KO_EV_RLSD,  KO_EV_RXCHAR,
+    KO_EV_TXEMPTY, KO_EV_RXFLAG, KO_EV_PERR, KO_EV_RX80FULL, KO_EV_EVENT1, KO_EV_EVENT2};
 
 // Line-error bits of the error word that QueryStatus gives.
-inline constexpr int KO_CE_RXOVER = 0x0001;   // input queue overflow
-inline constexpr int KO_CE_OVERRUN = 0x0002;  // character lost by the hardware
-inline constexpr int KO_CE_RXPARITY = 0x0004; // parity error
-inline constexpr int KO_CE_FRAME = 0x0008;    // framing error
-inline constexpr int KO_CE_BREAK = 0x0010;    // break received
-inline constexpr int KO_CE_IOE = 0x0400;      // the device failed or went away
+inline constexpr int KO_CE_RXOVER = 0x0001;    // input queue overflow
+inline constexpr int KO_CE_OVERRUN = 0x0002;   // character lost by the hardware
+inline constexpr int KO_CE_RXPARITY = 0x0004;  // parity error
+inline constexpr int KO_CE_FRAME = 0x0008;     // framing error
+inline constexpr int KO_CE_BREAK = 0x0010;     // break received
+inline constexpr int KO_CE_IOE = 0x0400;       // the device failed or went away
 
 // Bits per second of each TKoBaudrate member; brUser takes UserBaudrate instead.
-inline constexpr int KoBaudrates[] = {0,     110,   300,   600,    1200,   2400,
-                                      4800,  9600,  14400, 19200,  38400,  56000,
-                                      57600, 115200, 128000, 256000};
+inline constexpr int KoBaudrates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                      14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};

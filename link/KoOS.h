@@ -49,8 +49,8 @@ bool KoOSSetSignal(TKoHandle Signal);
 bool KoOSResetSignal(TKoHandle Signal);
 // Waits for one of Count signals (and, when Device is valid, for the device being writable,
 // reported as Index == Count).
-TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
-                          std::uint32_t Timeout, int& Index);
+TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice, std::uint32_t Timeout,
+                          int& Index);
 
 // Line-event watching: a watch over a device for the line events of Mask (KO_EV_ bits) and a
 // stop signal. KoOSWaitCommEvent waits for the next line events or the signal; Events receives

@@ -65,21 +65,36 @@ int Fd(TKoHandle H) { return static_cast<int>(H); }
 
 speed_t StandardSpeed(int Rate) {
   switch (Rate) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return 0;
+    case 110:
+      return B110;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 921600:
+      return B921600;
+    default:
+      return 0;
   }
 }
 
@@ -205,8 +220,7 @@ std::vector<TKoPortEntry> KoOSListPorts() {
   for (char** E = environ; E && *E; ++E) {
     std::string Entry = *E;
     auto Eq = Entry.find('=');
-    if (Eq == std::string::npos || Entry.compare(0, 6, "PELMO_") != 0 || Eq + 1 == Entry.size())
-      continue;
+    if (Eq == std::string::npos || Entry.compare(0, 6, "PELMO_") != 0 || Eq + 1 == Entry.size()) continue;
     int N = PortNumber(Entry.substr(6, Eq - 6));
     if (N > NamedPorts) Named[N] = Entry.substr(Eq + 1);
   }
@@ -218,8 +232,7 @@ std::vector<TKoPortEntry> KoOSListPorts() {
   for (const std::string& Device : CableDevices()) {
     bool Known = false;
     for (int N = 1; N <= NamedPorts && !Known; ++N)
-      if (const char* Env = std::getenv(("PELMO_COM" + std::to_string(N)).c_str()))
-        Known = Device == Env;
+      if (const char* Env = std::getenv(("PELMO_COM" + std::to_string(N)).c_str())) Known = Device == Env;
     for (const auto& [N, Path] : Named) Known = Known || Device == Path;
     if (Known) continue;
     while (Named.count(Next)) ++Next;
@@ -273,28 +286,46 @@ bool KoOSSetLineSettings(TKoHandle Device, const TKoLineSettings& S) {
   if (tcgetattr(F, &T) != 0) return false;
 
   // Raw: no line editing, no translation, no signals, the receiver on, modem lines ignored.
-  T.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                 IXANY | INPCK | IGNPAR);
+  T.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
   T.c_oflag &= ~OPOST;
   T.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   T.c_cflag |= CREAD | CLOCAL;
 
   T.c_cflag &= ~CSIZE;
   switch (S.ByteSize) {
-    case 5: T.c_cflag |= CS5; break;
-    case 6: T.c_cflag |= CS6; break;
-    case 7: T.c_cflag |= CS7; break;
-    case 8: T.c_cflag |= CS8; break;
-    default: errno = EINVAL; return false;
+    case 5:
+      T.c_cflag |= CS5;
+      break;
+    case 6:
+      T.c_cflag |= CS6;
+      break;
+    case 7:
+      T.c_cflag |= CS7;
+      break;
+    case 8:
+      T.c_cflag |= CS8;
+      break;
+    default:
+      errno = EINVAL;
+      return false;
   }
 
   T.c_cflag &= ~(PARENB | PARODD | CMSPAR);
   switch (S.Parity) {
-    case paNone: break;
-    case paOdd: T.c_cflag |= PARENB | PARODD; break;
-    case paEven: T.c_cflag |= PARENB; break;
-    case paMark: T.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case paSpace: T.c_cflag |= PARENB | CMSPAR; break;
+    case paNone:
+      break;
+    case paOdd:
+      T.c_cflag |= PARENB | PARODD;
+      break;
+    case paEven:
+      T.c_cflag |= PARENB;
+      break;
+    case paMark:
+      T.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case paSpace:
+      T.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   if (S.ParityCheck) T.c_iflag |= INPCK;
 
@@ -363,8 +394,7 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   Status.Errors = 0;
   int Now[5];
   if (ReadCounters(F, Now)) {
-    static constexpr int Bits[5] = {KO_CE_RXOVER, KO_CE_OVERRUN, KO_CE_RXPARITY, KO_CE_FRAME,
-                                    KO_CE_BREAK};
+    static constexpr int Bits[5] = {KO_CE_RXOVER, KO_CE_OVERRUN, KO_CE_RXPARITY, KO_CE_FRAME, KO_CE_BREAK};
     std::lock_guard<std::mutex> Lock(GSavedLock);
     if (auto It = GSaved.find(F); It != GSaved.end()) {
       for (int I = 0; I < 5; ++I) {
@@ -429,8 +459,8 @@ bool KoOSResetSignal(TKoHandle Signal) {
   }
 }
 
-TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
-                          std::uint32_t Timeout, int& Index) {
+TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice, std::uint32_t Timeout,
+                          int& Index) {
   pollfd P[8];
   if (Count < 0 || Count > 7) {
     errno = EINVAL;
@@ -475,8 +505,7 @@ TKoHandle KoOSCreateWatch(TKoHandle Device, std::uint32_t Mask, TKoHandle StopSi
   epoll_event Stop{};
   Stop.events = EPOLLIN;
   Stop.data.u32 = 1;
-  if (epoll_ctl(E, EPOLL_CTL_ADD, Fd(StopSignal), &Stop) != 0 ||
-      epoll_ctl(E, EPOLL_CTL_ADD, Fd(Device), &Ev) != 0) {
+  if (epoll_ctl(E, EPOLL_CTL_ADD, Fd(StopSignal), &Stop) != 0 || epoll_ctl(E, EPOLL_CTL_ADD, Fd(Device), &Ev) != 0) {
     int Saved = errno;
     ::close(E);
     errno = Saved;

@@ -3,8 +3,8 @@
 //
 // Where Wine's serial driver behaves otherwise than Windows, the code follows Windows'
 // documented behaviour and copes with Wine's; each such place says so.
-#include "link/KoOS.h"
 #include "link/KoOSWin32.h"
+#include "link/KoOS.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -115,8 +115,7 @@ bool KoOSIsGone(int Code) {
 
 std::string KoOSErrorText(int Code) {
   char* Text = nullptr;
-  DWORD N = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
+  DWORD N = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, static_cast<DWORD>(Code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                            reinterpret_cast<char*>(&Text), 0, nullptr);
   std::string S = N && Text ? std::string(Text, N) : "Unknown error " + std::to_string(Code);
@@ -145,13 +144,12 @@ std::vector<TKoPortEntry> KoOSListPorts() {
   }
   // The serial ports of the hardware map, also one that has no DOS name of its own yet.
   HKEY Key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &Key) ==
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &Key) == ERROR_SUCCESS) {
     for (DWORD I = 0;; ++I) {
       char ValueName[256], Data[256];
       DWORD NameLen = sizeof ValueName, DataLen = sizeof Data - 1, Type = 0;
-      if (RegEnumValueA(Key, I, ValueName, &NameLen, nullptr, &Type,
-                        reinterpret_cast<BYTE*>(Data), &DataLen) != ERROR_SUCCESS)
+      if (RegEnumValueA(Key, I, ValueName, &NameLen, nullptr, &Type, reinterpret_cast<BYTE*>(Data), &DataLen) !=
+          ERROR_SUCCESS)
         break;
       if (Type != REG_SZ) continue;
       Data[DataLen] = '\0';
@@ -173,8 +171,8 @@ std::vector<TKoPortEntry> KoOSListPorts() {
 TKoHandle KoOSOpenDevice(const std::string& Path) {
   // The \\.\ form opens COM10 and above, which the plain name does not.
   std::string Name = Path.compare(0, 2, "\\\\") == 0 ? Path : "\\\\.\\" + Path;
-  HANDLE Dev = CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE Dev =
+      CreateFileA(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (Dev == INVALID_HANDLE_VALUE) return KO_INVALID_HANDLE;
   auto D = std::make_shared<TDevice>();
   D->Handle = Dev;
@@ -219,10 +217,9 @@ void KoOSCloseDevice(TKoHandle Device) {
 }
 
 DCB KoWin32BuildDCB(const TKoLineSettings& S) {
-  static constexpr DWORD DtrControl[] = {DTR_CONTROL_DISABLE, DTR_CONTROL_ENABLE,
-                                         DTR_CONTROL_HANDSHAKE};
-  static constexpr DWORD RtsControl[] = {RTS_CONTROL_DISABLE, RTS_CONTROL_ENABLE,
-                                         RTS_CONTROL_HANDSHAKE, RTS_CONTROL_TOGGLE};
+  static constexpr DWORD DtrControl[] = {DTR_CONTROL_DISABLE, DTR_CONTROL_ENABLE, DTR_CONTROL_HANDSHAKE};
+  static constexpr DWORD RtsControl[] = {RTS_CONTROL_DISABLE, RTS_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE,
+                                         RTS_CONTROL_TOGGLE};
   // Built from zero: every field comes from the settings record.
   DCB D{};
   D.DCBlength = sizeof D;
@@ -352,8 +349,8 @@ bool KoOSSetSignal(TKoHandle Signal) { return SetEvent(H(Signal)) != 0; }
 
 bool KoOSResetSignal(TKoHandle Signal) { return ResetEvent(H(Signal)) != 0; }
 
-TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice,
-                          std::uint32_t Timeout, int& Index) {
+TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle WritableDevice, std::uint32_t Timeout,
+                          int& Index) {
   HANDLE Handles[8];
   if (Count < 0 || Count > 7) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -479,10 +476,9 @@ TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Ha
 long KoOSCurrentThreadId() { return static_cast<long>(GetCurrentThreadId()); }
 
 bool KoOSSetThreadPriority(long ThreadId, TKoThreadPriority Priority) {
-  static constexpr int Levels[] = {THREAD_PRIORITY_IDLE,    THREAD_PRIORITY_LOWEST,
-                                   THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
-                                   THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
-                                   THREAD_PRIORITY_TIME_CRITICAL};
+  static constexpr int Levels[] = {
+      THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+      THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL};
   HANDLE T = OpenThread(THREAD_SET_INFORMATION, FALSE, static_cast<DWORD>(ThreadId));
   if (!T) return false;
   bool Ok = SetThreadPriority(T, Levels[Priority]) != 0;

@@ -29,8 +29,7 @@ TKoEvent::TKoEvent(bool InitialState) {
   }
 }
 
-TKoWaitResult KoWaitForAny(TKoHandleObject* const* Signals, int Count, std::uint32_t Timeout,
-                           int& Index) {
+TKoWaitResult KoWaitForAny(TKoHandleObject* const* Signals, int Count, std::uint32_t Timeout, int& Index) {
   TKoHandle Handles[8];
   if (Count < 1 || Count > 7) return wrError;
   for (int I = 0; I < Count; ++I) Handles[I] = Signals[I]->Handle();

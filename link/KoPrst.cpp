@@ -17,8 +17,7 @@ void TKoPersistent::Changed() {
 void TKoPersistent::CopyFrom(const TKoPersistent& Source) { Assign(Source); }
 
 void TKoPersistent::Assign(const TKoPersistent& Source) {
-  throw std::invalid_argument(std::string("Cannot assign a ") + Source.ClassName() + " to a " +
-                              ClassName());
+  throw std::invalid_argument(std::string("Cannot assign a ") + Source.ClassName() + " to a " + ClassName());
 }
 
 template <typename T>

@@ -9,7 +9,7 @@
 // A settings object whose owner hears of every change. Changes made between BeginUpdate and
 // EndUpdate are told once, at the outermost EndUpdate.
 class TKoPersistent {
-public:
+ public:
   TKoPersistent() = default;
   // A copy carries the values only; the owner's callback stays with the original.
   TKoPersistent(const TKoPersistent&) {}
@@ -29,13 +29,13 @@ public:
   // Installed by the owning channel.
   std::function<void(TKoPersistent* Sender)> OnChange;
 
-protected:
+ protected:
   void Changed();
   int FUpdateCount = 0;
 };
 
 class TKoFlowControl : public TKoPersistent {
-public:
+ public:
   const char* ClassName() const override { return "TKoFlowControl"; }
   void CopyFrom(const TKoPersistent& Source) override;
 
@@ -56,7 +56,7 @@ public:
   bool TxContinueOnXoff() const { return FTxContinueOnXoff; }
   void SetTxContinueOnXoff(bool Value);
 
-private:
+ private:
   template <typename T>
   void Store(T& Field, T Value);
 
@@ -71,7 +71,7 @@ private:
 };
 
 class TKoEventChars : public TKoPersistent {
-public:
+ public:
   const char* ClassName() const override { return "TKoEventChars"; }
   void CopyFrom(const TKoPersistent& Source) override;
 
@@ -90,12 +90,12 @@ public:
   void SetEventChar(char Value) { SetIndexedChar(4, Value); }
   void SetEofChar(char Value) { SetIndexedChar(5, Value); }
 
-private:
+ private:
   char FChars[5] = {17, 19, 0, 0, 0};
 };
 
 class TKoBuffers : public TKoPersistent {
-public:
+ public:
   const char* ClassName() const override { return "TKoBuffers"; }
   void CopyFrom(const TKoPersistent& Source) override;
 
@@ -111,7 +111,7 @@ public:
   TKoIntW WriteTimeout() const { return FWriteTimeout; }
   void SetWriteTimeout(TKoIntW Value) { FWriteTimeout = Value; }
 
-private:
+ private:
   TKoIntW FReadSize = 4096;
   TKoIntW FWriteSize = 2048;
   TKoIntW FReadTimeout = 1000;

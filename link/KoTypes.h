@@ -26,8 +26,22 @@ constexpr TKoHandle KO_INVALID_HANDLE = -1;
 constexpr std::uint32_t KO_INFINITE = 0xFFFFFFFFu;
 
 enum TKoBaudrate : int {
-  brUser, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-  br56000, br57600, br115200, br128000, br256000
+  brUser,
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum TKoParity : int { paNone, paOdd, paEven, paMark, paSpace };
 enum TKoDatabits : int { db4, db5, db6, db7, db8 };
@@ -36,12 +50,21 @@ enum TKoControlDtr : int { dtrDisabled, dtrEnabled, dtrHandshake };
 enum TKoControlRts : int { rtsDisabled, rtsEnabled, rtsHandshake, rtsToggle };
 enum TKoCommOption : int { coErrorChar, coNullStrip };
 enum TKoCommEvent : int {
-  ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty, ceRxFlag, cePErr,
-  ceRx80Full, ceEvent1, ceEvent2
+  ceBreak,
+  ceCts,
+  ceDsr,
+  ceError,
+  ceRing,
+  ceRlsd,
+  ceRxChar,
+  ceTxEmpty,
+  ceRxFlag,
+  cePErr,
+  ceRx80Full,
+  ceEvent1,
+  ceEvent2
 };
-enum TKoThreadPriority : int {
-  tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
-};
+enum TKoThreadPriority : int { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // A serial port that the program offers: the text shown for it and the PortNum that opens it.
 struct TKoPortEntry {
@@ -55,19 +78,25 @@ enum TKoWaitResult : int { wrSignaled, wrTimeout, wrAbandoned, wrError };
 // A set of enumeration members, one bit per member (members 0 to 31).
 template <typename E>
 class TKoSet {
-public:
+ public:
   constexpr TKoSet() = default;
   constexpr TKoSet(std::initializer_list<E> Members) {
     for (E M : Members) FBits |= Bit(M);
   }
   constexpr bool Contains(E M) const { return (FBits & Bit(M)) != 0; }
-  constexpr TKoSet& Include(E M) { FBits |= Bit(M); return *this; }
-  constexpr TKoSet& Exclude(E M) { FBits &= ~Bit(M); return *this; }
+  constexpr TKoSet& Include(E M) {
+    FBits |= Bit(M);
+    return *this;
+  }
+  constexpr TKoSet& Exclude(E M) {
+    FBits &= ~Bit(M);
+    return *this;
+  }
   constexpr bool Empty() const { return FBits == 0; }
   constexpr std::uint32_t Bits() const { return FBits; }
   friend constexpr bool operator==(TKoSet A, TKoSet B) { return A.FBits == B.FBits; }
 
-private:
+ private:
   static constexpr std::uint32_t Bit(E M) { return std::uint32_t{1} << static_cast<int>(M); }
   std::uint32_t FBits = 0;
 };

@@ -1,14 +1,12 @@
 #include "link/KoUtils.h"
 
-
 #include "link/KoConst.h"
 #include "link/KoOS.h"
 
 std::string KoSysErrorText(int Code) {
   std::string Text = KoOSErrorText(Code);
   // The system's texts may end in a full stop and a line break.
-  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '.' || Text.back() == '\r' ||
-                           Text.back() == '\n'))
+  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '.' || Text.back() == '\r' || Text.back() == '\n'))
     Text.pop_back();
   return Text;
 }

@@ -10,17 +10,13 @@ namespace {
 constexpr std::string_view HexDigits = "0123456789ABCDEF";
 
 // The first line of Reply that starts with Prefix, without its line end; empty when there is none.
-std::string_view LineStartingWith(std::string_view Reply, std::string_view Prefix)
-{
+std::string_view LineStartingWith(std::string_view Reply, std::string_view Prefix) {
   for (std::size_t Start = 0; Start < Reply.size();) {
     const auto End = Reply.find('\n', Start);
     std::string_view Line = Reply.substr(Start, End == std::string_view::npos ? std::string_view::npos : End - Start);
-    if (!Line.empty() && Line.back() == '\r')
-      Line.remove_suffix(1);
-    if (Line.starts_with(Prefix))
-      return Line;
-    if (End == std::string_view::npos)
-      break;
+    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
+    if (Line.starts_with(Prefix)) return Line;
+    if (End == std::string_view::npos) break;
     Start = End + 1;
   }
   return {};
@@ -28,79 +24,66 @@ std::string_view LineStartingWith(std::string_view Reply, std::string_view Prefi
 
 // Code page 1252 for a UCS2 code unit; '?' for one it lacks. The control characters that stand
 // for the code page's undefined bytes are no part of a name either.
-char Cp1252Char(int Code)
-{
-  if (Code >= 0x80 && Code <= 0x9F)
-    return '?';
+char Cp1252Char(int Code) {
+  if (Code >= 0x80 && Code <= 0x9F) return '?';
   const int Byte = Cp1252::FromUnicode(static_cast<char32_t>(Code));
   return Byte < 0 ? '?' : static_cast<char>(Byte);
 }
 
-} // namespace
+}  // namespace
 
-int HexQuadToInt(std::string_view Text)
-{
-  if (Text.size() < 4)
-    return -1;
+int HexQuadToInt(std::string_view Text) {
+  if (Text.size() < 4) return -1;
   int Value = 0;
   for (std::size_t I = 0; I < 4; ++I) {
     const auto Digit = HexDigits.find(Text[I]);
-    if (Digit == std::string_view::npos)
-      return -1;
+    if (Digit == std::string_view::npos) return -1;
     Value = Value * 16 + static_cast<int>(Digit);
   }
   return Value;
 }
 
-std::string UCS2HexToText(std::string_view Hex)
-{
+std::string UCS2HexToText(std::string_view Hex) {
   std::string Text;
   Text.reserve(Hex.size() / 4);
   for (std::size_t Pos = 0; Pos + 4 <= Hex.size(); Pos += 4) {
     const std::string_view Group = Hex.substr(Pos, 4);
     const int Code = Group == "03B2" ? 0x00DF : HexQuadToInt(Group);
-    if (Code >= 0)
-      Text += Cp1252Char(Code);
+    if (Code >= 0) Text += Cp1252Char(Code);
   }
   return Text;
 }
 
-TPhonebookStorage ParsePhonebookStorage(std::string_view Reply)
-{
+TPhonebookStorage ParsePhonebookStorage(std::string_view Reply) {
   // The "+CPBS:" line; a reply without one is read from its start as it stands.
   std::string_view Rest = LineStartingWith(Reply, "+CPBS:");
   if (Rest.empty()) {
     Rest = Reply;
-    while (Rest.starts_with("\r\n"))
-      Rest.remove_prefix(2);
+    while (Rest.starts_with("\r\n")) Rest.remove_prefix(2);
     Rest = Rest.substr(0, Rest.find("\r\n"));
   }
-  TakeUntil(Rest, ','); // "+CPBS: <storage>"
+  TakeUntil(Rest, ',');  // "+CPBS: <storage>"
   TPhonebookStorage Storage;
   const std::string_view UsedText = TakeUntil(Rest, ',');
   Storage.Used = ReplyToInt(UsedText);
-  if (Storage.Used < 0)
-    throw SMSEngine::EConvertError("'" + std::string(UsedText) + "' is not a valid integer value");
+  if (Storage.Used < 0) throw SMSEngine::EConvertError("'" + std::string(UsedText) + "' is not a valid integer value");
   try {
     Storage.Total = std::max(0, ReplyToInt(TakeUntil(Rest, ',')));
   } catch (const SMSEngine::EConvertError&) {
-    Storage.Total = 0; // no total, or none that can be read: the reading takes its own bound
+    Storage.Total = 0;  // no total, or none that can be read: the reading takes its own bound
   }
   return Storage;
 }
 
-int PhonebookLastLocation(const TPhonebookStorage& Storage)
-{
+int PhonebookLastLocation(const TPhonebookStorage& Storage) {
   return Storage.Total > 0 ? Storage.Total : UnknownPhonebookLastLocation;
 }
 
-TPhonebookReply CutPhonebookEntry(std::string_view Reply)
-{
+TPhonebookReply CutPhonebookEntry(std::string_view Reply) {
   // A quoted field: the text up to the next double quote, which must be there.
   const auto Quoted = [](std::string_view& Rest, std::string& Field) {
     const auto End = Rest.find('"');
-    if (End == std::string_view::npos)
-      return false;
+    if (End == std::string_view::npos) return false;
     Field = std::string(Rest.substr(0, End));
     Rest.remove_prefix(End + 1);
     return true;
@@ -109,27 +92,22 @@ TPhonebookReply CutPhonebookEntry(std::string_view Reply)
   TPhonebookReply Entry;
   std::string Skipped;
   // <location>," <number> ",<type>," <name> "
-  if (Quoted(Rest, Skipped) && Quoted(Rest, Entry.Number) && Quoted(Rest, Skipped))
-    Quoted(Rest, Entry.NameHex);
+  if (Quoted(Rest, Skipped) && Quoted(Rest, Entry.Number) && Quoted(Rest, Skipped)) Quoted(Rest, Entry.NameHex);
   return Entry;
 }
 
-std::string_view NumberTail(std::string_view Number)
-{
+std::string_view NumberTail(std::string_view Number) {
   return Number.size() > 8 ? Number.substr(Number.size() - 8) : Number;
 }
 
-void MatchNames(std::vector<SMSEngine::TMessageList>& Messages, const std::vector<TPhonebookList>& Phonebook)
-{
+void MatchNames(std::vector<SMSEngine::TMessageList>& Messages, const std::vector<TPhonebookList>& Phonebook) {
   const auto Same = [](std::string_view Number, std::string_view EntryTail) {
     return !Number.empty() && NumberTail(Number) == EntryTail;
   };
   for (SMSEngine::TMessageList& Message : Messages) {
-    if (!Message.Name.empty())
-      continue;
+    if (!Message.Name.empty()) continue;
     for (const TPhonebookList& Entry : Phonebook) {
-      if (Entry.Number.empty())
-        continue;
+      if (Entry.Number.empty()) continue;
       const std::string_view Tail = NumberTail(Entry.Number);
       if (Same(Message.DA, Tail) || Same(Message.OA, Tail)) {
         Message.Name = Entry.Name;

@@ -140,7 +140,7 @@ std::string Trim(const std::string& Text) {
   return Text.substr(first, last - first);
 }
 
-const char* const OneLineCodes[] = {"RING\r\n", "+CRING:", "+CLIP:", "+CCWA:",  "+CMTI:", "+CDSI:", "+CBMI:", "+CREG:",
+const char* const OneLineCodes[] = {"RING\r\n", "+CRING:", "+CLIP:", "+CCWA:", "+CMTI:", "+CDSI:", "+CBMI:", "+CREG:",
                                     "+CGREG:",  "+CEREG:", "+CUSD:", "+CIEV:", "+CSSI:", "+CSSU:", "^"};
 const char* const TwoLineCodes[] = {"+CMT:", "+CDS:", "+CBM:"};
 

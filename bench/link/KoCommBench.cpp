@@ -10,8 +10,8 @@
 #include <atomic>
 #include <thread>
 
-#include "tests/link/LinkTestSupport.h"
 #include "link/KoComm.h"
+#include "tests/link/LinkTestSupport.h"
 
 namespace {
 
@@ -126,7 +126,6 @@ void BM_LineRateReceive(benchmark::State& State) {
 }  // namespace
 
 BENCHMARK(BM_LineRateReceive)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OneMegabyteEachWay)->Arg(1024)->Arg(65536)->Iterations(5)->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneMegabyteEachWay)->Arg(1024)->Arg(65536)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -13,8 +13,7 @@
 class TFailingDialogs : public TDialogs {
  public:
   int Boxes = 0;
-  TBoxButton MessageBox(const TBoxRequest& Request) override
-  {
+  TBoxButton MessageBox(const TBoxRequest& Request) override {
     ++Boxes;
     std::cerr << "box: " << Request.Text << "\n";
     return TBoxButton::OK;

@@ -18,44 +18,44 @@
 #include <string>
 
 #include "bench/reading/BenchSupport.h"
+#include "emulator/SimPhone.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
-#include "tests/support/PackedText.h"
 #include "forms/Progress.h"
-#include "emulator/SimPhone.h"
+#include "tests/support/PackedText.h"
 
 namespace {
 
 // Names of 12 to 20 characters, a third of them with letters beyond ASCII.
-std::string Name(int N)
-{
+std::string Name(int N) {
   static const char* const First[] = {"Anna", "J\xC3\xBCrgen", "S\xC3\xB6ren", "Zo\xC3\xAB", "Bj\xC3\xB6rn", "Mama"};
   static const char* const Last[] = {"M\xC3\xBCller", "Wei\xC3\x9F", "Schmidt", "Lef\xC3\xA8vre", "Hansen"};
   return std::string(First[N % 6]) + " " + Last[N % 5] + " " + std::to_string(N);
 }
 
-std::string Number(int N)
-{
+std::string Number(int N) {
   const std::string Digits = std::to_string(1000000 + N * 7919 % 9000000);
   return "+49170" + Digits;
 }
 
 // A received message from the number of entry N.
-std::string PDU(int N)
-{
+std::string PDU(int N) {
   std::string Digits = Number(N).substr(1);
-  for (std::size_t I = 0; I + 1 < Digits.size(); I += 2)
-    std::swap(Digits[I], Digits[I + 1]);
+  for (std::size_t I = 0; I + 1 < Digits.size(); I += 2) std::swap(Digits[I], Digits[I + 1]);
   static const char Hex[] = "0123456789ABCDEF";
   const std::string Text = "Message " + std::to_string(N);
   const std::string Length = {Hex[Text.size() >> 4], Hex[Text.size() & 15]};
-  return "0791947101670000" "040C91" + Digits + "0000" "42305141035040" + Length + PackSeptets(Text);
+  return "0791947101670000"
+         "040C91" +
+         Digits +
+         "0000"
+         "42305141035040" +
+         Length + PackSeptets(Text);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   int Baud = 115200;
   int Entries = 250;
   int MessageCount = 30;
@@ -67,8 +67,7 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[I], "--messages") == 0)
       MessageCount = std::atoi(argv[I + 1]);
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication Application(argc, argv);
 
   TSimCard Sim;
@@ -120,8 +119,8 @@ int main(int argc, char** argv)
   const double Wall = std::chrono::duration<double>(End - Start).count();
   const double Passes = Commands * 0.1;
   const double Line = static_cast<double>(Bytes) * 10.0 / Baud;
-  const double Cpu = Seconds(After.ru_utime) - Seconds(Before.ru_utime) + Seconds(After.ru_stime) -
-                     Seconds(Before.ru_stime);
+  const double Cpu =
+      Seconds(After.ru_utime) - Seconds(Before.ru_utime) + Seconds(After.ru_stime) - Seconds(Before.ru_stime);
   const double Limit = Entries * 0.1 + Line + 0.5;
 
   std::printf("entries read       %zu of %d (%d of %d messages named)\n", frmMain->Phonebook.size(), Entries, Named,

@@ -23,46 +23,39 @@
 #include <string>
 
 #include "bench/reading/BenchSupport.h"
+#include "emulator/SimPhone.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
 #include "tests/support/PackedText.h"
-#include "emulator/SimPhone.h"
 
 namespace {
 
 // 160 characters of plain GSM text, different for every message.
-std::string Text160(int N)
-{
+std::string Text160(int N) {
   std::string Text = "Message " + std::to_string(N) + ": ";
   static const std::string Filler = "the quick brown fox jumps over the lazy dog 0123456789 ";
-  while (Text.size() < 160)
-    Text += Filler[Text.size() % Filler.size()];
+  while (Text.size() < 160) Text += Filler[Text.size() % Filler.size()];
   return Text.substr(0, 160);
 }
 
 // Received messages (status 0 and 1) are SMS-DELIVER, stored ones (2 and 3) SMS-SUBMIT.
-std::string PDU(int Status, int N)
-{
+std::string PDU(int Status, int N) {
   const std::string SCA = "0791947101670000";
   const std::string UD = "A0" + PackSeptets(Text160(N));
-  if (Status < 2)
-    return SCA + "040C91947111325476" + "0000" + "42305141035040" + UD;
+  if (Status < 2) return SCA + "040C91947111325476" + "0000" + "42305141035040" + UD;
   return SCA + "1100" + "0C91947111325476" + "0000" + "AD" + UD;
 }
 
 // The processor time of every thread of this process so far, in nanoseconds, by thread id.
-std::map<int, long long> ThreadTimes()
-{
+std::map<int, long long> ThreadTimes() {
   std::map<int, long long> Times;
   if (DIR* Tasks = opendir("/proc/self/task")) {
     while (const dirent* Entry = readdir(Tasks)) {
-      if (Entry->d_name[0] == '.')
-        continue;
+      if (Entry->d_name[0] == '.') continue;
       std::ifstream Stat(std::string("/proc/self/task/") + Entry->d_name + "/schedstat");
       long long Ns = 0;
-      if (Stat >> Ns)
-        Times[std::atoi(Entry->d_name)] = Ns;
+      if (Stat >> Ns) Times[std::atoi(Entry->d_name)] = Ns;
     }
     closedir(Tasks);
   }
@@ -71,8 +64,7 @@ std::map<int, long long> ThreadTimes()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   int Baud = 115200;
   int Count = 255;
   for (int I = 1; I + 1 < argc; I += 2) {
@@ -81,8 +73,7 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[I], "--messages") == 0)
       Count = std::atoi(argv[I + 1]);
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication Application(argc, argv);
 
   TSimCard Sim;
@@ -102,8 +93,7 @@ int main(int argc, char** argv)
     const auto Before = ThreadTimes();
     Phone.Start();
     for (const auto& [Tid, Ns] : ThreadTimes())
-      if (!Before.count(Tid))
-        PhoneThreads.insert(Tid);
+      if (!Before.count(Tid)) PhoneThreads.insert(Tid);
   }
   ::setenv("PELMO_COM4", Phone.DevicePath().c_str(), 1);
 
@@ -133,8 +123,8 @@ int main(int argc, char** argv)
 
   const double Wall = std::chrono::duration<double>(End - Start).count();
   const double Line = static_cast<double>(Bytes) * 10.0 / Baud;
-  const double Cpu = Seconds(After.ru_utime) - Seconds(Before.ru_utime) + Seconds(After.ru_stime) -
-                     Seconds(Before.ru_stime);
+  const double Cpu =
+      Seconds(After.ru_utime) - Seconds(Before.ru_utime) + Seconds(After.ru_stime) - Seconds(Before.ru_stime);
   const int Rows = frmMain->sgMessages->RowCount() - 1;
   const std::string Memory = frmMain->lblMemory->text().toStdString();
 
@@ -146,8 +136,8 @@ int main(int argc, char** argv)
   std::printf("overhead           %.3f s\n", Wall - Line);
   std::printf("CPU time           %.3f s (user %.3f, system %.3f)\n", Cpu,
               Seconds(After.ru_utime) - Seconds(Before.ru_utime), Seconds(After.ru_stime) - Seconds(Before.ru_stime));
-  std::printf("  by thread        main %.3f s, simulated phone %.3f s, channel and others %.3f s\n", MainCpu,
-              PhoneCpu, OtherCpu);
+  std::printf("  by thread        main %.3f s, simulated phone %.3f s, channel and others %.3f s\n", MainCpu, PhoneCpu,
+              OtherCpu);
   std::printf("peak memory        %.1f MB\n", After.ru_maxrss / 1024.0);
 
   const bool Good = Dialogs.Boxes == 0 && Rows == Count;

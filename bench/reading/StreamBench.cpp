@@ -42,27 +42,23 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-double CpuSeconds()
-{
+double CpuSeconds() {
   rusage Usage{};
   getrusage(RUSAGE_SELF, &Usage);
   return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
          (Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
 }
 
-double PeakMB()
-{
+double PeakMB() {
   rusage Usage{};
   getrusage(RUSAGE_SELF, &Usage);
   return Usage.ru_maxrss / 1024.0;
 }
 
-double CurrentMB()
-{
+double CurrentMB() {
   std::ifstream Status("/proc/self/status");
   for (std::string Line; std::getline(Status, Line);)
-    if (Line.rfind("VmRSS:", 0) == 0)
-      return std::atof(Line.c_str() + 6) / 1024.0;
+    if (Line.rfind("VmRSS:", 0) == 0) return std::atof(Line.c_str() + 6) / 1024.0;
   return 0;
 }
 
@@ -71,8 +67,7 @@ class TTimedDialogs : public TDialogs {
   std::vector<std::string> Texts;
   double CpuAtFirst = -1;
   TClock::time_point WallAtFirst;
-  TBoxButton MessageBox(const TBoxRequest& Request) override
-  {
+  TBoxButton MessageBox(const TBoxRequest& Request) override {
     if (Texts.empty()) {
       CpuAtFirst = CpuSeconds();
       WallAtFirst = TClock::now();
@@ -84,35 +79,29 @@ class TTimedDialogs : public TDialogs {
 };
 
 // pelmo-phone with the demo SIM and these options; returns its process id, sets Device.
-pid_t StartPhone(const std::vector<std::string>& Options, std::string& Device)
-{
+pid_t StartPhone(const std::vector<std::string>& Options, std::string& Device) {
   int Out[2];
-  if (::pipe(Out) != 0)
-    std::exit(2);
+  if (::pipe(Out) != 0) std::exit(2);
   const std::string Link = "/tmp/pelmo-stream-bench-" + std::to_string(::getpid());
   std::vector<std::string> Args = {PELMO_PHONE_PROGRAM, "--link", Link};
   Args.insert(Args.end(), Options.begin(), Options.end());
   std::vector<char*> Argv;
-  for (auto& A : Args)
-    Argv.push_back(A.data());
+  for (auto& A : Args) Argv.push_back(A.data());
   Argv.push_back(nullptr);
   posix_spawn_file_actions_t Actions;
   posix_spawn_file_actions_init(&Actions);
   posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
   posix_spawn_file_actions_addclose(&Actions, Out[0]);
   pid_t Pid = 0;
-  if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
-    std::exit(2);
+  if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0) std::exit(2);
   ::close(Out[1]);
   char C = 0;
-  while (::read(Out[0], &C, 1) == 1 && C != '\n')
-    Device += C;
+  while (::read(Out[0], &C, 1) == 1 && C != '\n') Device += C;
   ::close(Out[0]);
   return Pid;
 }
 
-void StopPhone(pid_t Pid)
-{
+void StopPhone(pid_t Pid) {
   ::kill(Pid, SIGTERM);
   int Status = 0;
   ::waitpid(Pid, &Status, 0);
@@ -122,16 +111,14 @@ double Since(TClock::time_point Start) { return std::chrono::duration<double>(TC
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   const std::string Mode = argc > 1 ? argv[1] : "stream";
   long Bytes = 10L << 20;
   long Claim = 5000000;
   int Seconds = Mode == "lines" ? 20 : 120;
   bool ShowLog = false;
   for (int I = 2; I < argc; ++I)
-    if (std::strcmp(argv[I], "--show-log") == 0)
-      ShowLog = true;
+    if (std::strcmp(argv[I], "--show-log") == 0) ShowLog = true;
   for (int I = 2; I + 1 < argc; I += 2) {
     if (std::strcmp(argv[I], "--bytes") == 0)
       Bytes = std::atol(argv[I + 1]);
@@ -140,8 +127,7 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[I], "--seconds") == 0)
       Seconds = std::atoi(argv[I + 1]);
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication Application(argc, argv);
 
   std::vector<std::string> Options = {"--echo", "0"};
@@ -152,8 +138,8 @@ int main(int argc, char** argv)
   else if (Mode == "flood-idle")
     Options.insert(Options.end(), {"--flood", "RING", "--flood-ms", "10"});
   else if (Mode == "lines")
-    Options.insert(Options.end(), {"--stream", "AT+CMGL", "--stream-bytes", "2000000000", "--stream-line", "80",
-                                   "--baud", "115200"});
+    Options.insert(Options.end(),
+                   {"--stream", "AT+CMGL", "--stream-bytes", "2000000000", "--stream-line", "80", "--baud", "115200"});
   else if (Mode == "count")
     Options.insert(Options.end(), {"--claim-used", std::to_string(Claim)});
   else {
@@ -169,8 +155,7 @@ int main(int argc, char** argv)
   frmMain = new TfrmMain();
   frmProgress = new TfrmProgress(frmMain);
   frmMain->show();
-  if (ShowLog)
-    frmMain->btnInfoKeyPress('l');
+  if (ShowLog) frmMain->btnInfoKeyPress('l');
   QApplication::processEvents();
 
   const double RssBefore = CurrentMB();
@@ -190,8 +175,8 @@ int main(int argc, char** argv)
   const double Cpu = CpuSeconds() - CpuBefore;
 
   std::printf("mode               %s\n", Mode.c_str());
-  std::printf("boxes              %zu%s%s\n", Dialogs.Texts.size(), Dialogs.Texts.empty() ? "" : ", first: ",
-              Dialogs.Texts.empty() ? "" : Dialogs.Texts[0].c_str());
+  std::printf("boxes              %zu%s%s\n", Dialogs.Texts.size(),
+              Dialogs.Texts.empty() ? "" : ", first: ", Dialogs.Texts.empty() ? "" : Dialogs.Texts[0].c_str());
   if (Mode == "stream") {
     std::printf("bytes sent         %ld without a line break\n", Bytes);
     std::printf("CPU until the box  %.3f s\n", Dialogs.CpuAtFirst - CpuBefore);
@@ -218,8 +203,7 @@ int main(int argc, char** argv)
   }
   std::printf("resident before    %.1f MB\n", RssBefore);
   std::printf("peak memory        %.1f MB\n", PeakMB());
-  if (Mode != "lines")
-    StopPhone(Phone);
+  if (Mode != "lines") StopPhone(Phone);
   delete frmMain;
   return 0;
 }

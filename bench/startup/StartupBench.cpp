@@ -55,7 +55,8 @@ TRun Start(const char* Program) {
     long long Shown = 0;
     if (const auto P = Output.find("shown "); P != std::string::npos) Shown = std::atoll(Output.c_str() + P + 6);
     if (Shown > 0) Run.ShownMs = static_cast<double>(Shown - Started) / 1e6;
-    if (const auto P = Output.find("cpu "); P != std::string::npos) Run.CpuMs = std::atoll(Output.c_str() + P + 4) / 1e6;
+    if (const auto P = Output.find("cpu "); P != std::string::npos)
+      Run.CpuMs = std::atoll(Output.c_str() + P + 4) / 1e6;
     if (const auto P = Output.find("rss "); P != std::string::npos) Run.RssKB = std::atol(Output.c_str() + P + 4);
     int Status = 0;
     waitpid(Pid, &Status, 0);

@@ -20,8 +20,7 @@ template <typename F>
 void Refusable(F&& Parse) {
   try {
     Parse();
-  } catch (const SMSEngine::EConvertError&) {
-  }
+  } catch (const SMSEngine::EConvertError&) {}
 }
 
 }  // namespace

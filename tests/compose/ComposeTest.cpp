@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "forms/UpDown.h"
 #include "rules/ComposeText.h"
 #include "tests/support/FormsFixture.h"
-#include "forms/UpDown.h"
 
 using SMSEngine::TMessageList;
 
@@ -31,8 +31,7 @@ namespace {
 // A received message from +491711234567 ("Hello") and a stored one to +4930123456 ("Hi").
 const std::string Received = "0791947101670000040C9194711132547600004221900251004005C8329BFD06";
 
-std::string Submit(const std::string& DA, const std::string& Text)
-{
+std::string Submit(const std::string& DA, const std::string& Text) {
   int PDULength = 0;
   std::string PDU;
   SMSEngine::EncodeSubmitPDU("+491710760000", false, 0, false, 0, DA, false, 0, 0, 0, Text, PDULength, PDU);
@@ -41,8 +40,7 @@ std::string Submit(const std::string& DA, const std::string& Text)
 const std::string Stored = Submit("+4930123456", "Hi");
 
 TSimCard Card(const std::vector<std::pair<int, std::string>>& Messages, int Total = 30,
-              const std::string& SCA = "+491710760000")
-{
+              const std::string& SCA = "+491710760000") {
   TSimCard Sim;
   Sim.SCA = SCA;
   Sim.MemoryTotal = Total;
@@ -56,13 +54,11 @@ TSimCard Card(const std::vector<std::pair<int, std::string>>& Messages, int Tota
 }
 
 // The bytes the phone received, from its log.
-std::string ReceivedBytes(const std::string& LogFile)
-{
+std::string ReceivedBytes(const std::string& LogFile) {
   std::ifstream In(LogFile);
   std::string Line, Bytes;
   while (std::getline(In, Line)) {
-    if (Line.size() < 17 || Line.compare(13, 4, "in  ") != 0)
-      continue;
+    if (Line.size() < 17 || Line.compare(13, 4, "in  ") != 0) continue;
     for (std::size_t i = 17; i < Line.size(); ++i) {
       if (Line[i] != '\\' || i + 1 >= Line.size()) {
         Bytes += Line[i];
@@ -83,11 +79,9 @@ std::string ReceivedBytes(const std::string& LogFile)
   return Bytes;
 }
 
-int Occurrences(const std::string& Text, const std::string& Pattern)
-{
+int Occurrences(const std::string& Text, const std::string& Pattern) {
   int Count = 0;
-  for (auto p = Text.find(Pattern); p != std::string::npos; p = Text.find(Pattern, p + 1))
-    ++Count;
+  for (auto p = Text.find(Pattern); p != std::string::npos; p = Text.find(Pattern, p + 1)) ++Count;
   return Count;
 }
 
@@ -97,8 +91,7 @@ class ComposeTest : public TFormsTest {
   std::string LogFile;
 
   // Starts the phone with its log, reads it through the window and selects the grid's row.
-  TSimPhone& Start(TSimCard Sim, TPhoneOptions Options = {})
-  {
+  TSimPhone& Start(TSimCard Sim, TPhoneOptions Options = {}) {
     LogFile = Dir.filePath(QStringLiteral("phone.log")).toStdString();
     Options.LogFile = LogFile;
     TSimPhone& Started = StartPhone(std::move(Sim), Options);
@@ -109,27 +102,23 @@ class ComposeTest : public TFormsTest {
 
   std::string PhoneGot() const { return ReceivedBytes(LogFile); }
 
-  void SelectRow(int Row)
-  {
+  void SelectRow(int Row) {
     frmMain->sgMessages->SetRow(Row);
     frmMain->sgMessagesSelectCell(0, Row);
   }
 
   // Opens the dialog from Button and runs While once it is up; a dialog still open afterwards is
   // cancelled.
-  void Compose(QPushButton* Button, const std::function<void()>& While)
-  {
+  void Compose(QPushButton* Button, const std::function<void()>& While) {
     bool Ran = false;
     QTimer Poll;
     Poll.setInterval(5);
     QObject::connect(&Poll, &QTimer::timeout, [&] {
-      if (!frmSend->isVisible() || QApplication::activeModalWidget() != frmSend)
-        return;
+      if (!frmSend->isVisible() || QApplication::activeModalWidget() != frmSend) return;
       Poll.stop();
       Ran = true;
       While();
-      if (frmSend->isVisible())
-        frmSend->btnCancel->click();
+      if (frmSend->isVisible()) frmSend->btnCancel->click();
     });
     Poll.start();
     frmMain->btnNewClick(Button);
@@ -138,14 +127,12 @@ class ComposeTest : public TFormsTest {
   }
 
   // Fills the destination and the text.
-  static void Write(const std::string& Destination, const QString& Text)
-  {
+  static void Write(const std::string& Destination, const QString& Text) {
     frmSend->combxDA->setEditText(QString::fromStdString(Destination));
     frmSend->memUD->setPlainText(Text);
   }
 
-  std::vector<std::string> GridRow(int Row) const
-  {
+  std::vector<std::string> GridRow(int Row) const {
     std::vector<std::string> Cells;
     for (int Col = 0; Col < frmMain->sgMessages->ColCount(); ++Col)
       Cells.push_back(frmMain->sgMessages->Cells(Col, Row));
@@ -153,8 +140,7 @@ class ComposeTest : public TFormsTest {
   }
 
   // Every list entry stands in its grid row, in order of location, with the status picture.
-  void ExpectGridFollowsList()
-  {
+  void ExpectGridFollowsList() {
     ASSERT_EQ(static_cast<int>(frmMain->Messages.size()), frmMain->MessagesUsed);
     for (int Row = 1; Row <= frmMain->MessagesUsed; ++Row) {
       const TMessageList& Entry = frmMain->Messages[static_cast<std::size_t>(Row - 1)];
@@ -174,8 +160,7 @@ class ComposeTest : public TFormsTest {
 
 // ---- Opening ----
 
-TEST_F(ComposeTest, TheThreeButtonsPrefillTheDialog)
-{
+TEST_F(ComposeTest, TheThreeButtonsPrefillTheDialog) {
   Start(Card({{1, Received}, {2, Stored}}));
   int Beeps = 0;
   frmSend->Beep = [&] { ++Beeps; };
@@ -230,8 +215,7 @@ TEST_F(ComposeTest, TheThreeButtonsPrefillTheDialog)
   EXPECT_TRUE(Boxes.Shown.empty());
 }
 
-TEST_F(ComposeTest, TheAddressIsAskedForOncePerPort)
-{
+TEST_F(ComposeTest, TheAddressIsAskedForOncePerPort) {
   TSimPhone& Phone = Start(Card({{1, Received}}));
   Compose(frmMain->btnNew, [] {});
   Compose(frmMain->btnNew, [] {});
@@ -245,8 +229,7 @@ TEST_F(ComposeTest, TheAddressIsAskedForOncePerPort)
   EXPECT_EQ(Occurrences(PhoneGot(), "AT+CSCA?"), 2);
 }
 
-TEST_F(ComposeTest, APhoneWithoutAddressLeavesTheFieldEmpty)
-{
+TEST_F(ComposeTest, APhoneWithoutAddressLeavesTheFieldEmpty) {
   struct TCase {
     const char* Name;
     std::string SCA;
@@ -278,8 +261,7 @@ TEST_F(ComposeTest, APhoneWithoutAddressLeavesTheFieldEmpty)
   }
 }
 
-TEST_F(ComposeTest, DestinationListHoldsThePhonebookSorted)
-{
+TEST_F(ComposeTest, DestinationListHoldsThePhonebookSorted) {
   Start(Card({}));
   // A phone book that was not read gives no items.
   frmMain->Phonebook = {{"+4989", "Zoe"}, {"+4930", "anna"}, {"0301", "Bob (work)"}, {"040", "\xD6zt\xFCrk"}};
@@ -300,8 +282,7 @@ TEST_F(ComposeTest, DestinationListHoldsThePhonebookSorted)
   Compose(frmMain->btnNew, [] { EXPECT_EQ(frmSend->combxDA->count(), 0); });
 }
 
-TEST_F(ComposeTest, WithTheMemoryFullStoreIsEnabledUntilTheFirstEdit)
-{
+TEST_F(ComposeTest, WithTheMemoryFullStoreIsEnabledUntilTheFirstEdit) {
   Start(Card({{1, Received}, {2, Stored}}, 2));
   SelectRow(1);
   Compose(frmMain->btnAnswer, [] {
@@ -320,8 +301,7 @@ TEST_F(ComposeTest, WithTheMemoryFullStoreIsEnabledUntilTheFirstEdit)
 
 // ---- Validity period and counter ----
 
-TEST_F(ComposeTest, ValidityPagesStartAfreshAtEachShowing)
-{
+TEST_F(ComposeTest, ValidityPagesStartAfreshAtEachShowing) {
   Start(Card({}));
   SMSEngine::SetClock([] { return SMSEngine::EncodeDate(2030, 3, 15) + SMSEngine::EncodeTime(14, 30, 5, 0); });
   struct TClockBack {
@@ -369,8 +349,7 @@ TEST_F(ComposeTest, ValidityPagesStartAfreshAtEachShowing)
   });
 }
 
-TEST_F(ComposeTest, TimeZoneTextFollowsTheLocaleAfterTheFirstClick)
-{
+TEST_F(ComposeTest, TimeZoneTextFollowsTheLocaleAfterTheFirstClick) {
   Start(Card({}));
   struct TCase {
     QLocale Locale;
@@ -398,8 +377,7 @@ TEST_F(ComposeTest, TimeZoneTextFollowsTheLocaleAfterTheFirstClick)
   QLocale::setDefault(Before);
 }
 
-TEST_F(ComposeTest, CounterCountsSeptetsAndBeepsAbove160)
-{
+TEST_F(ComposeTest, CounterCountsSeptetsAndBeepsAbove160) {
   Start(Card({{1, Submit("0171", std::string(172, 'a'))}}));
   int Beeps = 0;
   frmSend->Beep = [&] { ++Beeps; };
@@ -433,8 +411,7 @@ TEST_F(ComposeTest, CounterCountsSeptetsAndBeepsAbove160)
 
 // ---- Sending and storing ----
 
-TEST_F(ComposeTest, SendWritesTheCommandThenThePduAndShowsTheReference)
-{
+TEST_F(ComposeTest, SendWritesTheCommandThenThePduAndShowsTheReference) {
   Start(Card({{1, Received}}));
   const int UsedBefore = frmMain->MessagesUsed;
   Boxes.Answer();
@@ -455,8 +432,7 @@ TEST_F(ComposeTest, SendWritesTheCommandThenThePduAndShowsTheReference)
 }
 
 // What the dialog composes reaches the phone as composed, sent or stored, with every option.
-TEST_F(ComposeTest, EveryOptionReachesThePhone)
-{
+TEST_F(ComposeTest, EveryOptionReachesThePhone) {
   struct TCase {
     const char* Name;
     bool SRR, RD, Flash;
@@ -522,8 +498,7 @@ TEST_F(ComposeTest, EveryOptionReachesThePhone)
   EXPECT_TRUE(Boxes.Answers.empty());
 }
 
-TEST_F(ComposeTest, ReferenceAndLocationAreReadWithAndWithoutEchoAndInPieces)
-{
+TEST_F(ComposeTest, ReferenceAndLocationAreReadWithAndWithoutEchoAndInPieces) {
   for (const bool Echo : {true, false})
     for (const int Chunk : {0, 1}) {
       SCOPED_TRACE(std::string(Echo ? "echo" : "no echo") + ", chunk " + std::to_string(Chunk));
@@ -550,8 +525,7 @@ TEST_F(ComposeTest, ReferenceAndLocationAreReadWithAndWithoutEchoAndInPieces)
     }
 }
 
-TEST_F(ComposeTest, RepliesWithoutNumbers)
-{
+TEST_F(ComposeTest, RepliesWithoutNumbers) {
   TPhoneOptions Options;
   Options.NoNumbers = true;
   Start(Card({{1, Received}, {2, Stored}, {4, Stored}}), Options);
@@ -565,9 +539,9 @@ TEST_F(ComposeTest, RepliesWithoutNumbers)
     Write("0171", "stored");
     frmSend->btnStore->click();
   });
-  EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{
-                               "Message sent successfully.",
-                               "Message was stored, but the phone did not tell its memory location."}));
+  EXPECT_EQ(Boxes.Texts(),
+            (std::vector<std::string>{"Message sent successfully.",
+                                      "Message was stored, but the phone did not tell its memory location."}));
   // The list was read again: the stored message stands where the phone put it.
   ASSERT_EQ(frmMain->MessagesUsed, 4);
   EXPECT_EQ(frmMain->Messages[2].Index, 3);
@@ -576,8 +550,7 @@ TEST_F(ComposeTest, RepliesWithoutNumbers)
   EXPECT_EQ(frmMain->sgMessages->Cells(4, 3), "stored");
 }
 
-TEST_F(ComposeTest, TheTimeOutIsBackAt5000AfterEveryWayOut)
-{
+TEST_F(ComposeTest, TheTimeOutIsBackAt5000AfterEveryWayOut) {
   struct TCase {
     const char* Name;
     std::vector<std::string> Mute;
@@ -616,38 +589,47 @@ TEST_F(ComposeTest, TheTimeOutIsBackAt5000AfterEveryWayOut)
   }
 }
 
-TEST_F(ComposeTest, TheOfferToStoreTheAddress)
-{
+TEST_F(ComposeTest, TheOfferToStoreTheAddress) {
   struct TCase {
     const char* Name;
     bool Send;
-    std::string PhoneSCA;  // on the SIM; empty: none
-    std::string Typed;     // into the address field; empty: left as it came
+    std::string PhoneSCA;             // on the SIM; empty: none
+    std::string Typed;                // into the address field; empty: left as it came
     std::vector<TBoxButton> Answers;  // the information box, then the question if one
     std::string Written;              // the address command the phone gets; empty: none
   };
   const TCase Cases[] = {
-      {"send, no address known, yes", true, "", "+49 171 0760000", {TBoxButton::OK, TBoxButton::Yes},
+      {"send, no address known, yes",
+       true,
+       "",
+       "+49 171 0760000",
+       {TBoxButton::OK, TBoxButton::Yes},
        "AT+CSCA=\"+491710760000\"\r\n"},
       {"send, no address known, no", true, "", "+491710760000", {TBoxButton::OK, TBoxButton::No}, ""},
       {"send, another address", true, "+491710760000", "+491720000000", {TBoxButton::OK}, ""},
       {"store, the same address", false, "+491710760000", "", {TBoxButton::OK}, ""},
-      {"store, another address, yes", false, "+491710760000", "+491720000000", {TBoxButton::OK, TBoxButton::Yes},
+      {"store, another address, yes",
+       false,
+       "+491710760000",
+       "+491720000000",
+       {TBoxButton::OK, TBoxButton::Yes},
        "AT+CSCA=\"+491720000000\"\r\n"},
       {"store, another address, no", false, "+491710760000", "+491720000000", {TBoxButton::OK, TBoxButton::No}, ""},
-      {"store, no address known, yes", false, "", "+491720000000", {TBoxButton::OK, TBoxButton::Yes},
+      {"store, no address known, yes",
+       false,
+       "",
+       "+491720000000",
+       {TBoxButton::OK, TBoxButton::Yes},
        "AT+CSCA=\"+491720000000\"\r\n"},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     Start(Card({}, 30, Case.PhoneSCA));
     Boxes.Shown.clear();
-    for (TBoxButton Answer : Case.Answers)
-      Boxes.Answer(Answer);
+    for (TBoxButton Answer : Case.Answers) Boxes.Answer(Answer);
     Compose(frmMain->btnNew, [&] {
       Write("0171", "x");
-      if (!Case.Typed.empty())
-        frmSend->edSCA->setText(QString::fromStdString(Case.Typed));
+      if (!Case.Typed.empty()) frmSend->edSCA->setText(QString::fromStdString(Case.Typed));
       (Case.Send ? frmSend->btnSend : frmSend->btnStore)->click();
       EXPECT_FALSE(frmSend->isVisible());
     });
@@ -673,8 +655,7 @@ TEST_F(ComposeTest, TheOfferToStoreTheAddress)
 
 // ---- The list and the grid after a store ----
 
-TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid)
-{
+TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid) {
   struct TCase {
     const char* Name;
     std::vector<std::pair<int, std::string>> Messages;
@@ -701,8 +682,8 @@ TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid)
       Write("+49 30-123", "a\nb");
       frmSend->btnStore->click();
     });
-    EXPECT_EQ(Boxes.Texts(),
-              (std::vector<std::string>{"Message was stored in memory location #" + std::to_string(Case.Location) + "."}));
+    EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"Message was stored in memory location #" +
+                                                       std::to_string(Case.Location) + "."}));
     ASSERT_EQ(frmMain->MessagesUsed, static_cast<int>(Case.Messages.size()) + 1);
     ExpectGridFollowsList();
     const TMessageList& Entry = frmMain->Messages[static_cast<std::size_t>(Case.Row - 1)];
@@ -723,8 +704,7 @@ TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid)
       EXPECT_TRUE(Button->isEnabled()) << Button->objectName().toStdString();
     // Reading the phone again shows the same.
     std::vector<std::vector<std::string>> Shown;
-    for (int Row = 1; Row <= frmMain->MessagesUsed; ++Row)
-      Shown.push_back(GridRow(Row));
+    for (int Row = 1; Row <= frmMain->MessagesUsed; ++Row) Shown.push_back(GridRow(Row));
     frmMain->btnRead->click();
     for (int Row = 1; Row <= frmMain->MessagesUsed; ++Row)
       EXPECT_EQ(GridRow(Row), Shown[static_cast<std::size_t>(Row - 1)]) << "row " << Row;
@@ -735,8 +715,7 @@ TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid)
 
 // A failing address command keeps the dialog open after a store; whatever follows, every message
 // stored in that opening is in the grid when it closes.
-TEST_F(ComposeTest, SeveralStoresInOneOpeningAndACancelAfterThem)
-{
+TEST_F(ComposeTest, SeveralStoresInOneOpeningAndACancelAfterThem) {
   TPhoneOptions Options;
   Options.Fail = {{"AT+CSCA=", "ERROR"}};
   Start(Card({{1, Received}, {3, Stored}, {5, Stored}}), Options);
@@ -769,8 +748,7 @@ TEST_F(ComposeTest, SeveralStoresInOneOpeningAndACancelAfterThem)
   EXPECT_EQ(frmMain->sgMessages->Cells(4, 6), "third");
 }
 
-TEST_F(ComposeTest, RefusedBeforeAnythingIsWritten)
-{
+TEST_F(ComposeTest, RefusedBeforeAnythingIsWritten) {
   SMSEngine::SetClock([] { return SMSEngine::EncodeDate(2030, 3, 15) + SMSEngine::EncodeTime(14, 30, 5, 0); });
   struct TClockBack {
     ~TClockBack() { SMSEngine::SetClock({}); }
@@ -814,8 +792,7 @@ TEST_F(ComposeTest, RefusedBeforeAnythingIsWritten)
   EXPECT_EQ(Phone->Sim().MessagesUsed(), 0);
 }
 
-TEST_F(ComposeTest, NothingStartsASecondExchangeWhileOneWaits)
-{
+TEST_F(ComposeTest, NothingStartsASecondExchangeWhileOneWaits) {
   TPhoneOptions Options;
   Options.DelayMs = 300;
   Start(Card({{1, Received}}), Options);
@@ -856,8 +833,7 @@ TEST_F(ComposeTest, NothingStartsASecondExchangeWhileOneWaits)
 
 // A phone that answered the first half too late waits for a PDU; the dialog makes it drop the
 // message, so that the next try is taken as a command again.
-TEST_F(ComposeTest, AHalfThatTimedOutLeavesThePhoneUsable)
-{
+TEST_F(ComposeTest, AHalfThatTimedOutLeavesThePhoneUsable) {
   Start(Card({{1, Received}}));
   TPhoneOptions Slow = Phone->Options();
   Slow.DelayMs = 2 * TimeOutMs;
@@ -879,8 +855,7 @@ TEST_F(ComposeTest, AHalfThatTimedOutLeavesThePhoneUsable)
   EXPECT_EQ(Phone->Sim().MessagesUsed(), 2);
 }
 
-TEST_F(ComposeTest, EscapeAndTheCloseBoxCancel)
-{
+TEST_F(ComposeTest, EscapeAndTheCloseBoxCancel) {
   Start(Card({}));
   Compose(frmMain->btnNew, [] {
     Write("0171", "x");

@@ -3,8 +3,8 @@
 
 #include <thread>
 
-#include "tests/emulator/PtyClient.h"
 #include "emulator/SimPhone.h"
+#include "tests/emulator/PtyClient.h"
 
 namespace {
 

@@ -49,9 +49,8 @@ std::string ReadPipe(int fd, bool line, int timeoutMs = 10000) {
   std::string got;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!(line && got.find('\n') != std::string::npos)) {
-    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    until - std::chrono::steady_clock::now())
-                                    .count());
+    int left = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count());
     pollfd pfd{fd, POLLIN, 0};
     if (left <= 0 || ::poll(&pfd, 1, left) <= 0) break;
     char buf[512];
@@ -82,9 +81,7 @@ std::string TempPath(const std::string& name) {
   return testing::TempDir() + "pelmo-" + std::to_string(::getpid()) + "-" + name;
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -148,10 +145,10 @@ TEST(PelmoPhone, RefusesABadSimFileAndServesNothing) {
 
 TEST(PelmoPhone, RefusesBadOptions) {
   const std::vector<std::vector<std::string>> cases = {
-      {},                                            // no link
-      {"--link", TempPath("x"), "--cmee", "3"},      // out of range
+      {},                                              // no link
+      {"--link", TempPath("x"), "--cmee", "3"},        // out of range
       {"--link", TempPath("x"), "--fail", "AT+CMGD"},  // no result text
-      {"--link", TempPath("x"), "--save"},           // nothing to save to
+      {"--link", TempPath("x"), "--save"},             // nothing to save to
       {"--link", TempPath("x"), "--bogus"},
   };
   for (const auto& args : cases) {
@@ -166,8 +163,7 @@ TEST(PelmoPhone, RefusesBadOptions) {
 TEST(PelmoPhone, FaultOptionsReachThePhone) {
   const std::string link = TempPath("fault-link");
   TRun run = Spawn({"--link", link, "--cmee=2", "--fail", "AT+CMGD=+CMS ERROR: 321", "--fail",
-                    "AT+CSCS=\"UCS2\"=+CME ERROR: 4", "--mute", "AT+CSQ", "--unsolicited",
-                    "RING"});
+                    "AT+CSCS=\"UCS2\"=+CME ERROR: 4", "--mute", "AT+CSQ", "--unsolicited", "RING"});
   ASSERT_NE(ReadPipe(run.Out, true), "");
   {
     TPtyClient client(link);

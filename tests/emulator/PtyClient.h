@@ -38,8 +38,10 @@ class TPtyClient {
     size_t done = 0;
     while (done < bytes.size()) {
       ssize_t n = ::write(Fd, bytes.data() + done, bytes.size() - done);
-      if (n > 0) done += static_cast<size_t>(n);
-      else if (!WaitFor(POLLOUT, 1000)) return;
+      if (n > 0)
+        done += static_cast<size_t>(n);
+      else if (!WaitFor(POLLOUT, 1000))
+        return;
     }
   }
 
@@ -49,13 +51,11 @@ class TPtyClient {
     std::string got;
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!Complete(got)) {
-      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      until - std::chrono::steady_clock::now())
-                                      .count());
+      int left = static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count());
       if (left <= 0 || !ReadSome(got, left)) return got;
     }
-    while (ReadSome(got, 30)) {
-    }
+    while (ReadSome(got, 30)) {}
     return got;
   }
 
@@ -64,9 +64,8 @@ class TPtyClient {
     std::string got;
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      until - std::chrono::steady_clock::now())
-                                      .count());
+      int left = static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count());
       if (left <= 0 || !ReadSome(got, left)) return got;
     }
   }
@@ -98,8 +97,7 @@ class TPtyClient {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
   }
   static bool Complete(const std::string& s) {
-    if (EndsWith(s, "\r\nOK\r\n") || EndsWith(s, "\r\nERROR\r\n") || EndsWith(s, "\r\n> "))
-      return true;
+    if (EndsWith(s, "\r\nOK\r\n") || EndsWith(s, "\r\nERROR\r\n") || EndsWith(s, "\r\n> ")) return true;
     size_t line = s.rfind("\r\n", s.size() >= 2 ? s.size() - 3 : 0);
     if (!EndsWith(s, "\r\n") || line == std::string::npos) return false;
     std::string last = s.substr(line + 2);

@@ -19,8 +19,12 @@ TEST(SimFile, ReadsEveryKindOfLine) {
       "serial 350077801111111\r\n"
       "sca +491710760000\n"
       "memory 30\n"
-      "sms 3 1 " + Deliver + "\n"
-      "sms 4 2 " + Tpdu + " 18\n"
+      "sms 3 1 " +
+      Deliver +
+      "\n"
+      "sms 4 2 " +
+      Tpdu +
+      " 18\n"
       "hidden 5\n"
       "pbsize 250\n"
       "pb 1 +4930123456 145 Anna  Müller  \n"
@@ -83,8 +87,8 @@ TEST(SimFile, BadLinesAreRefusedWithTheirNumber) {
       {"memory 5\n\nsms 6 0 " + Deliver, 3, "beyond the capacity 5"},
       {"sms 6 0 " + Deliver + "\nmemory 5", 1, "beyond the capacity 5"},
       {"pb 1 12ab 145 Anna", 1, "phone number"},
-      {"pb 1 +4930 145", 1, ""},  // an empty name is allowed: checked below
-      {"\xEF\xBB\xBFmemory 5", 1, ""},  // a byte-order mark in front is no entry
+      {"pb 1 +4930 145", 1, ""},                               // an empty name is allowed: checked below
+      {"\xEF\xBB\xBFmemory 5", 1, ""},                         // a byte-order mark in front is no entry
       {"memory 5\n\xEF\xBB\xBFmemory 6", 2, "unknown entry"},  // only at the start of the file
       {"pbsize 2\npb 3 +4930 145 Anna", 2, "beyond"},
       {"pb 1 +4930 145 A\npb 1 +4931 145 B", 2, "already used"},
@@ -102,9 +106,7 @@ TEST(SimFile, BadLinesAreRefusedWithTheirNumber) {
       ADD_FAILURE() << "accepted";
     } catch (const ESimFileError& e) {
       EXPECT_EQ(e.Line(), tc.Line);
-      EXPECT_NE(std::string(e.what()).find("line " + std::to_string(tc.Line) + ": "),
-                std::string::npos)
-          << e.what();
+      EXPECT_NE(std::string(e.what()).find("line " + std::to_string(tc.Line) + ": "), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(tc.Says), std::string::npos) << e.what();
     }
   }
@@ -119,8 +121,7 @@ TEST(SimFile, UnreadableFileIsAnError) {
       ADD_FAILURE() << "accepted";
     } catch (const ESimFileError& e) {
       EXPECT_EQ(e.Line(), 0);
-      EXPECT_NE(std::string(e.what()).find("cannot read " + path + ": "), std::string::npos)
-          << e.what();
+      EXPECT_NE(std::string(e.what()).find("cannot read " + path + ": "), std::string::npos) << e.what();
     }
   }
 }

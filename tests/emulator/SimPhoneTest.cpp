@@ -7,8 +7,8 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/emulator/PtyClient.h"
 #include "emulator/SimPhone.h"
+#include "tests/emulator/PtyClient.h"
 
 namespace {
 
@@ -73,8 +73,7 @@ const std::string Listing2 = "+CMGL: 2,3,,39\r\n" + std::string(SubmitPdu);
 INSTANTIATE_TEST_SUITE_P(
     Commands, ReplyTable,
     testing::Values(
-        TReplyCase{"At", 1, "AT\r\n", Ok("AT\r\n")},
-        TReplyCase{"AtCrAlone", 1, "AT\r", Ok("AT\r")},
+        TReplyCase{"At", 1, "AT\r\n", Ok("AT\r\n")}, TReplyCase{"AtCrAlone", 1, "AT\r", Ok("AT\r")},
         TReplyCase{"Ati", 1, "ATI\r", Ok("ATI\r", "SIEMENS\r\nS40\r\nREVISION 21")},
         TReplyCase{"Cgmi", 1, "AT+CGMI\r\n", Ok("AT+CGMI\r\n", "SIEMENS")},
         TReplyCase{"Cgmm", 1, "AT+CGMM\r\n", Ok("AT+CGMM\r\n", "S40")},
@@ -99,38 +98,29 @@ INSTANTIATE_TEST_SUITE_P(
         TReplyCase{"Unknown", 1, "AT+FOO\r\n", "AT+FOO\r\n\r\nERROR\r\n"},
         TReplyCase{"UnknownBasic", 1, "ATX9\r\n", "ATX9\r\n\r\nERROR\r\n"},
         TReplyCase{"TwoCommandsOneLine", 1, "AT+CMEE=1;+CREG=2\r\n", Ok("AT+CMEE=1;+CREG=2\r\n")},
-        TReplyCase{"TwoInfoCommands", 1, "AT+CGMI;+CGMM\r\n",
-                   "AT+CGMI;+CGMM\r\n\r\nSIEMENS\r\n\r\nS40\r\n\r\nOK\r\n"},
-        TReplyCase{"Cpms", 1, "AT+CPMS?\r\n",
-                   Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",3,5,\"SM\",3,5,\"SM\",3,5")},
-        TReplyCase{"CpmsTest", 1, "AT+CPMS=?\r\n",
-                   Ok("AT+CPMS=?\r\n", "+CPMS: (\"SM\"),(\"SM\"),(\"SM\")")},
+        TReplyCase{"TwoInfoCommands", 1, "AT+CGMI;+CGMM\r\n", "AT+CGMI;+CGMM\r\n\r\nSIEMENS\r\n\r\nS40\r\n\r\nOK\r\n"},
+        TReplyCase{"Cpms", 1, "AT+CPMS?\r\n", Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",3,5,\"SM\",3,5,\"SM\",3,5")},
+        TReplyCase{"CpmsTest", 1, "AT+CPMS=?\r\n", Ok("AT+CPMS=?\r\n", "+CPMS: (\"SM\"),(\"SM\"),(\"SM\")")},
         TReplyCase{"CpmsSet", 1, "AT+CPMS=\"SM\",\"SM\",\"SM\"\r\n",
                    Ok("AT+CPMS=\"SM\",\"SM\",\"SM\"\r\n", "+CPMS: 3,5,3,5,3,5")},
-        TReplyCase{"CpmsOtherMemory", 1, "AT+CPMS=\"ME\"\r\n",
-                   "AT+CPMS=\"ME\"\r\n\r\n+CMS ERROR: 302\r\n"},
-        TReplyCase{"ListAll", 1, "AT+CMGL=4\r\n",
-                   Ok("AT+CMGL=4\r\n", Listing1 + "\r\n" + Listing2)},
+        TReplyCase{"CpmsOtherMemory", 1, "AT+CPMS=\"ME\"\r\n", "AT+CPMS=\"ME\"\r\n\r\n+CMS ERROR: 302\r\n"},
+        TReplyCase{"ListAll", 1, "AT+CMGL=4\r\n", Ok("AT+CMGL=4\r\n", Listing1 + "\r\n" + Listing2)},
         TReplyCase{"ListStoredSent", 1, "AT+CMGL=3\r\n", Ok("AT+CMGL=3\r\n", Listing2)},
         TReplyCase{"ListNone", 1, "AT+CMGL=1\r\n", Ok("AT+CMGL=1\r\n")},
         TReplyCase{"ListBadStat", 1, "AT+CMGL=5\r\n", "AT+CMGL=5\r\n\r\n+CMS ERROR: 302\r\n"},
-        TReplyCase{"Read", 1, "AT+CMGR=1\r\n",
-                   Ok("AT+CMGR=1\r\n", "+CMGR: 0,,23\r\n" + std::string(DeliverPdu))},
+        TReplyCase{"Read", 1, "AT+CMGR=1\r\n", Ok("AT+CMGR=1\r\n", "+CMGR: 0,,23\r\n" + std::string(DeliverPdu))},
         TReplyCase{"ReadEmpty", 1, "AT+CMGR=3\r\n", "AT+CMGR=3\r\n\r\n+CMS ERROR: 321\r\n"},
         TReplyCase{"DeleteEmpty", 1, "AT+CMGD=3\r\n", "AT+CMGD=3\r\n\r\n+CMS ERROR: 321\r\n"},
         TReplyCase{"DeleteEmptyPlain", 0, "AT+CMGD=3\r\n", "AT+CMGD=3\r\n\r\nERROR\r\n"},
-        TReplyCase{"DeleteEmptyVerbose", 2, "AT+CMGD=3\r\n",
-                   "AT+CMGD=3\r\n\r\n+CMS ERROR: invalid memory index\r\n"},
+        TReplyCase{"DeleteEmptyVerbose", 2, "AT+CMGD=3\r\n", "AT+CMGD=3\r\n\r\n+CMS ERROR: invalid memory index\r\n"},
         TReplyCase{"DeleteTest", 1, "AT+CMGD=?\r\n", Ok("AT+CMGD=?\r\n", "+CMGD: (1-5),(0-4)")},
         TReplyCase{"Delete", 1, "AT+CMGD=2\r\n", Ok("AT+CMGD=2\r\n")},
         TReplyCase{"StorePrompt", 1, "AT+CMGW=23\r", "AT+CMGW=23\r\r\n> "},
         TReplyCase{"SendPrompt", 1, "AT+CMGS=23\r", "AT+CMGS=23\r\r\n> "},
         TReplyCase{"Csca", 1, "AT+CSCA?\r\n", Ok("AT+CSCA?\r\n", "+CSCA: \"+491710760000\",145")},
         TReplyCase{"Cscs", 1, "AT+CSCS?\r\n", Ok("AT+CSCS?\r\n", "+CSCS: \"GSM\"")},
-        TReplyCase{"CscsTest", 1, "AT+CSCS=?\r\n",
-                   Ok("AT+CSCS=?\r\n", "+CSCS: (\"GSM\",\"IRA\",\"UCS2\")")},
-        TReplyCase{"CscsUnknown", 1, "AT+CSCS=\"8859-1\"\r\n",
-                   "AT+CSCS=\"8859-1\"\r\n\r\n+CME ERROR: 4\r\n"},
+        TReplyCase{"CscsTest", 1, "AT+CSCS=?\r\n", Ok("AT+CSCS=?\r\n", "+CSCS: (\"GSM\",\"IRA\",\"UCS2\")")},
+        TReplyCase{"CscsUnknown", 1, "AT+CSCS=\"8859-1\"\r\n", "AT+CSCS=\"8859-1\"\r\n\r\n+CME ERROR: 4\r\n"},
         TReplyCase{"Cpbs", 1, "AT+CPBS?\r\n", Ok("AT+CPBS?\r\n", "+CPBS: \"SM\",2,10")},
         TReplyCase{"CpbsTest", 1, "AT+CPBS=?\r\n", Ok("AT+CPBS=?\r\n", "+CPBS: (\"SM\")")},
         TReplyCase{"CpbsSet", 1, "AT+CPBS=\"SM\"\r\n", Ok("AT+CPBS=\"SM\"\r\n")},
@@ -144,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         TReplyCase{"CpbrEmpty", 1, "AT+CPBR=2\r\n", Ok("AT+CPBR=2\r\n")},
         TReplyCase{"CpbrBeyond", 1, "AT+CPBR=11\r\n", "AT+CPBR=11\r\n\r\n+CME ERROR: 21\r\n"},
         TReplyCase{"CpbrZero", 1, "AT+CPBR=0\r\n", "AT+CPBR=0\r\n\r\n+CME ERROR: 21\r\n"},
-        TReplyCase{"CpbrBeyondVerbose", 2, "AT+CPBR=11\r\n",
-                   "AT+CPBR=11\r\n\r\n+CME ERROR: invalid index\r\n"},
+        TReplyCase{"CpbrBeyondVerbose", 2, "AT+CPBR=11\r\n", "AT+CPBR=11\r\n\r\n+CME ERROR: invalid index\r\n"},
         TReplyCase{"EchoOffTakesEffectAfterTheLine", 1, "ATE0\r\n", Ok("ATE0\r\n")}),
     [](const testing::TestParamInfo<TReplyCase>& info) { return std::string(info.param.Name); });
 
@@ -155,7 +144,10 @@ TEST(SimPhone, ClientInputQuirks) {
   // A NUL before the CR is noise.
   EXPECT_EQ(c.Command(std::string("AT\0\r\n", 5)), Ok(std::string("AT\0\r\n", 5)));
   // ESC abandons the half-typed line: no ERROR for "AT+CGAT".
-  EXPECT_EQ(c.Command("AT+CG\x1b" "AT\r\n"), Ok("AT+CG\x1b" "AT\r\n"));
+  EXPECT_EQ(c.Command("AT+CG\x1b"
+                      "AT\r\n"),
+            Ok("AT+CG\x1b"
+               "AT\r\n"));
   // An LF alone and an empty line get no answer.
   c.Send("\n\r");
   EXPECT_EQ(c.ReadFor(150), "\n\r");
@@ -195,8 +187,7 @@ TEST(SimPhone, StoreTakesTheLowestFreeLocationUntilFull) {
   EXPECT_EQ(sim.Messages[3].Status, 2);
   EXPECT_EQ(sim.Messages[3].PDU, pdu);
   EXPECT_EQ(sim.Messages[5].Status, 3);
-  EXPECT_EQ(c.Command("AT+CPMS?\r\n"),
-            Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",5,5,\"SM\",5,5,\"SM\",5,5"));
+  EXPECT_EQ(c.Command("AT+CPMS?\r\n"), Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",5,5,\"SM\",5,5,\"SM\",5,5"));
   EXPECT_EQ(c.Command("AT+CMGL=2\r\n"), Ok("AT+CMGL=2\r\n", "+CMGL: 3,2,,23\r\n" + pdu));
 }
 
@@ -231,8 +222,8 @@ TEST(SimPhone, BadPdusAreRefusedAndTheLineRecovers) {
     const char* Result;
   };
   const TCase cases[] = {
-      {"AT+CMGW=22", SendPdu, "+CMS ERROR: 304"},               // length differs
-      {"AT+CMGW=23", "0001000B9194715634ZZ", "+CMS ERROR: 304"},  // not hex
+      {"AT+CMGW=22", SendPdu, "+CMS ERROR: 304"},                     // length differs
+      {"AT+CMGW=23", "0001000B9194715634ZZ", "+CMS ERROR: 304"},      // not hex
       {"AT+CMGW=23", std::string(SendPdu) + "0", "+CMS ERROR: 304"},  // half an octet
       {"AT+CMGS=23", "0004000B919471563412F000000BC8329BFD06DDDF723619",
        "+CMS ERROR: 304"},  // a DELIVER cannot be sent
@@ -240,8 +231,7 @@ TEST(SimPhone, BadPdusAreRefusedAndTheLineRecovers) {
   for (const auto& tc : cases) {
     SCOPED_TRACE(tc.Command + std::string(" ") + tc.Pdu);
     TPhoneFixture f;
-    EXPECT_EQ(StoreOrSend(*f.Client, tc.Command, tc.Pdu),
-              tc.Pdu + "\x1a\r\n" + tc.Result + "\r\n");
+    EXPECT_EQ(StoreOrSend(*f.Client, tc.Command, tc.Pdu), tc.Pdu + "\x1a\r\n" + tc.Result + "\r\n");
     EXPECT_EQ(f.Client->Command("AT\r\n"), Ok("AT\r\n"));
     EXPECT_EQ(f.Phone.Sim().MessagesUsed(), 3);
     EXPECT_TRUE(f.Phone.Outbox().empty());
@@ -270,8 +260,7 @@ TEST(SimPhone, SendCountsReferencesAndKeepsTheOutbox) {
 
 TEST(SimPhone, SendWithoutAnyServiceCentreFails) {
   TPhoneFixture f({}, "memory 5\n");
-  EXPECT_EQ(StoreOrSend(*f.Client, "AT+CMGS=23", SendPdu),
-            std::string(SendPdu) + "\x1a\r\n+CMS ERROR: 330\r\n");
+  EXPECT_EQ(StoreOrSend(*f.Client, "AT+CMGS=23", SendPdu), std::string(SendPdu) + "\x1a\r\n+CMS ERROR: 330\r\n");
   EXPECT_TRUE(f.Phone.Outbox().empty());
 }
 
@@ -281,8 +270,7 @@ TEST(SimPhone, ListingAndReadingMarkReceivedMessagesRead) {
   EXPECT_EQ(c.Command("AT+CMGL=0\r\n"), Ok("AT+CMGL=0\r\n", Listing1));
   EXPECT_EQ(f.Phone.Sim().Messages.at(1).Status, 1);
   EXPECT_EQ(c.Command("AT+CMGL=0\r\n"), Ok("AT+CMGL=0\r\n"));
-  EXPECT_EQ(c.Command("AT+CMGL=1\r\n"), Ok("AT+CMGL=1\r\n", "+CMGL: 1,1,,23\r\n" +
-                                                                 std::string(DeliverPdu)));
+  EXPECT_EQ(c.Command("AT+CMGL=1\r\n"), Ok("AT+CMGL=1\r\n", "+CMGL: 1,1,,23\r\n" + std::string(DeliverPdu)));
 }
 
 TEST(SimPhone, DeleteRemovesMessagesAndStatusReports) {
@@ -291,8 +279,7 @@ TEST(SimPhone, DeleteRemovesMessagesAndStatusReports) {
   EXPECT_EQ(c.Command("AT+CMGD=1\r\n"), Ok("AT+CMGD=1\r\n"));
   EXPECT_EQ(c.Command("AT+CMGD=1\r\n"), "AT+CMGD=1\r\n\r\n+CMS ERROR: 321\r\n");
   EXPECT_EQ(c.Command("AT+CMGD=4\r\n"), Ok("AT+CMGD=4\r\n"));
-  EXPECT_EQ(c.Command("AT+CPMS?\r\n"),
-            Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",1,5,\"SM\",1,5,\"SM\",1,5"));
+  EXPECT_EQ(c.Command("AT+CPMS?\r\n"), Ok("AT+CPMS?\r\n", "+CPMS: \"SM\",1,5,\"SM\",1,5,\"SM\",1,5"));
   TSimCard sim = f.Phone.Sim();
   EXPECT_EQ(sim.Messages.size(), 1u);
   EXPECT_EQ(sim.Messages.count(2), 1u);
@@ -327,8 +314,8 @@ TEST(SimPhone, PhonebookNamesInEachCharacterSet) {
     std::string set = std::string("AT+CSCS=\"") + tc.Charset + "\"\r\n";
     EXPECT_EQ(c.Command(set), Ok(set));
     EXPECT_EQ(c.Command("AT+CPBR=1,2\r\n"),
-              Ok("AT+CPBR=1,2\r\n", "+CPBR: 1,\"+4930123456\",145,\"" + tc.Name1 +
-                                        "\"\r\n+CPBR: 2,\"+4930\",145,\"" + tc.Name2 + "\""));
+              Ok("AT+CPBR=1,2\r\n",
+                 "+CPBR: 1,\"+4930123456\",145,\"" + tc.Name1 + "\"\r\n+CPBR: 2,\"+4930\",145,\"" + tc.Name2 + "\""));
   }
 }
 
@@ -369,8 +356,7 @@ TEST(SimPhone, ReplyToAClosedPortIsLost) {
     int DelayMs, Baud;
     std::string Earlier;  // a command whose reply is still being sent
   };
-  const TCase cases[] = {{"delayed reply", 200, 0, ""},
-                         {"command behind a slow reply", 0, 9600, "AT+CMGL=4\r\n"}};
+  const TCase cases[] = {{"delayed reply", 200, 0, ""}, {"command behind a slow reply", 0, 9600, "AT+CMGL=4\r\n"}};
   for (const TCase& tc : cases) {
     SCOPED_TRACE(tc.Name);
     TPhoneOptions options;
@@ -446,8 +432,7 @@ TEST(PhoneOptions, MuteIgnoresOneCommandOnly) {
   TPhoneFixture f(options);
   f.Client->Send("AT+CMGL=4\r\n");
   EXPECT_EQ(f.Client->ReadFor(300), "AT+CMGL=4\r\n");
-  EXPECT_EQ(f.Client->Command("AT+CMGR=1\r\n"),
-            Ok("AT+CMGR=1\r\n", "+CMGR: 0,,23\r\n" + std::string(DeliverPdu)));
+  EXPECT_EQ(f.Client->Command("AT+CMGR=1\r\n"), Ok("AT+CMGR=1\r\n", "+CMGR: 0,,23\r\n" + std::string(DeliverPdu)));
 }
 
 TEST(PhoneOptions, FailAnswersWithTheGivenResultAndChangesNothing) {
@@ -554,14 +539,11 @@ TEST(PhoneOptions, UnsolicitedLineGoesIntoTheNextLongReply) {
   TPhoneFixture f(options);
   TPtyClient& c = *f.Client;
   EXPECT_EQ(c.Command("AT+CGSN\r\n"), Ok("AT+CGSN\r\n", "350077809876543"));
-  EXPECT_EQ(c.Command("AT+CMGL=4\r\n"),
-            Ok("AT+CMGL=4\r\n",
-               Listing1 + "\r\n\r\n+CMTI: \"SM\",5\r\n" + Listing2));
+  EXPECT_EQ(c.Command("AT+CMGL=4\r\n"), Ok("AT+CMGL=4\r\n", Listing1 + "\r\n\r\n+CMTI: \"SM\",5\r\n" + Listing2));
   EXPECT_EQ(c.Command("AT+CMGL=4\r\n"),
             Ok("AT+CMGL=4\r\n", "+CMGL: 1,1,,23\r\n" + std::string(DeliverPdu) + "\r\n" + Listing2));
   f.Phone.QueueUnsolicited("RING");
-  EXPECT_EQ(c.Command("AT+CMGR=2\r\n"),
-            Ok("AT+CMGR=2\r\n", "+CMGR: 3,,39\r\n\r\nRING\r\n" + std::string(SubmitPdu)));
+  EXPECT_EQ(c.Command("AT+CMGR=2\r\n"), Ok("AT+CMGR=2\r\n", "+CMGR: 3,,39\r\n\r\nRING\r\n" + std::string(SubmitPdu)));
 }
 
 }  // namespace

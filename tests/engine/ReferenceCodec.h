@@ -28,99 +28,99 @@ const char* const ErrDateEncode = "Invalid argument to date encode";
 inline void Refuse(const std::string& Text) { Refusals.push_back(Text); }
 
 inline std::string TwoDigits(int Value) {
-    std::string S = std::to_string(Value);
-    return S.size() < 2 ? "0" + S : S;
+  std::string S = std::to_string(Value);
+  return S.size() < 2 ? "0" + S : S;
 }
 
 // ---- Septet packing and unpacking ----
 
 // GSM string (n >= 1 septets) to packed user data in hex text, ceil(7n / 8) octets.
 inline std::string PackSeptets(const std::string& GSM) {
-    std::string B = ReverseBlocks(SeptetsToBin(GSM), 7);  // each septet least significant bit first
-    if (B.size() % 8 != 0) B.append(8 - B.size() % 8, '0');
-    return BinToHex(ReverseBlocks(B, 8));
+  std::string B = ReverseBlocks(SeptetsToBin(GSM), 7);  // each septet least significant bit first
+  if (B.size() % 8 != 0) B.append(8 - B.size() % 8, '0');
+  return BinToHex(ReverseBlocks(B, 8));
 }
 
 // N septets of packed user data in hex text H to text. Fill bits and whatever follows the user data
 // are dropped; user data shorter than N septets gives the septets that are there.
 inline std::string UnpackSeptets(int N, const std::string& H) {
-    if (N <= 0) return {};
-    std::string B = ReverseBlocks(HexToBin(H), 8);  // each octet least significant bit first
-    // Measured on the bits actually there, so that an odd digit or a skipped character cannot
-    // make us cut into the user data.
-    const std::size_t Wanted = 7 * static_cast<std::size_t>(N);
-    if (B.size() > Wanted) B.resize(Wanted);
-    return GSMToText(BinToSeptets(ReverseBlocks(B, 7)));
+  if (N <= 0) return {};
+  std::string B = ReverseBlocks(HexToBin(H), 8);  // each octet least significant bit first
+  // Measured on the bits actually there, so that an odd digit or a skipped character cannot
+  // make us cut into the user data.
+  const std::size_t Wanted = 7 * static_cast<std::size_t>(N);
+  if (B.size() > Wanted) B.resize(Wanted);
+  return GSMToText(BinToSeptets(ReverseBlocks(B, 7)));
 }
 
 // ---- Encoder fields ----
 
 inline std::string EncodeSCAField(const std::string& SCA) {
-    if (SCA.empty() || SCA == "+") return "00";
-    std::string Type = "81", Digits = SCA;
-    if (Digits[0] == '+') {
-        Type = "91";
-        Digits.erase(0, 1);
-    }
-    if (Digits.size() % 2 != 0) Digits += 'F';
-    Digits = ReverseBlocks(Digits, 2);
-    return ByteToHex(static_cast<int>((Digits.size() + Type.size()) / 2)) + Type + Digits;
+  if (SCA.empty() || SCA == "+") return "00";
+  std::string Type = "81", Digits = SCA;
+  if (Digits[0] == '+') {
+    Type = "91";
+    Digits.erase(0, 1);
+  }
+  if (Digits.size() % 2 != 0) Digits += 'F';
+  Digits = ReverseBlocks(Digits, 2);
+  return ByteToHex(static_cast<int>((Digits.size() + Type.size()) / 2)) + Type + Digits;
 }
 
 inline std::string EncodeDAField(const std::string& DA) {
-    std::string Type = "81", Digits = DA;
-    if (!Digits.empty() && Digits[0] == '+') {
-        Type = "91";
-        Digits.erase(0, 1);
-    }
-    const std::string Length = ByteToHex(static_cast<int>(Digits.size()));
-    if (Digits.size() % 2 != 0) Digits += 'F';
-    return Length + Type + ReverseBlocks(Digits, 2);
+  std::string Type = "81", Digits = DA;
+  if (!Digits.empty() && Digits[0] == '+') {
+    Type = "91";
+    Digits.erase(0, 1);
+  }
+  const std::string Length = ByteToHex(static_cast<int>(Digits.size()));
+  if (Digits.size() % 2 != 0) Digits += 'F';
+  return Length + Type + ReverseBlocks(Digits, 2);
 }
 
 // The absolute validity period: seven octets, or false when the end lies in the past. The zone octet
 // holds the magnitude in plain binary, 128 added for a negative zone.
 inline bool EncodeVPAbsolute(TDateTime VPAbsolute, int VPTZ, std::string& Field) {
-    const int ZoneOctet = VPTZ >= 0 ? VPTZ : -VPTZ + 128;
-    int Year, Month, Day, Hour, Min, Sec, MSec;
-    DecodeDateTime(VPAbsolute, Year, Month, Day, Hour, Min, Sec, MSec);
-    const std::string S = TwoDigits(Year % 100) + TwoDigits(Month) + TwoDigits(Day) + TwoDigits(Hour) +
-                          TwoDigits(Min) + TwoDigits(Sec) + ByteToHex(ZoneOctet);
-    if (Now() > VPAbsolute) {
-        Detail::Refuse(ErrValidityPast);
-        return false;
-    }
-    Field = ReverseBlocks(S, 2);
-    return true;
+  const int ZoneOctet = VPTZ >= 0 ? VPTZ : -VPTZ + 128;
+  int Year, Month, Day, Hour, Min, Sec, MSec;
+  DecodeDateTime(VPAbsolute, Year, Month, Day, Hour, Min, Sec, MSec);
+  const std::string S = TwoDigits(Year % 100) + TwoDigits(Month) + TwoDigits(Day) + TwoDigits(Hour) + TwoDigits(Min) +
+                        TwoDigits(Sec) + ByteToHex(ZoneOctet);
+  if (Now() > VPAbsolute) {
+    Detail::Refuse(ErrValidityPast);
+    return false;
+  }
+  Field = ReverseBlocks(S, 2);
+  return true;
 }
 
 // ---- Decoder fields ----
 
 // Reads the PDU text from a position (0-based) on; refuses to read past its end.
 class TCursor {
-public:
-    explicit TCursor(const std::string& PDU) : Text(PDU) {}
-    std::size_t Pos = 0;
-    bool Has(std::size_t N) const { return Pos <= Text.size() && Text.size() - Pos >= N; }
-    std::string Take(std::size_t N) {
-        std::string S = Text.substr(Pos, N);
-        Pos += N;
-        return S;
-    }
-    std::string Rest() const { return Pos < Text.size() ? Text.substr(Pos) : std::string(); }
-    const std::string& Text;
+ public:
+  explicit TCursor(const std::string& PDU) : Text(PDU) {}
+  std::size_t Pos = 0;
+  bool Has(std::size_t N) const { return Pos <= Text.size() && Text.size() - Pos >= N; }
+  std::string Take(std::size_t N) {
+    std::string S = Text.substr(Pos, N);
+    Pos += N;
+    return S;
+  }
+  std::string Rest() const { return Pos < Text.size() ? Text.substr(Pos) : std::string(); }
+  const std::string& Text;
 };
 
 // An octet as a number; a pair that is not two hex digits reads as HexToByte gives it, and a
 // negative result counts as 0.
 inline int Octet(const std::string& S) {
-    const int V = HexToByte(S);
-    return V < 0 ? 0 : V;
+  const int V = HexToByte(S);
+  return V < 0 ? 0 : V;
 }
 
 inline bool Incomplete() {
-    Refuse(ErrIncomplete);
-    return false;
+  Refuse(ErrIncomplete);
+  return false;
 }
 
 enum class TSCAField { Absent, Present };
@@ -129,116 +129,115 @@ enum class TSCAField { Absent, Present };
 // address is recognised by its type "81" or "91" in characters 3 and 4; anything else starts with
 // the TPDU. Returns false (after the report) when the PDU ends inside the field.
 inline bool DecodeSCAField(TCursor& C, TSCAField& Field, std::string& SCA) {
-    const std::string& PDU = C.Text;
-    Field = TSCAField::Absent;
-    if (PDU.compare(0, 2, "00") == 0) {
-        C.Pos = 2;
-        return true;
-    }
-    if (PDU.size() < 4) return true;
-    const std::string Type = PDU.substr(2, 2);
-    if (Type != "81" && Type != "91") return true;
-    // The length counts the type octet too, so it is at least 1.
-    int N = HexToByte(PDU.substr(0, 2));
-    if (N < 1) N = 1;
-    const std::size_t FieldChars = 2 + 2 * static_cast<std::size_t>(N);
-    if (PDU.size() < FieldChars) return Incomplete();
-    std::string Digits = ReverseBlocks(PDU.substr(4, FieldChars - 4), 2);
-    if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
-    SCA = (Type == "91" ? "+" : "") + Digits;
-    Field = TSCAField::Present;
-    C.Pos = FieldChars;
+  const std::string& PDU = C.Text;
+  Field = TSCAField::Absent;
+  if (PDU.compare(0, 2, "00") == 0) {
+    C.Pos = 2;
     return true;
+  }
+  if (PDU.size() < 4) return true;
+  const std::string Type = PDU.substr(2, 2);
+  if (Type != "81" && Type != "91") return true;
+  // The length counts the type octet too, so it is at least 1.
+  int N = HexToByte(PDU.substr(0, 2));
+  if (N < 1) N = 1;
+  const std::size_t FieldChars = 2 + 2 * static_cast<std::size_t>(N);
+  if (PDU.size() < FieldChars) return Incomplete();
+  std::string Digits = ReverseBlocks(PDU.substr(4, FieldChars - 4), 2);
+  if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
+  SCA = (Type == "91" ? "+" : "") + Digits;
+  Field = TSCAField::Present;
+  C.Pos = FieldChars;
+  return true;
 }
 
 // Type of number (bits 6 to 4 of the type of address) 101: GSM 7-bit text in the address digits.
 inline bool IsAlphanumeric(const std::string& Type) {
-    const int V = HexToByte(Type);
-    return V >= 0 && ((V >> 4) & 7) == 5;
+  const int V = HexToByte(Type);
+  return V >= 0 && ((V >> 4) & 7) == 5;
 }
 
 // OA or DA: length in semi-octets, type of address, the semi-octets.
 inline bool DecodeAddressField(TCursor& C, std::string& Address) {
-    if (!C.Has(4)) return Incomplete();
-    const int N = Octet(C.Take(2));
-    const std::string Type = C.Take(2);
-    const std::size_t Chars = static_cast<std::size_t>(N + N % 2);
-    if (!C.Has(Chars)) return Incomplete();
-    const std::string Raw = C.Take(Chars);
-    if (N == 0) {
-        Address.clear();
-    } else if (IsAlphanumeric(Type)) {
-        Address = UnpackSeptets(4 * N / 7, Raw);
-    } else {
-        std::string Digits = ReverseBlocks(Raw, 2);
-        if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
-        Address = (Type == "91" ? "+" : "") + Digits;
-    }
-    return true;
+  if (!C.Has(4)) return Incomplete();
+  const int N = Octet(C.Take(2));
+  const std::string Type = C.Take(2);
+  const std::size_t Chars = static_cast<std::size_t>(N + N % 2);
+  if (!C.Has(Chars)) return Incomplete();
+  const std::string Raw = C.Take(Chars);
+  if (N == 0) {
+    Address.clear();
+  } else if (IsAlphanumeric(Type)) {
+    Address = UnpackSeptets(4 * N / 7, Raw);
+  } else {
+    std::string Digits = ReverseBlocks(Raw, 2);
+    if (const auto F = Digits.find('F'); F != std::string::npos) Digits.erase(F, 1);
+    Address = (Type == "91" ? "+" : "") + Digits;
+  }
+  return true;
 }
 
 // The year of a two-digit year: the one within 50 years before and 49 after the current year.
 // Up to 2049 that is 1900 + YY or 2000 + YY; later the window moves on, so that a message of
 // this year is not placed a century back.
 inline int FullYear(int YY) {
-    int CurYear, M, D, H, N, S, MS;
-    DecodeDateTime(Now(), CurYear, M, D, H, N, S, MS);
-    const int Base = CurYear - 50;
-    int Year = Base / 100 * 100 + YY;
-    if (Year < Base) Year += 100;
-    return Year;
+  int CurYear, M, D, H, N, S, MS;
+  DecodeDateTime(Now(), CurYear, M, D, H, N, S, MS);
+  const int Base = CurYear - 50;
+  int Year = Base / 100 * 100 + YY;
+  if (Year < Base) Year += 100;
+  return Year;
 }
 
 // A 7-octet time stamp at the cursor (the caller has checked that it is there): the local
 // date-time; Zone gets the zone octet's value.
 inline TDateTime DecodeTimeStamp(TCursor& C, int& Zone) {
-    const std::string S = ReverseBlocks(C.Take(14), 2);  // YYMMDDhhmmssZZ
-    const int Hour = StrToInt(S.substr(6, 2));
-    const int Min = StrToInt(S.substr(8, 2));
-    const int Sec = StrToInt(S.substr(10, 2));
-    const TDateTime Time = EncodeTime(Hour, Min, Sec, 0);
-    const int YY = StrToInt(S.substr(0, 2));
-    if (YY < 0 || YY > 99) throw EConvertError(ErrDateEncode);
-    const int Year = FullYear(YY);
-    const int Month = StrToInt(S.substr(2, 2));
-    const int Day = StrToInt(S.substr(4, 2));
-    Zone = Octet(S.substr(12, 2));
-    return EncodeDate(Year, Month, Day) + Time;
+  const std::string S = ReverseBlocks(C.Take(14), 2);  // YYMMDDhhmmssZZ
+  const int Hour = StrToInt(S.substr(6, 2));
+  const int Min = StrToInt(S.substr(8, 2));
+  const int Sec = StrToInt(S.substr(10, 2));
+  const TDateTime Time = EncodeTime(Hour, Min, Sec, 0);
+  const int YY = StrToInt(S.substr(0, 2));
+  if (YY < 0 || YY > 99) throw EConvertError(ErrDateEncode);
+  const int Year = FullYear(YY);
+  const int Month = StrToInt(S.substr(2, 2));
+  const int Day = StrToInt(S.substr(4, 2));
+  Zone = Octet(S.substr(12, 2));
+  return EncodeDate(Year, Month, Day) + Time;
 }
 
 // First octet: user data header, then message type; the kinds accepted are 00 and 01.
 inline bool CheckFirstOctet(int FirstOctet) {
-    if (FirstOctet & 0x40) {
-        Detail::Refuse(ErrUserDataHeader);
-        return false;
-    }
-    if ((FirstOctet & 0x03) >= 2) {
-        Detail::Refuse(ErrMessageType);
-        return false;
-    }
-    return true;
+  if (FirstOctet & 0x40) {
+    Detail::Refuse(ErrUserDataHeader);
+    return false;
+  }
+  if ((FirstOctet & 0x03) >= 2) {
+    Detail::Refuse(ErrMessageType);
+    return false;
+  }
+  return true;
 }
 
 // Protocol identifier (skipped) and data coding scheme: default alphabet, no class or class 0 or 1.
 inline bool DecodePIDAndDCS(TCursor& C, bool& Flash) {
-    if (!C.Has(4)) return Incomplete();
-    C.Take(2);
-    const std::string DCS = C.Take(2);
-    if (DCS != "00" && DCS != "10" && DCS != "11" && DCS != "F0" && DCS != "F1") {
-        Detail::Refuse(ErrCodingScheme);
-        return false;
-    }
-    Flash = DCS == "10" || DCS == "F0";
-    return true;
+  if (!C.Has(4)) return Incomplete();
+  C.Take(2);
+  const std::string DCS = C.Take(2);
+  if (DCS != "00" && DCS != "10" && DCS != "11" && DCS != "F0" && DCS != "F1") {
+    Detail::Refuse(ErrCodingScheme);
+    return false;
+  }
+  Flash = DCS == "10" || DCS == "F0";
+  return true;
 }
 
 inline bool DecodeUserData(TCursor& C, std::string& UD) {
-    if (!C.Has(2)) return Incomplete();
-    const int N = Octet(C.Take(2));
-    UD = N == 0 ? std::string() : UnpackSeptets(N, C.Rest());
-    return true;
+  if (!C.Has(2)) return Incomplete();
+  const int N = Octet(C.Take(2));
+  UD = N == 0 ? std::string() : UnpackSeptets(N, C.Rest());
+  return true;
 }
-
 
 }  // namespace Detail
 
@@ -247,113 +246,118 @@ using namespace Detail;
 // ---- Encoder ----
 
 inline bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR, const std::string& DA,
-                     bool Flash, int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD,
-                     int& PDULength, std::string& PDU) {
-    const std::string SCAField = EncodeSCAField(SCA);
-    // Formats other than relative, absolute and enhanced mean no validity period.
-    const int Format = VPF >= 1 && VPF <= 3 ? VPF : 0;
-    const std::string FirstOctet = BinToHex(std::string("00") + (SRR ? '1' : '0') + (Format & 2 ? '1' : '0') +
-                                            (Format & 1 ? '1' : '0') + (RD ? '1' : '0') + "01");
-    const std::string MessageRef = ByteToHex(MR);
-    const std::string DAField = EncodeDAField(DA);
-    const std::string PID = BinToHex("00000000");
-    const std::string DCS = BinToHex(Flash ? "00010000" : "00000000");
+                            bool Flash, int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD,
+                            int& PDULength, std::string& PDU) {
+  const std::string SCAField = EncodeSCAField(SCA);
+  // Formats other than relative, absolute and enhanced mean no validity period.
+  const int Format = VPF >= 1 && VPF <= 3 ? VPF : 0;
+  const std::string FirstOctet = BinToHex(std::string("00") + (SRR ? '1' : '0') + (Format & 2 ? '1' : '0') +
+                                          (Format & 1 ? '1' : '0') + (RD ? '1' : '0') + "01");
+  const std::string MessageRef = ByteToHex(MR);
+  const std::string DAField = EncodeDAField(DA);
+  const std::string PID = BinToHex("00000000");
+  const std::string DCS = BinToHex(Flash ? "00010000" : "00000000");
 
-    std::string VP;
-    switch (Format) {
-        case 1: VP = "00000000000000"; break;  // enhanced format, "no validity period specified"
-        case 2: VP = ByteToHex(VPRelative); break;
-        case 3:
-            if (!EncodeVPAbsolute(VPAbsolute, VPTZ, VP)) return false;
-            break;
-        default: break;
-    }
+  std::string VP;
+  switch (Format) {
+    case 1:
+      VP = "00000000000000";
+      break;  // enhanced format, "no validity period specified"
+    case 2:
+      VP = ByteToHex(VPRelative);
+      break;
+    case 3:
+      if (!EncodeVPAbsolute(VPAbsolute, VPTZ, VP)) return false;
+      break;
+    default:
+      break;
+  }
 
-    // The memo's text usually ends in a line break that the user did not mean to send.
-    std::string Text = UD;
-    if (Text.size() >= 2 && Text.compare(Text.size() - 2, 2, "\r\n") == 0) Text.resize(Text.size() - 2);
-    const std::string GSM = TextToGSM(Text);
-    if (GSM.size() > 255) {  // the user data length is one octet
-        Detail::Refuse(ErrTextTooLong);
-        return false;
-    }
-    const std::string UDL = ByteToHex(static_cast<int>(GSM.size()));
-    const std::string UserData = GSM.empty() ? std::string() : PackSeptets(GSM);
+  // The memo's text usually ends in a line break that the user did not mean to send.
+  std::string Text = UD;
+  if (Text.size() >= 2 && Text.compare(Text.size() - 2, 2, "\r\n") == 0) Text.resize(Text.size() - 2);
+  const std::string GSM = TextToGSM(Text);
+  if (GSM.size() > 255) {  // the user data length is one octet
+    Detail::Refuse(ErrTextTooLong);
+    return false;
+  }
+  const std::string UDL = ByteToHex(static_cast<int>(GSM.size()));
+  const std::string UserData = GSM.empty() ? std::string() : PackSeptets(GSM);
 
-    const std::string TPDU = FirstOctet + MessageRef + DAField + PID + DCS + VP + UDL + UserData;
-    PDULength = static_cast<int>(TPDU.size() / 2);
-    PDU = SCAField + TPDU;
-    return true;
+  const std::string TPDU = FirstOctet + MessageRef + DAField + PID + DCS + VP + UDL + UserData;
+  PDULength = static_cast<int>(TPDU.size() / 2);
+  PDU = SCAField + TPDU;
+  return true;
 }
 
 // ---- Decoders ----
 
-inline bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash,
-                      TDateTime& SCTS, std::string& UD) {
-    TCursor C(PDU);
-    SCA.clear();
-    TSCAField Field;
-    if (!DecodeSCAField(C, Field, SCA)) return false;
+inline bool DecodeDeliverPDU(const std::string& PDU, std::string& SCA, std::string& OA, bool& Flash, TDateTime& SCTS,
+                             std::string& UD) {
+  TCursor C(PDU);
+  SCA.clear();
+  TSCAField Field;
+  if (!DecodeSCAField(C, Field, SCA)) return false;
 
-    if (!C.Has(2)) return Incomplete();
-    if (!CheckFirstOctet(Octet(C.Take(2)))) return false;
+  if (!C.Has(2)) return Incomplete();
+  if (!CheckFirstOctet(Octet(C.Take(2)))) return false;
 
-    OA.clear();
-    if (!DecodeAddressField(C, OA)) return false;
-    if (!DecodePIDAndDCS(C, Flash)) return false;
+  OA.clear();
+  if (!DecodeAddressField(C, OA)) return false;
+  if (!DecodePIDAndDCS(C, Flash)) return false;
 
-    if (!C.Has(14)) return Incomplete();
-    int Zone;  // the arrival time is shown without its zone
-    SCTS = DecodeTimeStamp(C, Zone);
+  if (!C.Has(14)) return Incomplete();
+  int Zone;  // the arrival time is shown without its zone
+  SCTS = DecodeTimeStamp(C, Zone);
 
-    return DecodeUserData(C, UD);
+  return DecodeUserData(C, UD);
 }
 
 inline bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& VPF, bool& RD, int& MR,
-                     std::string& DA, bool& Flash, int& VPRelative, TDateTime& VPAbsolute, int& VPTZ,
-                     std::string& UD) {
-    TCursor C(PDU);
-    TSCAField Field;
-    std::string Address;
-    if (!DecodeSCAField(C, Field, Address)) return false;
-    SCA = Field == TSCAField::Present ? Address : "<Not present>";
+                            std::string& DA, bool& Flash, int& VPRelative, TDateTime& VPAbsolute, int& VPTZ,
+                            std::string& UD) {
+  TCursor C(PDU);
+  TSCAField Field;
+  std::string Address;
+  if (!DecodeSCAField(C, Field, Address)) return false;
+  SCA = Field == TSCAField::Present ? Address : "<Not present>";
 
-    if (!C.Has(2)) return Incomplete();
-    const int FirstOctet = Octet(C.Take(2));
-    if (FirstOctet & 0x40) return CheckFirstOctet(FirstOctet);
-    SRR = FirstOctet & 0x20;
-    VPF = (FirstOctet >> 3) & 3;
-    RD = FirstOctet & 0x04;
-    if (!CheckFirstOctet(FirstOctet)) return false;
+  if (!C.Has(2)) return Incomplete();
+  const int FirstOctet = Octet(C.Take(2));
+  if (FirstOctet & 0x40) return CheckFirstOctet(FirstOctet);
+  SRR = FirstOctet & 0x20;
+  VPF = (FirstOctet >> 3) & 3;
+  RD = FirstOctet & 0x04;
+  if (!CheckFirstOctet(FirstOctet)) return false;
 
-    if (!C.Has(2)) return Incomplete();
-    MR = Octet(C.Take(2));
+  if (!C.Has(2)) return Incomplete();
+  MR = Octet(C.Take(2));
 
-    DA.clear();
-    if (!DecodeAddressField(C, DA)) return false;
-    if (!DecodePIDAndDCS(C, Flash)) return false;
+  DA.clear();
+  if (!DecodeAddressField(C, DA)) return false;
+  if (!DecodePIDAndDCS(C, Flash)) return false;
 
-    switch (VPF) {
-        case 1:  // enhanced format: seven octets we do not interpret
-            if (!C.Has(14)) return Incomplete();
-            C.Take(14);
-            break;
-        case 2:
-            if (!C.Has(2)) return Incomplete();
-            VPRelative = Octet(C.Take(2));
-            break;
-        case 3: {
-            if (!C.Has(14)) return Incomplete();
-            int Zone;
-            VPAbsolute = DecodeTimeStamp(C, Zone);
-            VPTZ = Zone > 48 ? 128 - Zone : Zone;
-            break;
-        }
-        default: break;
+  switch (VPF) {
+    case 1:  // enhanced format: seven octets we do not interpret
+      if (!C.Has(14)) return Incomplete();
+      C.Take(14);
+      break;
+    case 2:
+      if (!C.Has(2)) return Incomplete();
+      VPRelative = Octet(C.Take(2));
+      break;
+    case 3: {
+      if (!C.Has(14)) return Incomplete();
+      int Zone;
+      VPAbsolute = DecodeTimeStamp(C, Zone);
+      VPTZ = Zone > 48 ? 128 - Zone : Zone;
+      break;
     }
+    default:
+      break;
+  }
 
-    return DecodeUserData(C, UD);
+  return DecodeUserData(C, UD);
 }
-
 
 }  // namespace ReferenceCodec

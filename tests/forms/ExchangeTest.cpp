@@ -65,7 +65,7 @@ TEST_F(TExchange, PromptEndsTheCommandAtOnce) {
 
 TEST_F(TExchange, ErrorRepliesAreShownAndFail) {
   TPhoneOptions options;
-  options.Fail = {{"AT+ZA", "ERROR"},          {"AT+ZB", "+CME ERROR: 10"}, {"AT+ZC", "+CME ERROR: 99"},
+  options.Fail = {{"AT+ZA", "ERROR"},           {"AT+ZB", "+CME ERROR: 10"},  {"AT+ZC", "+CME ERROR: 99"},
                   {"AT+ZD", "+CMS ERROR: 999"}, {"AT+ZE", "+CMS ERROR: 330"}, {"AT+ZF", "+CMS ERROR: 321"}};
   Restart(options);
   const std::vector<std::pair<std::string, std::string>> cases = {

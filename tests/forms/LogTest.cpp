@@ -6,8 +6,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include "tests/support/FormsFixture.h"
 #include "forms/CommLog.h"
+#include "tests/support/FormsFixture.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ class TLog : public TFormsTest {
 };
 
 TEST_F(TLog, LineBreaksOfEveryKindAndSplitPairs) {
-  for (const char* piece : {"AT+CGSN\r", "\n", "\r\n35007780\r\n\r", "\nOK\r\n", "a\nb\rc"})
-    frmMain->AppendLog(piece);
+  for (const char* piece : {"AT+CGSN\r", "\n", "\r\n35007780\r\n\r", "\nOK\r\n", "a\nb\rc"}) frmMain->AppendLog(piece);
   EXPECT_EQ(Lines(), (QStringList{"AT+CGSN", "", "35007780", "", "OK", "a", "b", "c"}));
   frmMain->AppendLog(std::string("\x80\xe9", 2));
   EXPECT_TRUE(frmMain->memLog->toPlainText().endsWith(QStringLiteral("c\u20AC\u00E9")));

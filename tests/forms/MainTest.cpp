@@ -11,8 +11,8 @@
 #include <map>
 
 #include "forms/Cp1252String.h"
-#include "tests/support/FormsFixture.h"
 #include "forms/Icons.h"
+#include "tests/support/FormsFixture.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class TMainWindow : public TFormsTest {
  protected:
   std::vector<QPushButton*> Buttons() const {
     auto* f = frmMain;
-    return {f->btnRead, f->btnView, f->btnNew,     f->btnSave,  f->btnDelete,
+    return {f->btnRead,   f->btnView,    f->btnNew,   f->btnSave, f->btnDelete,
             f->btnAnswer, f->btnForward, f->btnNames, f->btnInfo, f->btnExit};
   }
 
@@ -58,8 +58,8 @@ TEST_F(TMainWindow, StartState) {
   EXPECT_EQ(f->windowTitle(), "Pelmo");
   EXPECT_EQ(f->size(), QSize(633, 361));
   const std::vector<std::pair<QPushButton*, const char*>> captions = {
-      {f->btnRead, "&Read messages"}, {f->btnView, "&View"},       {f->btnNew, "&New"},
-      {f->btnSave, "&Save"},          {f->btnDelete, "&Delete"},   {f->btnAnswer, "&Answer"},
+      {f->btnRead, "&Read messages"}, {f->btnView, "&View"},        {f->btnNew, "&New"},
+      {f->btnSave, "&Save"},          {f->btnDelete, "&Delete"},    {f->btnAnswer, "&Answer"},
       {f->btnForward, "&Forward"},    {f->btnNames, "Show na&mes"}, {f->btnInfo, "&Info"},
       {f->btnExit, "E&xit"}};
   for (const auto& [button, caption] : captions) EXPECT_EQ(button->text().toStdString(), caption);
@@ -116,8 +116,8 @@ TEST_F(TMainWindow, TheGridTakingTheFocusSelectsNothing) {
 
 TEST_F(TMainWindow, TabOrder) {
   auto* f = frmMain;
-  const std::vector<QWidget*> expected = {f->btnRead,   f->btnView, f->btnNew,     f->btnSave,    f->btnDelete,
-                                          f->btnAnswer, f->btnForward, f->btnNames, f->btnInfo,    f->btnExit,
+  const std::vector<QWidget*> expected = {f->btnRead,    f->btnView,    f->btnNew,   f->btnSave, f->btnDelete,
+                                          f->btnAnswer,  f->btnForward, f->btnNames, f->btnInfo, f->btnExit,
                                           f->sgMessages, f->cbxCOMPort, f->memLog};
   std::vector<QWidget*> chain;
   QWidget* w = f->btnRead;
@@ -149,12 +149,20 @@ TEST_P(TRowSelection, EnablesTheButtonsThatFitTheRow) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, TRowSelection,
     ::testing::Values(
-        TSelectCase{"received", {1, 2}, false, 1,
+        TSelectCase{"received",
+                    {1, 2},
+                    false,
+                    1,
                     "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
-        TSelectCase{"unread", {2, 0}, false, 2,
+        TSelectCase{"unread",
+                    {2, 0},
+                    false,
+                    2,
                     "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
-        TSelectCase{"stored unsent", {1, 2}, false, 2, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
-        TSelectCase{"stored sent", {3, 1}, false, 1, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
+        TSelectCase{
+            "stored unsent", {1, 2}, false, 2, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
+        TSelectCase{
+            "stored sent", {3, 1}, false, 1, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
         TSelectCase{"status report", {1, 1}, true, 3, "btnRead btnInfo btnExit"},
         TSelectCase{"empty list", {}, false, 1, "btnRead btnNew btnInfo btnExit"}),
     [](const auto& info) {
@@ -192,7 +200,8 @@ TEST_F(TMainWindow, KeysAndDoubleClickWithoutAMessageDoNothing) {
     QTest::keyClick(frmMain->sgMessages, Qt::Key_Return);
     QTest::keyClick(frmMain->sgMessages, Qt::Key_Enter);
     QTest::keyClick(frmMain->sgMessages, Qt::Key_Delete);
-    const QRect cell = frmMain->sgMessages->visualRect(frmMain->sgMessages->model()->index(frmMain->sgMessages->Row() - 1, 2));
+    const QRect cell =
+        frmMain->sgMessages->visualRect(frmMain->sgMessages->model()->index(frmMain->sgMessages->Row() - 1, 2));
     QTest::mouseDClick(frmMain->sgMessages->viewport(), Qt::LeftButton, {}, cell.center());
     frmMain->btnViewClick();
     frmMain->btnDeleteClick();
@@ -391,7 +400,9 @@ TEST(Cp1252, EveryByteSurvivesTheWayThroughQString) {
   EXPECT_EQ(QStringToCp1252(Cp1252ToQString(all)), all);
   EXPECT_EQ(Cp1252ToQString("\x80\x9f\xe9"), QString::fromUtf8("€Ÿé"));
   EXPECT_EQ(Cp1252ToQString("\x81").at(0).unicode(), 0x81);
-  EXPECT_EQ(QStringToCp1252(QString::fromUtf8("Grüße → ✓")), "Gr\xfc\xdf" "e ? ?");
+  EXPECT_EQ(QStringToCp1252(QString::fromUtf8("Grüße → ✓")),
+            "Gr\xfc\xdf"
+            "e ? ?");
 }
 
 }  // namespace

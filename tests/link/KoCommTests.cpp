@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <winsock2.h>
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
+#include <winsock2.h>
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,8 +19,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "tests/link/LinkTestSupport.h"
 #include "link/KoComm.h"
+#include "tests/link/LinkTestSupport.h"
 
 using namespace std::chrono_literals;
 
@@ -47,8 +47,8 @@ long ThreadCount() {
   CloseHandle(Snap);
   return Count;
 #else
-  return static_cast<long>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
-                                         std::filesystem::directory_iterator{}));
+  return static_cast<long>(
+      std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{}));
 #endif
 }
 
@@ -58,8 +58,8 @@ long OpenDescriptors() {
   DWORD Count = 0;
   return GetProcessHandleCount(GetCurrentProcess(), &Count) && Count > 0 ? static_cast<long>(Count) : -1;
 #else
-  return static_cast<long>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                         std::filesystem::directory_iterator{}));
+  return static_cast<long>(
+      std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{}));
 #endif
 }
 
@@ -71,7 +71,7 @@ double ProcessCpuSeconds() {
 
 // A channel set up as the program sets up its own, on the slave side of a fresh pty.
 class KoCommPty : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
 #ifdef _WIN32
     // On Windows the phone's side of the line comes from tools/wine-link-tests.
@@ -142,8 +142,7 @@ TEST_F(KoCommPty, OpensAndClosesWithItsEvents) {
   EXPECT_TRUE(Comm->IsOpen());
   EXPECT_EQ(Opens, 1);
   EXPECT_EQ(Comm->EventMask(), 0x0281u);
-  EXPECT_EQ(ErrorOf([&] { Comm->OpenPort(); }),
-            "Can't perform this operation while port is open");
+  EXPECT_EQ(ErrorOf([&] { Comm->OpenPort(); }), "Can't perform this operation while port is open");
   Comm->ClosePort();
   EXPECT_FALSE(Comm->IsOpen());
   EXPECT_EQ(Closes, 1);
@@ -236,8 +235,7 @@ TEST_F(KoCommPty, OpeningErrorsLeaveThePortClosed) {
   setenv("PELMO_COM7", "/nonexistent/ttyQ7", 1);
   TKoComm Missing;
   Missing.SetPortNum(7);
-  EXPECT_EQ(ErrorOf([&] { Missing.OpenPort(); }),
-            "Specified device not found (/nonexistent/ttyQ7).");
+  EXPECT_EQ(ErrorOf([&] { Missing.OpenPort(); }), "Specified device not found (/nonexistent/ttyQ7).");
   EXPECT_FALSE(Missing.IsOpen());
   unsetenv("PELMO_COM7");
 
@@ -248,8 +246,7 @@ TEST_F(KoCommPty, OpeningErrorsLeaveThePortClosed) {
   ::close(::open(File.c_str(), O_CREAT | O_WRONLY, 0600));
   TKoComm Plain;
   Plain.SetDeviceName(File);
-  EXPECT_EQ(ErrorOf([&] { Plain.OpenPort(); }),
-            "Error writing dcb (25), Inappropriate ioctl for device");
+  EXPECT_EQ(ErrorOf([&] { Plain.OpenPort(); }), "Error writing dcb (25), Inappropriate ioctl for device");
   EXPECT_FALSE(Plain.IsOpen());
   std::filesystem::remove_all(Dir);
 }
@@ -260,8 +257,7 @@ TEST(KoCommOpen, PermissionRefused) {
   chmod(Dir, 0755);
   std::string File = std::string(Dir) + "/ttyLocked";
   ::close(::open(File.c_str(), O_CREAT | O_WRONLY, 0600));
-  const std::string Expected =
-      "Can't open specified device " + File + " (Error 13, Permission denied)";
+  const std::string Expected = "Can't open specified device " + File + " (Error 13, Permission denied)";
 
   if (geteuid() != 0) {
     chmod(File.c_str(), 0);
@@ -307,8 +303,7 @@ TEST_F(KoCommPty, BytesArrivingBeforeTheHandlerRunsGoToOneRxChar) {
   ASSERT_TRUE(Loop.WaitPending(1, 5s));
   ASSERT_TRUE(Pty.Write("+CGSN\r\n"));
   auto Deadline = std::chrono::steady_clock::now() + 5s;
-  while (Comm->BytesWaiting() < 9 && std::chrono::steady_clock::now() < Deadline)
-    std::this_thread::sleep_for(1ms);
+  while (Comm->BytesWaiting() < 9 && std::chrono::steady_clock::now() < Deadline) std::this_thread::sleep_for(1ms);
 
   ASSERT_TRUE(Loop.RunUntil([&] { return !Counts.empty(); }, 5s));
   EXPECT_EQ(Counts, std::vector<int>{9});
@@ -344,8 +339,7 @@ TEST_F(KoCommPty, SendStringFillsTheQueueUpToWriteSize) {
 
   const std::string TooLong(1025, 'y');
   auto Start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf([&] { Comm->SendString(TooLong); }),
-            "Output buffer is full. Please check comm status.");
+  EXPECT_EQ(ErrorOf([&] { Comm->SendString(TooLong); }), "Output buffer is full. Please check comm status.");
   EXPECT_GE(std::chrono::steady_clock::now() - Start, 300ms);
   EXPECT_TRUE(Comm->IsOpen());
 
@@ -410,8 +404,8 @@ TEST_F(KoCommPty, DestroyingWhileAHandOverIsQueued) {
   for (int I = 0; I < 100 && ThreadCount() > Before; ++I) std::this_thread::sleep_for(20ms);
 #endif
   EXPECT_EQ(ThreadCount(), Before);  // no worker outlives the channel
-  EXPECT_EQ(Closes, 0);          // no OnClose while being destroyed
-  Loop.RunFor(50ms);     // the stale work touches nothing
+  EXPECT_EQ(Closes, 0);              // no OnClose while being destroyed
+  Loop.RunFor(50ms);                 // the stale work touches nothing
   EXPECT_TRUE(Counts.empty());
 }
 
@@ -460,7 +454,7 @@ TEST_F(KoCommPty, ADeviceThatGoesAwayClosesThePortAndNothingSpins) {
   EXPECT_TRUE(Comm->SendString("AT+CMGL=4\r\n"));
   Stop = true;
   Phone.join();
-  Pty.CloseMaster();  // the cable is pulled
+  Pty.CloseMaster();                                                    // the cable is pulled
   for (int I = 0; I < 20; ++I) Comm->SendString(std::string(50, 'z'));  // writes now fail
 
   ASSERT_TRUE(Loop.RunUntil([&] { return Closes == 1; }, 5s));
@@ -724,9 +718,8 @@ TEST(KoWin32, DeviceControlBlockOfTheSettingsRecord) {
   EXPECT_EQ(D.DCBlength, sizeof(DCB));
   EXPECT_EQ(D.BaudRate, 1200u);
   EXPECT_TRUE(D.fBinary);
-  EXPECT_FALSE(D.fParity || D.fOutxCtsFlow || D.fOutxDsrFlow || D.fDsrSensitivity ||
-               D.fTXContinueOnXoff || D.fOutX || D.fInX || D.fErrorChar || D.fNull ||
-               D.fAbortOnError);
+  EXPECT_FALSE(D.fParity || D.fOutxCtsFlow || D.fOutxDsrFlow || D.fDsrSensitivity || D.fTXContinueOnXoff || D.fOutX ||
+               D.fInX || D.fErrorChar || D.fNull || D.fAbortOnError);
   EXPECT_EQ(D.fDtrControl, static_cast<DWORD>(DTR_CONTROL_DISABLE));
   EXPECT_EQ(D.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
   EXPECT_EQ(D.XonLim, 1024);
@@ -759,8 +752,8 @@ TEST(KoWin32, DeviceControlBlockOfTheSettingsRecord) {
   EXPECT_TRUE(D.fParity);
   EXPECT_EQ(D.ByteSize, 7);
   EXPECT_EQ(D.StopBits, ONE5STOPBITS);
-  EXPECT_TRUE(D.fErrorChar && D.fNull && D.fOutxCtsFlow && D.fOutxDsrFlow && D.fOutX &&
-              D.fInX && D.fDsrSensitivity && D.fTXContinueOnXoff);
+  EXPECT_TRUE(D.fErrorChar && D.fNull && D.fOutxCtsFlow && D.fOutxDsrFlow && D.fOutX && D.fInX && D.fDsrSensitivity &&
+              D.fTXContinueOnXoff);
   EXPECT_FALSE(D.fAbortOnError);
   EXPECT_EQ(D.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
   EXPECT_EQ(D.fRtsControl, static_cast<DWORD>(RTS_CONTROL_TOGGLE));
@@ -773,8 +766,8 @@ TEST(KoWin32, DeviceControlBlockOfTheSettingsRecord) {
   struct TCase {
     TKoParity Parity;
     BYTE Value;
-  } Parities[] = {{paNone, NOPARITY}, {paOdd, ODDPARITY}, {paEven, EVENPARITY},
-                  {paMark, MARKPARITY}, {paSpace, SPACEPARITY}};
+  } Parities[] = {
+      {paNone, NOPARITY}, {paOdd, ODDPARITY}, {paEven, EVENPARITY}, {paMark, MARKPARITY}, {paSpace, SPACEPARITY}};
   for (const TCase& T : Parities) {
     C.SetParity(T.Parity);
     EXPECT_EQ(KoWin32BuildDCB(C.BuildLineSettings()).Parity, T.Value) << T.Parity;
@@ -789,8 +782,7 @@ TEST(KoWin32, DeviceControlBlockOfTheSettingsRecord) {
 }
 
 TEST(KoWin32, ErrorTextsComeFromTheSystem) {
-  for (int Code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER,
-                   ERROR_OPERATION_ABORTED}) {
+  for (int Code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER, ERROR_OPERATION_ABORTED}) {
     std::string Text = KoSysErrorText(Code);
     ASSERT_FALSE(Text.empty()) << Code;
     // Without the full stop and line break that the system's texts end in.

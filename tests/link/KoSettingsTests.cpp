@@ -34,8 +34,8 @@ TEST(KoSettings, DefaultsOfANewChannel) {
   EXPECT_EQ(C.EventChars().EventChar(), 0);
   EXPECT_EQ(C.EventChars().EofChar(), 0);
   const TKoFlowControl& F = C.FlowControl();
-  EXPECT_FALSE(F.OutCtsFlow() || F.OutDsrFlow() || F.XonXoffOut() || F.XonXoffIn() ||
-               F.DsrSensitivity() || F.TxContinueOnXoff());
+  EXPECT_FALSE(F.OutCtsFlow() || F.OutDsrFlow() || F.XonXoffOut() || F.XonXoffIn() || F.DsrSensitivity() ||
+               F.TxContinueOnXoff());
   EXPECT_EQ(F.ControlDtr(), dtrDisabled);
   EXPECT_EQ(F.ControlRts(), rtsDisabled);
   EXPECT_FALSE(C.IsOpen());
@@ -50,12 +50,12 @@ TEST(KoSettings, EventMask) {
       {{ceError, ceRxChar, cePErr}, false, 0x0281},   // this program's set
       {{ceError, ceRxChar, ceTxEmpty}, false, 0x81},  // the default set: the worker reports 4
       {{ceError, ceRxChar, ceTxEmpty}, true, 0x85},
-      {{ceBreak, ceCts, ceDsr, ceRing, ceRlsd, ceRxFlag, ceRx80Full, ceEvent1, ceEvent2}, false,
+      {{ceBreak, ceCts, ceDsr, ceRing, ceRlsd, ceRxFlag, ceRx80Full, ceEvent1, ceEvent2},
+       false,
        0x40 | 0x8 | 0x10 | 0x100 | 0x20 | 0x2 | 0x400 | 0x800 | 0x1000},
       {{}, false, 0},
   };
-  for (const TCase& T : Cases)
-    EXPECT_EQ(KoBuildEventMask(T.Events, T.DirectWrite), T.Mask) << std::hex << T.Mask;
+  for (const TCase& T : Cases) EXPECT_EQ(KoBuildEventMask(T.Events, T.DirectWrite), T.Mask) << std::hex << T.Mask;
 }
 
 TEST(KoSettings, XonXoffLimitsFollowTheReadSize) {
@@ -216,8 +216,7 @@ TEST(KoSettings, TransmitQueueStorage) {
 
 TEST(KoSettings, ErrorTexts) {
 #ifndef _WIN32
-  EXPECT_EQ(KoFormatError("Error writing dcb (%d), %s", 25),
-            "Error writing dcb (25), Inappropriate ioctl for device");
+  EXPECT_EQ(KoFormatError("Error writing dcb (%d), %s", 25), "Error writing dcb (25), Inappropriate ioctl for device");
 #endif
   EXPECT_EQ(KoTicksSince(0xFFFFFFF0u, 0x10u), 0x20u);  // across the wrap
 }

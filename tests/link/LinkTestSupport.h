@@ -26,7 +26,7 @@
 #ifndef _WIN32
 // The test holds the master side; the channel opens SlavePath.
 class TPty {
-public:
+ public:
   TPty() {
     Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) return;
@@ -85,9 +85,7 @@ public:
     CanWrite = (P.revents & POLLOUT) != 0;
   }
   long ReadSome(char* Buf, std::size_t Count) { return static_cast<long>(::read(Master, Buf, Count)); }
-  long WriteSome(const char* Data, std::size_t Count) {
-    return static_cast<long>(::write(Master, Data, Count));
-  }
+  long WriteSome(const char* Data, std::size_t Count) { return static_cast<long>(::write(Master, Data, Count)); }
 
   int Master = -1;
   std::string SlavePath;
@@ -98,7 +96,7 @@ public:
 // whose TCP port PELMO_PTY_BRIDGE names; the channel opens the COM port that maps the
 // terminal's slave (SlavePath, such as "COM20"). Closing the connection hangs the port up.
 class TPty {
-public:
+ public:
   TPty() {
     static const bool Started = [] {
       WSADATA Data;
@@ -176,12 +174,8 @@ public:
     CanRead = (P.revents & (POLLRDNORM | POLLHUP)) != 0;
     CanWrite = (P.revents & POLLWRNORM) != 0;
   }
-  long ReadSome(char* Buf, std::size_t Count) {
-    return ::recv(Master, Buf, static_cast<int>(Count), 0);
-  }
-  long WriteSome(const char* Data, std::size_t Count) {
-    return ::send(Master, Data, static_cast<int>(Count), 0);
-  }
+  long ReadSome(char* Buf, std::size_t Count) { return ::recv(Master, Buf, static_cast<int>(Count), 0); }
+  long WriteSome(const char* Data, std::size_t Count) { return ::send(Master, Data, static_cast<int>(Count), 0); }
 
   SOCKET Master = INVALID_SOCKET;
   std::string SlavePath;
@@ -192,7 +186,7 @@ public:
 // The test's own main thread: works posted by the channel wait in a queue until the test runs
 // them, as a GUI thread runs queued calls when it processes its messages.
 class TMainLoop {
-public:
+ public:
   TKoPostProc Poster() {
     return [this](std::function<void()> Work) { Post(std::move(Work)); };
   }
@@ -222,8 +216,7 @@ public:
       std::function<void()> Work;
       {
         std::unique_lock<std::mutex> Lock(FLock);
-        if (!FPosted.wait_until(Lock, Deadline, [&] { return !FQueue.empty(); }))
-          return Done();
+        if (!FPosted.wait_until(Lock, Deadline, [&] { return !FQueue.empty(); })) return Done();
         Work = std::move(FQueue.front());
         FQueue.pop_front();
       }
@@ -249,7 +242,7 @@ public:
     RunUntil([] { return false; }, Time);
   }
 
-private:
+ private:
   std::mutex FLock;
   std::condition_variable FPosted;
   std::deque<std::function<void()>> FQueue;

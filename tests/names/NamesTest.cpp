@@ -6,68 +6,66 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
-#include "tests/support/FormsFixture.h"
 #include "forms/MainNames.h"
+#include "tests/support/FormsFixture.h"
 #include "tests/support/PackedText.h"
 
 namespace {
 
 // The digits of a number in the semi-octets of an address field.
-std::string Swapped(std::string Digits)
-{
-  if (Digits.size() % 2)
-    Digits += 'F';
-  for (std::size_t I = 0; I + 1 < Digits.size(); I += 2)
-    std::swap(Digits[I], Digits[I + 1]);
+std::string Swapped(std::string Digits) {
+  if (Digits.size() % 2) Digits += 'F';
+  for (std::size_t I = 0; I + 1 < Digits.size(); I += 2) std::swap(Digits[I], Digits[I + 1]);
   return Digits;
 }
 
-std::string HexByte(int Value)
-{
+std::string HexByte(int Value) {
   static const char Hex[] = "0123456789ABCDEF";
   return {Hex[(Value >> 4) & 15], Hex[Value & 15]};
 }
 
 // A received message from an international number (digits without the plus).
-TSimMessage Received(const std::string& From, const std::string& Text)
-{
+TSimMessage Received(const std::string& From, const std::string& Text) {
   TSimMessage Message;
   Message.Status = 1;
-  Message.PDU = "0791947101670000" "04" + HexByte(static_cast<int>(From.size())) + "91" + Swapped(From) + "0000" +
-                "42305141035040" + HexByte(static_cast<int>(Text.size())) + PackSeptets(Text);
+  Message.PDU =
+      "0791947101670000"
+      "04" +
+      HexByte(static_cast<int>(From.size())) + "91" + Swapped(From) + "0000" + "42305141035040" +
+      HexByte(static_cast<int>(Text.size())) + PackSeptets(Text);
   return Message;
 }
 
 // A stored message to an international number.
-TSimMessage Stored(const std::string& To, const std::string& Text)
-{
+TSimMessage Stored(const std::string& To, const std::string& Text) {
   TSimMessage Message;
   Message.Status = 2;
-  Message.PDU = "0791947101670000" "1100" + HexByte(static_cast<int>(To.size())) + "91" + Swapped(To) + "0000AD" +
-                HexByte(static_cast<int>(Text.size())) + PackSeptets(Text);
+  Message.PDU =
+      "0791947101670000"
+      "1100" +
+      HexByte(static_cast<int>(To.size())) + "91" + Swapped(To) + "0000AD" + HexByte(static_cast<int>(Text.size())) +
+      PackSeptets(Text);
   return Message;
 }
 
 // A message the codec refuses (UCS2 text): its row shows ERROR.
-TSimMessage Refused()
-{
+TSimMessage Refused() {
   TSimMessage Message;
   Message.Status = 1;
   Message.PDU = "07914306073011F0040B914316709807F2000880604290224080084E2D5174901A8BAF";
   return Message;
 }
 
-TSimMessage StatusReport()
-{
+TSimMessage StatusReport() {
   TSimMessage Message;
   Message.Status = 1;
   Message.PDU = "07914356060013F1065A098136395339F6219011700463802190117004638030";
@@ -75,8 +73,7 @@ TSimMessage StatusReport()
   return Message;
 }
 
-TSimPhonebookEntry Pb(const std::string& Number, const std::string& Name)
-{
+TSimPhonebookEntry Pb(const std::string& Number, const std::string& Name) {
   TSimPhonebookEntry Entry;
   Entry.Number = Number;
   Entry.Type = Number.starts_with("+") ? 145 : 129;
@@ -85,8 +82,7 @@ TSimPhonebookEntry Pb(const std::string& Number, const std::string& Name)
 }
 
 // Messages from and to two of the phone book's numbers, and a phone book with a gap at 3.
-TSimCard Sim()
-{
+TSimCard Sim() {
   TSimCard Card;
   Card.SCA = "+491710760000";
   Card.MemoryTotal = 30;
@@ -122,8 +118,7 @@ struct TGridState {
 
 class NamesTest : public TFormsTest {
  protected:
-  void SetUp() override
-  {
+  void SetUp() override {
     TFormsTest::SetUp();
     char Path[] = "/tmp/pelmo-names-XXXXXX";
     const int Fd = ::mkstemp(Path);
@@ -131,15 +126,13 @@ class NamesTest : public TFormsTest {
     ::close(Fd);
     LogPath = Path;
   }
-  void TearDown() override
-  {
+  void TearDown() override {
     TFormsTest::TearDown();
     std::filesystem::remove(LogPath);
   }
 
   // The phone on COM 4 with its traffic logged; echo on as a phone has it.
-  TSimPhone& Start(TSimCard Card = Sim(), TPhoneOptions Options = {})
-  {
+  TSimPhone& Start(TSimCard Card = Sim(), TPhoneOptions Options = {}) {
     Options.LogFile = LogPath;
     return StartPhone(std::move(Card), std::move(Options));
   }
@@ -147,28 +140,24 @@ class NamesTest : public TFormsTest {
   TStringGrid& Grid() { return *frmMain->sgMessages; }
 
   // Everything the phone received since the last call, as the log writes it (\r, \n escaped).
-  std::string Received()
-  {
+  std::string Received() {
     std::ifstream Log(LogPath);
     std::string Line, All;
     while (std::getline(Log, Line))
-      if (Line.size() >= 17 && Line.compare(13, 3, "in ") == 0)
-        All += Line.substr(17);
+      if (Line.size() >= 17 && Line.compare(13, 3, "in ") == 0) All += Line.substr(17);
     std::string New = All.substr(std::min(Seen, All.size()));
     Seen = All.size();
     return New;
   }
 
   // Reads the messages, leaving what the phone received for them behind.
-  void ReadMessages()
-  {
+  void ReadMessages() {
     frmMain->btnReadClick();
     ASSERT_TRUE(frmMain->KoComm->IsOpen());
     Received();
   }
 
-  TGridState State()
-  {
+  TGridState State() {
     TGridState S;
     S.Cols = Grid().ColCount();
     S.Rows = Grid().RowCount();
@@ -185,22 +174,18 @@ class NamesTest : public TFormsTest {
     return S;
   }
 
-  std::vector<QWidget*> Controls()
-  {
+  std::vector<QWidget*> Controls() {
     TfrmMain* F = frmMain;
     return {F->sgMessages, F->cbxCOMPort, F->btnRead,    F->btnView,  F->btnNew,  F->btnSave,
             F->btnDelete,  F->btnAnswer,  F->btnForward, F->btnNames, F->btnInfo, F->btnExit};
   }
-  std::vector<bool> Enabled()
-  {
+  std::vector<bool> Enabled() {
     std::vector<bool> States;
-    for (QWidget* Control : Controls())
-      States.push_back(Control->isEnabled());
+    for (QWidget* Control : Controls()) States.push_back(Control->isEnabled());
     return States;
   }
 
-  void ExpectNamesLayout()
-  {
+  void ExpectNamesLayout() {
     EXPECT_TRUE(frmMain->NamesShown);
     EXPECT_EQ(frmMain->btnNames->text(), "Hide na&mes");
     ASSERT_EQ(Grid().ColCount(), 6);
@@ -219,18 +204,14 @@ class NamesTest : public TFormsTest {
     bool SomethingEnabled = false;
     QTimer Poll;
   };
-  void Watch(TProgressWatch& W)
-  {
+  void Watch(TProgressWatch& W) {
     W.Poll.setInterval(5);
     QObject::connect(&W.Poll, &QTimer::timeout, [this, &W] {
-      if (!frmProgress->isVisible())
-        return;
+      if (!frmProgress->isVisible()) return;
       const std::pair<int, std::string> Now{frmProgress->ProgressBar->value(),
                                             frmProgress->lblProgress->text().toStdString()};
-      if (W.Shown.empty() || W.Shown.back() != Now)
-        W.Shown.push_back(Now);
-      for (QWidget* Control : Controls())
-        W.SomethingEnabled = W.SomethingEnabled || Control->isEnabled();
+      if (W.Shown.empty() || W.Shown.back() != Now) W.Shown.push_back(Now);
+      for (QWidget* Control : Controls()) W.SomethingEnabled = W.SomethingEnabled || Control->isEnabled();
     });
     W.Poll.start();
   }
@@ -242,8 +223,7 @@ class NamesTest : public TFormsTest {
   std::size_t Seen = 0;
 };
 
-TEST_F(NamesTest, ThreeEntriesStepTheBarAndTheNamesShowBesideTheNumbers)
-{
+TEST_F(NamesTest, ThreeEntriesStepTheBarAndTheNamesShowBesideTheNumbers) {
   Start();
   ReadMessages();
   ASSERT_TRUE(Boxes.Shown.empty());
@@ -256,10 +236,11 @@ TEST_F(NamesTest, ThreeEntriesStepTheBarAndTheNamesShowBesideTheNumbers)
 
   EXPECT_TRUE(Boxes.Shown.empty());
   // Location 3 is empty: the phone answers OK alone, and the entry after it takes its place.
-  EXPECT_EQ(Received(), "AT+CPBS?\\r\\n"
-                        "AT+CSCS=\"UCS2\"\\r\\n"
-                        "AT+CPBR=1\\r\\nAT+CPBR=2\\r\\nAT+CPBR=3\\r\\nAT+CPBR=4\\r\\n"
-                        "AT+CSCS=\"IRA\"\\r\\n");
+  EXPECT_EQ(Received(),
+            "AT+CPBS?\\r\\n"
+            "AT+CSCS=\"UCS2\"\\r\\n"
+            "AT+CPBR=1\\r\\nAT+CPBR=2\\r\\nAT+CPBR=3\\r\\nAT+CPBR=4\\r\\n"
+            "AT+CSCS=\"IRA\"\\r\\n");
   EXPECT_EQ(W.Shown, (std::vector<std::pair<int, std::string>>{{0, "0 of 3 phone book entries."},
                                                                {33, "1 of 3 phone book entries."},
                                                                {66, "2 of 3 phone book entries."},
@@ -299,8 +280,7 @@ TEST_F(NamesTest, ThreeEntriesStepTheBarAndTheNamesShowBesideTheNumbers)
   frmMain->KoComm->ClosePort();
 }
 
-TEST_F(NamesTest, AnEmptyPhonebookAsksOnlyForTheStorage)
-{
+TEST_F(NamesTest, AnEmptyPhonebookAsksOnlyForTheStorage) {
   TSimCard Card = Sim();
   Card.Phonebook.clear();
   Start(Card);
@@ -314,8 +294,7 @@ TEST_F(NamesTest, AnEmptyPhonebookAsksOnlyForTheStorage)
   EXPECT_TRUE(W.Shown.empty());
   EXPECT_TRUE(Boxes.Shown.empty());
   ExpectNamesLayout();
-  for (int R = 1; R < Grid().RowCount(); ++R)
-    EXPECT_EQ(Grid().Cells(3, R), "");
+  for (int R = 1; R < Grid().RowCount(); ++R) EXPECT_EQ(Grid().Cells(3, R), "");
   EXPECT_FALSE(frmMain->PhonebookRead);
   EXPECT_TRUE(frmMain->Phonebook.empty());
   EXPECT_EQ(Enabled(), Before);
@@ -332,8 +311,7 @@ TEST_F(NamesTest, AnEmptyPhonebookAsksOnlyForTheStorage)
 
 // A phone that counts more entries than it holds, one of them without a name, answers every
 // location with OK: the reading stops after the total the phone gave.
-TEST_F(NamesTest, AnOvercountingPhoneStopsAtItsTotal)
-{
+TEST_F(NamesTest, AnOvercountingPhoneStopsAtItsTotal) {
   TSimCard Card = Sim();
   Card.PhonebookTotal = 9999;  // answers OK far beyond what it tells
   Card.Phonebook = {{1, Pb("+491711234567", "Anna Müller")}, {2, Pb("+4930123456", "")}, {5, Pb("0301234", "Kurz")}};
@@ -347,8 +325,7 @@ TEST_F(NamesTest, AnOvercountingPhoneStopsAtItsTotal)
   Watch(W);
   frmMain->btnNamesClick();
   std::string Expected = "AT+CPBS?\\r\\nAT+CSCS=\"UCS2\"\\r\\n";
-  for (int Location = 1; Location <= 12; ++Location)
-    Expected += "AT+CPBR=" + std::to_string(Location) + "\\r\\n";
+  for (int Location = 1; Location <= 12; ++Location) Expected += "AT+CPBR=" + std::to_string(Location) + "\\r\\n";
   EXPECT_EQ(Received(), Expected + "AT+CSCS=\"IRA\"\\r\\n");
   EXPECT_TRUE(Boxes.Shown.empty());
   // The entry without a name was skipped; the list holds what was stored, nothing more.
@@ -364,8 +341,7 @@ TEST_F(NamesTest, AnOvercountingPhoneStopsAtItsTotal)
   frmMain->KoComm->ClosePort();
 }
 
-TEST_F(NamesTest, AReadErrorKeepsWhatWasReadAndShowsTheNames)
-{
+TEST_F(NamesTest, AReadErrorKeepsWhatWasReadAndShowsTheNames) {
   TPhoneOptions Options;
   Options.PhonebookFailAt = 2;
   Start(Sim(), Options);
@@ -391,8 +367,7 @@ TEST_F(NamesTest, AReadErrorKeepsWhatWasReadAndShowsTheNames)
 
 // A phone that stops answering mid-way is not kept waiting for the switch back as well: one
 // time-out, the warning, and the names read so far.
-TEST_F(NamesTest, ATimeOutMidwayEndsTheReadingWithoutAnotherWait)
-{
+TEST_F(NamesTest, ATimeOutMidwayEndsTheReadingWithoutAnotherWait) {
   TPhoneOptions Options;
   Options.Mute = {"AT+CPBR=2"};
   Start(Sim(), Options);
@@ -415,15 +390,13 @@ TEST_F(NamesTest, ATimeOutMidwayEndsTheReadingWithoutAnotherWait)
 // The character set switch refused: the phone is switched back all the same; the names are shown
 // only when the phone book was read.
 void NamesTest::RefusedCharset(const std::pair<std::string, std::string>& Fail, const std::vector<std::string>& Texts,
-                               bool Read)
-{
+                               bool Read) {
   TPhoneOptions Options;
   Options.Fail = {Fail};
   Start(Sim(), Options);
   ReadMessages();
   const TGridState Plain = State();
-  for (std::size_t I = 0; I < Texts.size(); ++I)
-    Boxes.Answer();
+  for (std::size_t I = 0; I < Texts.size(); ++I) Boxes.Answer();
   frmMain->btnNamesClick();
   EXPECT_EQ(Boxes.Texts(), Texts);
   ASSERT_FALSE(Boxes.Shown.empty());
@@ -447,19 +420,16 @@ void NamesTest::RefusedCharset(const std::pair<std::string, std::string>& Fail, 
   frmMain->KoComm->ClosePort();
 }
 
-TEST_F(NamesTest, TheSwitchToUCS2Refused)
-{
+TEST_F(NamesTest, TheSwitchToUCS2Refused) {
   RefusedCharset({"AT+CSCS=\"UCS2\"", "+CME ERROR: 4"}, {"+CME ERROR 4: Operation not supported."}, false);
 }
 
-TEST_F(NamesTest, TheSwitchBackRefused)
-{
+TEST_F(NamesTest, TheSwitchBackRefused) {
   RefusedCharset({"AT+CSCS=\"IRA\"", "ERROR"},
                  {"ERROR: Invalid command.", "Phone character set could not be set to back \"IRA\"."}, true);
 }
 
-TEST_F(NamesTest, ARefusedStorageQueryChangesNothing)
-{
+TEST_F(NamesTest, ARefusedStorageQueryChangesNothing) {
   TPhoneOptions Options;
   Options.Fail = {{"AT+CPBS", "+CME ERROR: 3"}};
   Start(Sim(), Options);
@@ -477,8 +447,7 @@ TEST_F(NamesTest, ARefusedStorageQueryChangesNothing)
 }
 
 // A used count that is no number ends the click with an error box before anything changed.
-TEST_F(NamesTest, AStorageReplyThatDoesNotParseChangesNothing)
-{
+TEST_F(NamesTest, AStorageReplyThatDoesNotParseChangesNothing) {
   TPhoneOptions Options;
   Options.Fail = {{"AT+CPBS", "+CPBS: \"SM\",many,250\r\n\r\nOK"}};  // the final result as given
   Start(Sim(), Options);
@@ -499,8 +468,7 @@ TEST_F(NamesTest, AStorageReplyThatDoesNotParseChangesNothing)
 }
 
 // The buttons a finished reading brings back follow the row that is current.
-TEST_F(NamesTest, TheButtonsThatComeBackFollowTheCurrentRow)
-{
+TEST_F(NamesTest, TheButtonsThatComeBackFollowTheCurrentRow) {
   TSimCard Card = Sim();
   Card.Messages[4] = StatusReport();
   Start(Card);
@@ -512,8 +480,7 @@ TEST_F(NamesTest, TheButtonsThatComeBackFollowTheCurrentRow)
   } Cases[] = {{1, true, true}, {2, true, false}, {4, false, false}};
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Row);
-    if (frmMain->NamesShown)
-      frmMain->btnNamesClick();
+    if (frmMain->NamesShown) frmMain->btnNamesClick();
     frmMain->PhonebookRead = false;  // read the phone book again
     Grid().SetRow(Case.Row);
     frmMain->btnNamesClick();
@@ -530,8 +497,7 @@ TEST_F(NamesTest, TheButtonsThatComeBackFollowTheCurrentRow)
 
 // Hiding the names gives back exactly the grid of a plain reading, with a refused message and a
 // status report among the rows, and also after a reading in the names layout.
-TEST_F(NamesTest, HidingRestoresThePlainLayout)
-{
+TEST_F(NamesTest, HidingRestoresThePlainLayout) {
   TSimCard Card = Sim();
   Card.Messages[4] = Refused();
   Card.Messages[5] = StatusReport();
@@ -575,8 +541,7 @@ TEST_F(NamesTest, HidingRestoresThePlainLayout)
 
 // Switching the layout runs no selection and moves no row, also when the current cell stands in
 // the column that goes away: the buttons stay as the operation under way set them.
-TEST_F(NamesTest, SwitchingTheLayoutSelectsNothing)
-{
+TEST_F(NamesTest, SwitchingTheLayoutSelectsNothing) {
   Start();
   ReadMessages();
   frmMain->btnNamesClick();
@@ -589,8 +554,7 @@ TEST_F(NamesTest, SwitchingTheLayoutSelectsNothing)
     ++Selections;
     Handler(Col, Row);
   };
-  for (QWidget* Control : Controls())
-    Control->setEnabled(false);
+  for (QWidget* Control : Controls()) Control->setEnabled(false);
 
   LeaveNamesLayout(*frmMain);
   EXPECT_EQ(Selections, 0);
@@ -599,8 +563,7 @@ TEST_F(NamesTest, SwitchingTheLayoutSelectsNothing)
   EnterNamesLayout(*frmMain);
   EXPECT_EQ(Selections, 0);
   EXPECT_EQ(Grid().Row(), 2);
-  for (QWidget* Control : Controls())
-    EXPECT_FALSE(Control->isEnabled()) << Control->objectName().toStdString();
+  for (QWidget* Control : Controls()) EXPECT_FALSE(Control->isEnabled()) << Control->objectName().toStdString();
 
   // A user's selection still reaches the handler.
   Grid().setCurrentCell(0, 1);
@@ -609,8 +572,7 @@ TEST_F(NamesTest, SwitchingTheLayoutSelectsNothing)
 }
 
 // Another port: the names layout goes, and so does the old phone's book.
-TEST_F(NamesTest, AnotherPortForgetsThePhonebook)
-{
+TEST_F(NamesTest, AnotherPortForgetsThePhonebook) {
   Start();
   ReadMessages();
   frmMain->btnNamesClick();
@@ -636,8 +598,7 @@ TEST_F(NamesTest, AnotherPortForgetsThePhonebook)
 
 // Closing the window while the phone book is read ends the reading: no box, the port closed. The
 // Exit button is disabled meanwhile; its handler, should it run, ends the reading the same way.
-TEST_F(NamesTest, ClosingTheWindowEndsTheReading)
-{
+TEST_F(NamesTest, ClosingTheWindowEndsTheReading) {
   const struct {
     const char* Name;
     std::function<void()> Close;
@@ -679,8 +640,7 @@ TEST_F(NamesTest, ClosingTheWindowEndsTheReading)
 }
 
 // The demo SIM shows its names beside its numbers.
-TEST_F(NamesTest, TheDemoPhoneShowsNames)
-{
+TEST_F(NamesTest, TheDemoPhoneShowsNames) {
   Start(DemoSim());
   ReadMessages();
   frmMain->btnNamesClick();
@@ -688,8 +648,7 @@ TEST_F(NamesTest, TheDemoPhoneShowsNames)
   ExpectNamesLayout();
   const auto Name = [&](const std::string& Address) {
     for (int R = 1; R < Grid().RowCount(); ++R)
-      if (Grid().Cells(2, R) == Address)
-        return Grid().Cells(3, R);
+      if (Grid().Cells(2, R) == Address) return Grid().Cells(3, R);
     return std::string("no such row");
   };
   EXPECT_EQ(Name("+4917612345678"), Anna);

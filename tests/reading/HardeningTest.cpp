@@ -19,27 +19,27 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FormsFixture.h"
 #include "forms/CommLog.h"
+#include "tests/support/FormsFixture.h"
 
 namespace {
 
 const std::string ReadDeliver = "0791198948004544040C9119894882006200007050307040042206CF35689E9603";
 const std::string SentSubmit = "0791361907001003B17A0C913619397750320000AD11CD701E340FB3C3F23CC81D0689C3BF";
 // ReadDeliver with an 'A' among the minutes of its time stamp.
-const std::string BadTimeDeliver = "0791198948004544040C9119894882006200007050307040A40422" "06CF35689E9603";
+const std::string BadTimeDeliver =
+    "0791198948004544040C9119894882006200007050307040A40422"
+    "06CF35689E9603";
 const std::string Timeout = "ERROR: No answer from phone (timeout).";
 
-TSimMessage Sms(int Status, const std::string& PDU)
-{
+TSimMessage Sms(int Status, const std::string& PDU) {
   TSimMessage Message;
   Message.Status = Status;
   Message.PDU = PDU;
   return Message;
 }
 
-TSimCard ThreeMessages()
-{
+TSimCard ThreeMessages() {
   TSimCard Card;
   Card.SCA = "+491710760000";
   Card.Messages = {{1, Sms(1, ReadDeliver)}, {2, Sms(3, SentSubmit)}, {3, Sms(0, ReadDeliver)}};
@@ -47,8 +47,7 @@ TSimCard ThreeMessages()
 }
 
 // The peak resident memory of this process so far, in MB.
-long PeakMB()
-{
+long PeakMB() {
   rusage Usage{};
   getrusage(RUSAGE_SELF, &Usage);
   return Usage.ru_maxrss / 1024;
@@ -59,8 +58,7 @@ class HardeningTest : public TFormsTest {
   void Read() { frmMain->btnReadClick(); }
   TStringGrid& Grid() { return *frmMain->sgMessages; }
 
-  void ExpectControlsBack()
-  {
+  void ExpectControlsBack() {
     EXPECT_TRUE(frmMain->sgMessages->isEnabled());
     EXPECT_TRUE(frmMain->btnRead->isEnabled());
     EXPECT_TRUE(frmMain->btnExit->isEnabled());
@@ -70,14 +68,12 @@ class HardeningTest : public TFormsTest {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
 
-  int Sent(const std::string& Command)
-  {
+  int Sent(const std::string& Command) {
     return static_cast<int>(frmMain->memLog->toPlainText().count(QString::fromStdString(Command)));
   }
 
   // The next reading on the same open port, the phone behaving again: no model check, all rows.
-  void NextReadingWorks(int Rows)
-  {
+  void NextReadingWorks(int Rows) {
     frmMain->memLog->clear();
     Boxes.Shown.clear();
     Phone->SetOptions(NoEcho());
@@ -89,20 +85,17 @@ class HardeningTest : public TFormsTest {
   }
 
   // Lets the phone finish what it is still sending, and the window take it in.
-  void LetTheLineSettle()
-  {
+  void LetTheLineSettle() {
     std::size_t Before = Phone->BytesSent();
     for (;;) {
       QTest::qWait(300);
       const std::size_t Now = Phone->BytesSent();
-      if (Now == Before && frmMain->KoComm->BytesWaiting() == 0)
-        break;
+      if (Now == Before && frmMain->KoComm->BytesWaiting() == 0) break;
       Before = Now;
     }
   }
 
-  static TPhoneOptions NoEcho()
-  {
+  static TPhoneOptions NoEcho() {
     TPhoneOptions Options;
     Options.Echo = false;
     return Options;
@@ -112,8 +105,7 @@ class HardeningTest : public TFormsTest {
 // Unsolicited lines every 10 ms do not keep a command alive: a listing that never gets its final
 // result ends by the time-out, and with the phone answering again the next reading works, the
 // flood still going.
-TEST_F(HardeningTest, UnsolicitedFloodEndsByTheTimeOut)
-{
+TEST_F(HardeningTest, UnsolicitedFloodEndsByTheTimeOut) {
   for (const char* Line : {"RING", "+CMTI: \"SM\",3"}) {
     SCOPED_TRACE(Line);
     TPhoneOptions Options = NoEcho();
@@ -144,8 +136,7 @@ TEST_F(HardeningTest, UnsolicitedFloodEndsByTheTimeOut)
 
 // More than any listing can be (no line break at all) ends the command with a box once the reply
 // passes its bound; the memory stays near that bound, and the port stays usable.
-TEST_F(HardeningTest, TextWithoutEndIsCutOffAtTheBound)
-{
+TEST_F(HardeningTest, TextWithoutEndIsCutOffAtTheBound) {
   TPhoneOptions Options = NoEcho();
   Options.Stream = "AT+CMGL";
   Options.StreamBytes = static_cast<long>(MaxReplySize) + (256 << 10);
@@ -178,8 +169,7 @@ TEST_F(HardeningTest, TextWithoutEndIsCutOffAtTheBound)
 
 // However many messages the phone claims, the list and the grid hold what it listed, and one row
 // for the rest; the label shows the phone's numbers.
-TEST_F(HardeningTest, GarbledCountKeepsMemoryFlat)
-{
+TEST_F(HardeningTest, GarbledCountKeepsMemoryFlat) {
   const long Before = PeakMB();
   for (long Claimed : {5000000L, 2147483647L, 99999L}) {
     SCOPED_TRACE(Claimed);
@@ -204,8 +194,7 @@ TEST_F(HardeningTest, GarbledCountKeepsMemoryFlat)
 
 // An error line carrying a megabyte of text, or a NUL byte, gives a box of a few hundred readable
 // characters, whole.
-TEST_F(HardeningTest, HugeOrStrangeErrorTexts)
-{
+TEST_F(HardeningTest, HugeOrStrangeErrorTexts) {
   struct TCase {
     std::string Result;
     std::string Box;
@@ -233,8 +222,7 @@ TEST_F(HardeningTest, HugeOrStrangeErrorTexts)
 
 // A command written to a port that closed under it fails at once, with a box that says so, and the
 // log holds nothing that was not written.
-TEST_F(HardeningTest, CommandToAClosedPortFailsAtOnce)
-{
+TEST_F(HardeningTest, CommandToAClosedPortFailsAtOnce) {
   TPhoneOptions Options = NoEcho();
   Options.HangupAfter = 5;  // the phone goes away in the middle of its first reply
   StartPhone(ThreeMessages(), Options);
@@ -256,8 +244,7 @@ TEST_F(HardeningTest, CommandToAClosedPortFailsAtOnce)
 
 // One message whose time stamp or header does not parse is marked like a refused one; the
 // conversion error is told once, and every other message is listed.
-TEST_F(HardeningTest, OneMalformedMessageLeavesTheOthers)
-{
+TEST_F(HardeningTest, OneMalformedMessageLeavesTheOthers) {
   TSimCard Card = ThreeMessages();
   Card.Messages[4] = Sms(1, ReadDeliver);
   Card.Messages[5] = Sms(1, ReadDeliver);
@@ -287,8 +274,7 @@ TEST_F(HardeningTest, OneMalformedMessageLeavesTheOthers)
 
 // A memory status or listing that gets no answer leaves the port open: the next reading goes on
 // without the model check.
-TEST_F(HardeningTest, UnansweredMemoryStatusOrListingLeavesThePortOpen)
-{
+TEST_F(HardeningTest, UnansweredMemoryStatusOrListingLeavesThePortOpen) {
   struct TCase {
     const char* Command;
     const char* Memory;
@@ -314,8 +300,7 @@ TEST_F(HardeningTest, UnansweredMemoryStatusOrListingLeavesThePortOpen)
 }
 
 // The phone's log (the times of the commands) and the window's geometry against the form.
-TEST_F(HardeningTest, TimingAndGeometryOfTheForm)
-{
+TEST_F(HardeningTest, TimingAndGeometryOfTheForm) {
   // After the port opened, the first command waits one pass of 100 ms like every other wait.
   const std::string LogFile = testing::TempDir() + "pelmo-harden-" + std::to_string(::getpid()) + ".log";
   TPhoneOptions Options = NoEcho();
@@ -326,17 +311,14 @@ TEST_F(HardeningTest, TimingAndGeometryOfTheForm)
   Phone->Stop();
   const auto Millis = [](const std::string& Line) {
     std::smatch M;
-    if (!std::regex_search(Line, M, std::regex(R"(^(\d\d):(\d\d):(\d\d)\.(\d\d\d) )")))
-      return -1L;
+    if (!std::regex_search(Line, M, std::regex(R"(^(\d\d):(\d\d):(\d\d)\.(\d\d\d) )"))) return -1L;
     return ((std::stol(M[1]) * 60 + std::stol(M[2])) * 60 + std::stol(M[3])) * 1000 + std::stol(M[4]);
   };
   long Opened = -1, Serial = -1;
   std::ifstream In(LogFile);
   for (std::string Line; std::getline(In, Line);) {
-    if (Line.find("--- client opened the line") != std::string::npos && Serial < 0)
-      Opened = Millis(Line);
-    if (Line.find("in  AT+CGSN") != std::string::npos && Serial < 0)
-      Serial = Millis(Line);
+    if (Line.find("--- client opened the line") != std::string::npos && Serial < 0) Opened = Millis(Line);
+    if (Line.find("in  AT+CGSN") != std::string::npos && Serial < 0) Serial = Millis(Line);
   }
   std::remove(LogFile.c_str());
   ASSERT_GE(Opened, 0);

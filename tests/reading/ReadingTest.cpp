@@ -11,23 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FormsFixture.h"
 #include "forms/ViewFill.h"
+#include "tests/support/FormsFixture.h"
 #include "tests/support/PackedText.h"
 
 using SMSEngine::TMessageList;
 
 namespace {
 
-std::string HexByte(int Value)
-{
+std::string HexByte(int Value) {
   static const char Hex[] = "0123456789ABCDEF";
   return {Hex[(Value >> 4) & 15], Hex[Value & 15]};
 }
 
 // A received 7-bit message from +491711234567 through +491710760000, 15 March 2024 14:30:05 +01:00.
-std::string Deliver(const std::string& Septets, bool WithSCA = true)
-{
+std::string Deliver(const std::string& Septets, bool WithSCA = true) {
   return std::string(WithSCA ? "0791947101670000" : "") + "040C91947111325476" + "0000" + "42305141035040" +
          HexByte(static_cast<int>(Septets.size())) + PackSeptets(Septets);
 }
@@ -35,8 +33,7 @@ std::string Deliver(const std::string& Septets, bool WithSCA = true)
 const std::string LineBreakAndExtension =
     std::string("Line one") + '\x0A' + "Price 5" + "\x1B\x65" + " " + "\x1B\x3C" + "net" + "\x1B\x3E";
 
-TSimMessage Sms(int Status, const std::string& PDU, bool HasSCA = true)
-{
+TSimMessage Sms(int Status, const std::string& PDU, bool HasSCA = true) {
   TSimMessage Message;
   Message.Status = Status;
   Message.PDU = PDU;
@@ -44,15 +41,13 @@ TSimMessage Sms(int Status, const std::string& PDU, bool HasSCA = true)
   return Message;
 }
 
-TSimMessage StatusReport()
-{
+TSimMessage StatusReport() {
   TSimMessage Message = Sms(1, "07914356060013F1065A098136395339F6219011700463802190117004638030");
   Message.Hidden = true;
   return Message;
 }
 
-TSimCard Sim(std::map<int, TSimMessage> Messages)
-{
+TSimCard Sim(std::map<int, TSimMessage> Messages) {
   TSimCard Card;
   Card.SCA = "+491710760000";
   Card.MemoryTotal = 30;
@@ -63,13 +58,10 @@ TSimCard Sim(std::map<int, TSimMessage> Messages)
 // Replies of phones that this program was used with, and the refused kinds.
 const std::string ReadDeliver = "0791198948004544040C9119894882006200007050307040042206CF35689E9603";
 const std::string BareSubmit = "11000A9194214365870000AD05C8329BFD06";  // listed without an SCA field
-const std::string SentSubmit =
-    "0791361907001003B17A0C913619397750320000AD11CD701E340FB3C3F23CC81D0689C3BF";
+const std::string SentSubmit = "0791361907001003B17A0C913619397750320000AD11CD701E340FB3C3F23CC81D0689C3BF";
 const std::string Ucs2Deliver = "07914306073011F0040B914316709807F2000880604290224080084E2D5174901A8BAF";
-const std::string EightBitDeliver =
-    "06914977000030200B914977745010F700FB918050809053221DB15CEC868BC96630180804028164";
-const std::string HeaderDeliver =
-    "0791246020099990400C91247042972767000070107031107440A005000301020182E8B71A040FDB";
+const std::string EightBitDeliver = "06914977000030200B914977745010F700FB918050809053221DB15CEC868BC96630180804028164";
+const std::string HeaderDeliver = "0791246020099990400C91247042972767000070107031107440A005000301020182E8B71A040FDB";
 const std::string StatusReportPDU = "07914356060013F1065A098136395339F6219011700463802190117004638030";
 
 struct TRow {
@@ -79,13 +71,11 @@ struct TRow {
 
 class ReadingTest : public TFormsTest {
  protected:
-  void SetUp() override
-  {
+  void SetUp() override {
     TFormsTest::SetUp();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
   }
-  void TearDown() override
-  {
+  void TearDown() override {
     QLocale::setDefault(QLocale::system());
     TFormsTest::TearDown();
   }
@@ -94,8 +84,7 @@ class ReadingTest : public TFormsTest {
 
   TStringGrid& Grid() { return *frmMain->sgMessages; }
 
-  void ExpectRows(const std::vector<TRow>& Rows)
-  {
+  void ExpectRows(const std::vector<TRow>& Rows) {
     ASSERT_EQ(Grid().RowCount(), static_cast<int>(Rows.size()) + 1);
     for (int R = 1; R <= static_cast<int>(Rows.size()); ++R) {
       SCOPED_TRACE("row " + std::to_string(R));
@@ -110,8 +99,7 @@ class ReadingTest : public TFormsTest {
   }
 
   // The controls as every reading leaves them, whatever its outcome.
-  void ExpectControlsBack()
-  {
+  void ExpectControlsBack() {
     EXPECT_TRUE(frmMain->sgMessages->isEnabled());
     EXPECT_TRUE(frmMain->btnRead->isEnabled());
     EXPECT_TRUE(frmMain->btnInfo->isEnabled());
@@ -123,29 +111,25 @@ class ReadingTest : public TFormsTest {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
 
-  void ExpectMessageButtons(bool Enabled)
-  {
+  void ExpectMessageButtons(bool Enabled) {
     for (QPushButton* Button : {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnForward})
       EXPECT_EQ(Button->isEnabled(), Enabled) << Button->text().toStdString();
   }
 
   // How often a command went out, counted in the communication log (echo off).
-  int Sent(const std::string& Command)
-  {
+  int Sent(const std::string& Command) {
     const QString Log = frmMain->memLog->toPlainText();
     return static_cast<int>(Log.count(QString::fromStdString(Command)));
   }
 
-  static TPhoneOptions NoEcho()
-  {
+  static TPhoneOptions NoEcho() {
     TPhoneOptions Options;
     Options.Echo = false;
     return Options;
   }
 };
 
-TEST_F(ReadingTest, AllStatusesRefusalsAndLineBreaks)
-{
+TEST_F(ReadingTest, AllStatusesRefusalsAndLineBreaks) {
   StartPhone(Sim({
       {1, Sms(1, ReadDeliver)},
       {2, Sms(0, Deliver(LineBreakAndExtension))},
@@ -157,8 +141,7 @@ TEST_F(ReadingTest, AllStatusesRefusalsAndLineBreaks)
       {8, Sms(1, StatusReportPDU)},
       {9, Sms(0, Deliver("No SCA", false), false)},
   }));
-  for (int I = 0; I < 4; ++I)
-    Boxes.Answer();
+  for (int I = 0; I < 4; ++I) Boxes.Answer();
   Read();
 
   EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{
@@ -207,8 +190,7 @@ TEST_F(ReadingTest, AllStatusesRefusalsAndLineBreaks)
   EXPECT_TRUE(frmMain->KoComm->IsOpen());
 }
 
-TEST_F(ReadingTest, NoMessagesSendsNoListing)
-{
+TEST_F(ReadingTest, NoMessagesSendsNoListing) {
   StartPhone(Sim({}), NoEcho());
   Read();
   EXPECT_TRUE(Boxes.Shown.empty());
@@ -222,8 +204,7 @@ TEST_F(ReadingTest, NoMessagesSendsNoListing)
   EXPECT_FALSE(frmMain->btnAnswer->isEnabled());
 }
 
-TEST_F(ReadingTest, MoreCountedThanListedShowsTheStatusReportRow)
-{
+TEST_F(ReadingTest, MoreCountedThanListedShowsTheStatusReportRow) {
   StartPhone(Sim({{1, Sms(3, SentSubmit)}, {2, Sms(1, ReadDeliver)}, {3, StatusReport()}, {4, StatusReport()}}));
   Read();
   EXPECT_TRUE(Boxes.Shown.empty());
@@ -250,8 +231,7 @@ TEST_F(ReadingTest, MoreCountedThanListedShowsTheStatusReportRow)
   EXPECT_TRUE(Boxes.Shown.empty());
 }
 
-TEST_F(ReadingTest, NothingListedOfThreeCounted)
-{
+TEST_F(ReadingTest, NothingListedOfThreeCounted) {
   StartPhone(Sim({{1, StatusReport()}, {2, StatusReport()}, {3, StatusReport()}}));
   Read();
   EXPECT_EQ(frmMain->lblMemory->text(), "3/30");
@@ -262,8 +242,7 @@ TEST_F(ReadingTest, NothingListedOfThreeCounted)
   EXPECT_FALSE(frmMain->btnAnswer->isEnabled());
 }
 
-TEST_F(ReadingTest, MoreListedThanCountedKeepsToTheCount)
-{
+TEST_F(ReadingTest, MoreListedThanCountedKeepsToTheCount) {
   TPhoneOptions Options;
   Options.Fail = {{"AT+CPMS?", "+CPMS: \"SM\",1,30,\"SM\",1,30,\"SM\",1,30\r\n\r\nOK"}};
   StartPhone(Sim({{1, Sms(1, ReadDeliver)}, {2, Sms(3, SentSubmit)}}), Options);
@@ -275,8 +254,7 @@ TEST_F(ReadingTest, MoreListedThanCountedKeepsToTheCount)
   EXPECT_EQ(frmProgress->ProgressBar->value(), 100);
 }
 
-TEST_F(ReadingTest, SecondReadingOnTheOpenPortSkipsTheModelCheck)
-{
+TEST_F(ReadingTest, SecondReadingOnTheOpenPortSkipsTheModelCheck) {
   StartPhone(Sim({{1, Sms(1, ReadDeliver)}, {5, Sms(3, SentSubmit)}}), NoEcho());
   Read();
   EXPECT_EQ(Sent("AT+CGSN"), 1);
@@ -294,8 +272,7 @@ TEST_F(ReadingTest, SecondReadingOnTheOpenPortSkipsTheModelCheck)
   EXPECT_TRUE(frmMain->btnAnswer->isEnabled());
 }
 
-TEST_F(ReadingTest, AnotherPortClosesTheOldOneAndForgetsWhatItsPhoneTold)
-{
+TEST_F(ReadingTest, AnotherPortClosesTheOldOneAndForgetsWhatItsPhoneTold) {
   StartPhone(Sim({{1, Sms(1, ReadDeliver)}}), NoEcho());
   Read();
   ASSERT_TRUE(frmMain->KoComm->IsOpen());
@@ -342,8 +319,7 @@ TEST_F(ReadingTest, AnotherPortClosesTheOldOneAndForgetsWhatItsPhoneTold)
   Second.Stop();
 }
 
-TEST_F(ReadingTest, StatusReportRowInTheNamesLayoutLandsUnderText)
-{
+TEST_F(ReadingTest, StatusReportRowInTheNamesLayoutLandsUnderText) {
   StartPhone(Sim({{1, Sms(1, ReadDeliver)}, {2, StatusReport()}}));
   frmMain->cbxCOMPort->setCurrentIndex(3);
   frmMain->KoComm->SetPortNum(4);
@@ -359,8 +335,7 @@ TEST_F(ReadingTest, StatusReportRowInTheNamesLayoutLandsUnderText)
   EXPECT_EQ(Grid().Cells(5, 1), "Ok sir");
 }
 
-TEST_F(ReadingTest, EnterDoubleClickAndViewOpenTheViewerOfTheMessageKind)
-{
+TEST_F(ReadingTest, EnterDoubleClickAndViewOpenTheViewerOfTheMessageKind) {
   StartPhone(Sim({{1, Sms(0, Deliver(LineBreakAndExtension))}, {2, Sms(3, SentSubmit)}}));
   Read();
   ASSERT_TRUE(Boxes.Shown.empty());
@@ -388,8 +363,8 @@ TEST_F(ReadingTest, EnterDoubleClickAndViewOpenTheViewerOfTheMessageKind)
     QTest::mouseDClick(Cells, Qt::LeftButton, Qt::NoModifier, Cell.center());
   };
   const auto Button = [&] { frmMain->btnView->click(); };
-  for (const auto& Action : {std::function<void()>(Enter), std::function<void()>(DoubleClick),
-                             std::function<void()>(Button)}) {
+  for (const auto& Action :
+       {std::function<void()>(Enter), std::function<void()>(DoubleClick), std::function<void()>(Button)}) {
     EXPECT_EQ(View(1, Action), "in 1 +491711234567 27");
     EXPECT_EQ(View(2, Action), "out 2 +639193770523 07 days");
   }
@@ -409,21 +384,54 @@ struct TFailureCase {
   bool Raised;  // the error leaves the reading and is shown after the closing steps
 };
 
-TEST_F(ReadingTest, FailureRows)
-{
+TEST_F(ReadingTest, FailureRows) {
   const TFailureCase Cases[] = {
-      {"serial number refused", {{"AT+CGSN", "ERROR"}}, "350077801234567", {"ERROR: Invalid command."}, false, "0/0",
-       1, 2, false},
-      {"another model", {}, "111111111111111", {"ERROR: No Siemens S40 detected."}, false, "0/0", 1, 2,
+      {"serial number refused",
+       {{"AT+CGSN", "ERROR"}},
+       "350077801234567",
+       {"ERROR: Invalid command."},
+       false,
+       "0/0",
+       1,
+       2,
        false},
-      {"memory status refused", {{"AT+CPMS", "+CMS ERROR: 310"}}, "350077801234567",
-       {"+CMS ERROR 310: SIM not inserted."}, true, "0/0", 0, 2, false},
-      {"listing refused", {{"AT+CMGL", "+CMS ERROR: 321"}}, "350077801234567",
-       {"+CMS ERROR 321: Invalid memory index."}, true, "2/30", 0, 2, false},
-      {"bad number in the memory status", {{"AT+CPMS", "+CPMS: \"SM\",2x,30,\"SM\",2,30,\"SM\",2,30\r\n\r\nOK"}},
-       "350077801234567", {"'2x' is not a valid integer value."}, true, "0/0", 0, 2, true},
-      {"NUL in the memory status", {{"AT+CPMS", std::string("+CPMS: \"SM\",3") + '\0' + "x,30\r\n\r\nOK"}},
-       "350077801234567", {"'3?x' is not a valid integer value."}, true, "0/0", 0, 2, true},
+      {"another model", {}, "111111111111111", {"ERROR: No Siemens S40 detected."}, false, "0/0", 1, 2, false},
+      {"memory status refused",
+       {{"AT+CPMS", "+CMS ERROR: 310"}},
+       "350077801234567",
+       {"+CMS ERROR 310: SIM not inserted."},
+       true,
+       "0/0",
+       0,
+       2,
+       false},
+      {"listing refused",
+       {{"AT+CMGL", "+CMS ERROR: 321"}},
+       "350077801234567",
+       {"+CMS ERROR 321: Invalid memory index."},
+       true,
+       "2/30",
+       0,
+       2,
+       false},
+      {"bad number in the memory status",
+       {{"AT+CPMS", "+CPMS: \"SM\",2x,30,\"SM\",2,30,\"SM\",2,30\r\n\r\nOK"}},
+       "350077801234567",
+       {"'2x' is not a valid integer value."},
+       true,
+       "0/0",
+       0,
+       2,
+       true},
+      {"NUL in the memory status",
+       {{"AT+CPMS", std::string("+CPMS: \"SM\",3") + '\0' + "x,30\r\n\r\nOK"}},
+       "350077801234567",
+       {"'3?x' is not a valid integer value."},
+       true,
+       "0/0",
+       0,
+       2,
+       true},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -458,8 +466,7 @@ TEST_F(ReadingTest, FailureRows)
   }
 }
 
-TEST_F(ReadingTest, PortThatCannotBeOpened)
-{
+TEST_F(ReadingTest, PortThatCannotBeOpened) {
   const std::string Missing = (std::filesystem::temp_directory_path() / "pelmo-no-such-device").string();
   PointPort(4, Missing);
   Boxes.Answer();
@@ -470,8 +477,7 @@ TEST_F(ReadingTest, PortThatCannotBeOpened)
   ExpectControlsBack();
 }
 
-TEST_F(ReadingTest, NoOpenEventEndsByTheTimeOut)
-{
+TEST_F(ReadingTest, NoOpenEventEndsByTheTimeOut) {
   StartPhone(Sim({{1, Sms(1, ReadDeliver)}}));
   frmMain->KoComm->OnOpen = nullptr;  // the channel never reports the port open
   Boxes.Answer();
@@ -487,8 +493,7 @@ struct TFaultCase {
   TPhoneOptions Options;
 };
 
-TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult)
-{
+TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult) {
   const TSimCard Card = DemoSim();
   std::vector<std::vector<std::string>> Expected;
 
@@ -497,8 +502,7 @@ TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult)
   ASSERT_TRUE(Boxes.Shown.empty());
   for (int R = 1; R < Grid().RowCount(); ++R) {
     std::vector<std::string> Row;
-    for (int C = 0; C < 5; ++C)
-      Row.push_back(Grid().Cells(C, R));
+    for (int C = 0; C < 5; ++C) Row.push_back(Grid().Cells(C, R));
     Expected.push_back(Row);
   }
   ASSERT_EQ(Expected.size(), 12u);
@@ -536,8 +540,7 @@ TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult)
       EXPECT_TRUE(Boxes.Shown.empty()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text);
       ASSERT_EQ(Grid().RowCount(), 13);
       for (int R = 1; R < 13; ++R)
-        for (int C = 0; C < 5; ++C)
-          EXPECT_EQ(Grid().Cells(C, R), Expected[R - 1][C]) << "row " << R << " column " << C;
+        for (int C = 0; C < 5; ++C) EXPECT_EQ(Grid().Cells(C, R), Expected[R - 1][C]) << "row " << R << " column " << C;
       EXPECT_EQ(frmMain->ListingCount, 11);
       ExpectControlsBack();
     }
@@ -549,8 +552,7 @@ TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult)
 // A listing that gets no answer leaves the port open, and the next reading goes on without the
 // model check. A phone that hangs up is gone: the channel closes the port, and the next reading
 // opens it anew and checks the model.
-TEST_F(ReadingTest, PhoneGoingSilentOrAwayInTheListing)
-{
+TEST_F(ReadingTest, PhoneGoingSilentOrAwayInTheListing) {
   for (const bool HangsUp : {false, true}) {
     SCOPED_TRACE(HangsUp ? "hang-up" : "silent");
     TPhoneOptions Options = NoEcho();

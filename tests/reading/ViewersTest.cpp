@@ -26,8 +26,7 @@ class ViewersTest : public testing::Test {
   void TearDown() override { QLocale::setDefault(QLocale::system()); }
 };
 
-SMSEngine::TDateTime At(int Year, int Month, int Day, int Hour, int Min, int Sec)
-{
+SMSEngine::TDateTime At(int Year, int Month, int Day, int Hour, int Min, int Sec) {
   return SMSEngine::EncodeDate(Year, Month, Day) + SMSEngine::EncodeTime(Hour, Min, Sec, 0);
 }
 
@@ -44,8 +43,7 @@ struct TInCase {
   bool Flash;
 };
 
-TEST_F(ViewersTest, IncomingViewerShowsTheReceivedFields)
-{
+TEST_F(ViewersTest, IncomingViewerShowsTheReceivedFields) {
   TMessageList Plain;
   Plain.Index = 4;
   Plain.Status = 1;
@@ -65,10 +63,10 @@ TEST_F(ViewersTest, IncomingViewerShowsTheReceivedFields)
   const TMessageList Empty;  // the blank entry after a status report row
 
   const TInCase Cases[] = {
-      {"read, with SCA and a line break", Plain, "4", "1 (received read)", "+491710760000",
-       "15/03/2024 14:30:05", "+491711234567", "Hello\nworld", "12", false},
-      {"unread flash from a named sender without SCA, at midnight", Named, "4", "0 (received unread)",
-       "<Not present>", "15/03/2024", "+491711234567 (M\u00FCller)", "[1\u20AC]", "7", true},
+      {"read, with SCA and a line break", Plain, "4", "1 (received read)", "+491710760000", "15/03/2024 14:30:05",
+       "+491711234567", "Hello\nworld", "12", false},
+      {"unread flash from a named sender without SCA, at midnight", Named, "4", "0 (received unread)", "<Not present>",
+       "15/03/2024", "+491711234567 (M\u00FCller)", "[1\u20AC]", "7", true},
       {"empty entry", Empty, "0", "0 (received unread)", "<Not present>", "30/12/1899", "", "", "0", false},
   };
   TfrmViewIn Form;
@@ -102,8 +100,7 @@ struct TOutCase {
   bool Flash;
 };
 
-TEST_F(ViewersTest, OutgoingViewerShowsTheStoredFields)
-{
+TEST_F(ViewersTest, OutgoingViewerShowsTheStoredFields) {
   TMessageList Relative;
   Relative.Index = 7;
   Relative.Status = 2;
@@ -138,8 +135,8 @@ TEST_F(ViewersTest, OutgoingViewerShowsTheStoredFields)
   Zero.VPTZ = 0;
 
   const TOutCase Cases[] = {
-      {"relative period, no SCA", Relative, "2 (stored unsent)", "<Not present>", "0", "07 days", "+4912345678",
-       false, false, false},
+      {"relative period, no SCA", Relative, "2 (stored unsent)", "<Not present>", "0", "07 days", "+4912345678", false,
+       false, false},
       {"absolute period, named, all options", Absolute, "3 (stored sent)", "+4912345678", "7",
        "15/03/2030 14:30:00 GMT -2.00", "0123456789 (Office)", true, true, true},
       {"no period", None, "2 (stored unsent)", "<Not present>", "0", "<Not present>", "+4912345678", false, false,
@@ -166,8 +163,7 @@ TEST_F(ViewersTest, OutgoingViewerShowsTheStoredFields)
   }
 }
 
-TEST_F(ViewersTest, TimeZoneUsesTheLocaleDecimalSeparator)
-{
+TEST_F(ViewersTest, TimeZoneUsesTheLocaleDecimalSeparator) {
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(TimeZoneText(4), "+1,00");
   EXPECT_EQ(TimeZoneText(-3), "-0,75");
@@ -175,8 +171,7 @@ TEST_F(ViewersTest, TimeZoneUsesTheLocaleDecimalSeparator)
   EXPECT_EQ(TimeZoneText(-48), "-12,00");
 }
 
-TEST_F(ViewersTest, EscapeAndOKCloseWithTheOKResult)
-{
+TEST_F(ViewersTest, EscapeAndOKCloseWithTheOKResult) {
   TfrmViewIn In;
   TfrmViewOut Out;
   for (QDialog* Form : {static_cast<QDialog*>(&In), static_cast<QDialog*>(&Out)}) {

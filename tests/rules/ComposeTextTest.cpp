@@ -11,8 +11,7 @@
 
 using SMSEngine::TMessageList;
 
-TEST(DestinationNumber, TakesWhatStandsInTheLastParentheses)
-{
+TEST(DestinationNumber, TakesWhatStandsInTheLastParentheses) {
   const struct {
     std::string Text, Number;
   } Cases[] = {
@@ -24,12 +23,10 @@ TEST(DestinationNumber, TakesWhatStandsInTheLastParentheses)
       {"(", ""},
       {"Carl (", "Carl "},
   };
-  for (const auto& Case : Cases)
-    EXPECT_EQ(DestinationNumber(Case.Text), Case.Number) << Case.Text;
+  for (const auto& Case : Cases) EXPECT_EQ(DestinationNumber(Case.Text), Case.Number) << Case.Text;
 }
 
-TEST(CleanAddress, DropsBlanksAndHyphensAndRefusesTheRest)
-{
+TEST(CleanAddress, DropsBlanksAndHyphensAndRefusesTheRest) {
   const struct {
     std::string Text;
     std::optional<std::string> Address;
@@ -51,12 +48,10 @@ TEST(CleanAddress, DropsBlanksAndHyphensAndRefusesTheRest)
       {"\"+49\"", std::nullopt},
       {"*100#", std::nullopt},
   };
-  for (const auto& Case : Cases)
-    EXPECT_EQ(CleanAddress(Case.Text), Case.Address) << Case.Text;
+  for (const auto& Case : Cases) EXPECT_EQ(CleanAddress(Case.Text), Case.Address) << Case.Text;
 }
 
-TEST(ServiceCentreOfReply, TakesTheTextBetweenTheFirstTwoQuotes)
-{
+TEST(ServiceCentreOfReply, TakesTheTextBetweenTheFirstTwoQuotes) {
   EXPECT_EQ(ServiceCentreOfReply("+CSCA: \"+491710760000\",145"), "+491710760000");
   EXPECT_EQ(ServiceCentreOfReply("+CSCA: \"\",129"), "");
   EXPECT_EQ(ServiceCentreOfReply("+CSCA: +491710760000,145"), "");
@@ -64,8 +59,7 @@ TEST(ServiceCentreOfReply, TakesTheTextBetweenTheFirstTwoQuotes)
   EXPECT_EQ(ServiceCentreOfReply(""), "");
 }
 
-TEST(ReplyNumber, ReadsAtMostFourDigitsAfterTheResultCode)
-{
+TEST(ReplyNumber, ReadsAtMostFourDigitsAfterTheResultCode) {
   const struct {
     std::string Reply;
     std::optional<int> Number;
@@ -84,14 +78,12 @@ TEST(ReplyNumber, ReadsAtMostFourDigitsAfterTheResultCode)
       {"", std::nullopt},
       {"+CMGW: 12", std::nullopt},
   };
-  for (const auto& Case : Cases)
-    EXPECT_EQ(ReplyNumber(Case.Reply, "+CMGS:"), Case.Number) << Case.Reply;
+  for (const auto& Case : Cases) EXPECT_EQ(ReplyNumber(Case.Reply, "+CMGS:"), Case.Number) << Case.Reply;
 }
 
 // The reply to the PDU as a phone sends it, with and without the echo of the PDU, split into two
 // arrivals at every byte: the recogniser completes it, and the number is found behind the echo.
-TEST(ReplyNumber, FoundInTheRecognisedReplyWhateverTheSplit)
-{
+TEST(ReplyNumber, FoundInTheRecognisedReplyWhateverTheSplit) {
   const std::string PDU = "0011000A9194214365870000AD05C8329BFD06";
   for (const bool Echo : {true, false})
     for (const std::string Code : {"+CMGS: 7", "+CMGW: 12"}) {
@@ -109,8 +101,7 @@ TEST(ReplyNumber, FoundInTheRecognisedReplyWhateverTheSplit)
     }
 }
 
-TEST(StoredListPosition, KeepsTheListInOrderOfLocation)
-{
+TEST(StoredListPosition, KeepsTheListInOrderOfLocation) {
   auto List = [](std::vector<int> Indexes) {
     std::vector<TMessageList> Messages;
     for (int Index : Indexes) {

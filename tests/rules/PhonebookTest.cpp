@@ -6,43 +6,41 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
-TEST(HexQuadToInt, ReadsFourUpperCaseDigits)
-{
+TEST(HexQuadToInt, ReadsFourUpperCaseDigits) {
   const struct {
     const char* Text;
     int Value;
   } Cases[] = {
-      {"0000", 0},      {"0041", 0x41},   {"00E4", 0xE4}, {"FFFF", 0xFFFF},
-      {"03B2004D", 0x3B2},                  // only the first four count
-      {"00e4", -1},     {"ffff", -1},       // lower-case digits are not the phone's
-      {"00G1", -1},     {" 041", -1},     {"00-1", -1},
-      {"004", -1},      {"", -1},
+      {"0000", 0},  {"0041", 0x41}, {"00E4", 0xE4}, {"FFFF", 0xFFFF}, {"03B2004D", 0x3B2},  // only the first four count
+      {"00e4", -1}, {"ffff", -1},  // lower-case digits are not the phone's
+      {"00G1", -1}, {" 041", -1},   {"00-1", -1},   {"004", -1},      {"", -1},
   };
-  for (const auto& Case : Cases)
-    EXPECT_EQ(HexQuadToInt(Case.Text), Case.Value) << Case.Text;
+  for (const auto& Case : Cases) EXPECT_EQ(HexQuadToInt(Case.Text), Case.Value) << Case.Text;
 }
 
-TEST(UCS2HexToText, DecodesToTheCodePage)
-{
+TEST(UCS2HexToText, DecodesToTheCodePage) {
   const struct {
     const char* Hex;
     std::string Text;
   } Cases[] = {
       {"0041006E006E0061", "Anna"},
       {"004D00FC006C006C00650072", "M\xFCller"},
-      {"0053006303B2", "Sc\xDF"},           // the phone's sharp s is the Greek small beta
-      {"03B2006503B2", "\xDF" "e\xDF"},     // wherever it stands
+      {"0053006303B2", "Sc\xDF"},  // the phone's sharp s is the Greek small beta
+      {"03B2006503B2",
+       "\xDF"
+       "e\xDF"},  // wherever it stands
       {"", ""},
       // Above 00FF: the code page's own characters, else '?'.
-      {"20AC0031", "\x80" "1"},
+      {"20AC0031",
+       "\x80"
+       "1"},
       {"0152017D201E", "\x8C\x8E\x84"},
-      {"0141006F0064007A", "?odz"},         // Lodz with a stroke
-      {"03A9", "?"},                        // Greek capital omega
+      {"0141006F0064007A", "?odz"},  // Lodz with a stroke
+      {"03A9", "?"},                 // Greek capital omega
       {"4E2D6587", "??"},
-      {"D83DDE00", "??"},                   // a surrogate pair
+      {"D83DDE00", "??"},  // a surrogate pair
       // Incomplete groups are dropped, groups that are no upper-case hex are left out.
       {"004100", "A"},
       {"00410", "A"},
@@ -51,12 +49,10 @@ TEST(UCS2HexToText, DecodesToTheCodePage)
       {"03b20041", "A"},
       {"00 A0041", "A"},
   };
-  for (const auto& Case : Cases)
-    EXPECT_EQ(UCS2HexToText(Case.Hex), Case.Text) << Case.Hex;
+  for (const auto& Case : Cases) EXPECT_EQ(UCS2HexToText(Case.Hex), Case.Text) << Case.Hex;
 }
 
-TEST(PhonebookStorage, UsedAndTotal)
-{
+TEST(PhonebookStorage, UsedAndTotal) {
   const struct {
     const char* Reply;
     int Used, Total, Last;
@@ -65,13 +61,13 @@ TEST(PhonebookStorage, UsedAndTotal)
       {"\r\n+CPBS: \"SM\",12,250\r\n", 12, 250, 250},
       {"+CPBS: \"SM\",0,250", 0, 250, 250},
       {"+CPBS: \"SM\",3,250,\"extra\"", 3, 250, 250},
-      {"+CPBS: \"SM\",3", 3, 0, 1000},            // no total: the reading's own bound
+      {"+CPBS: \"SM\",3", 3, 0, 1000},  // no total: the reading's own bound
       {"+CPBS: \"SM\",3\r\n", 3, 0, 1000},
       {"+CPBS: \"SM\",3,", 3, 0, 1000},
       {"+CPBS: \"SM\",3,lots", 3, 0, 1000},
       {"+CPBS: \"SM\",3,0", 3, 0, 1000},
       {"+CPBS: \"SM\",3,-5", 3, 0, 1000},
-      {"+CPBS: \"SM\", 7,100", 7, 100, 100},      // padded
+      {"+CPBS: \"SM\", 7,100", 7, 100, 100},  // padded
       {"+XYZ: 1,2\r\n+CPBS: \"SM\",5,100", 5, 100, 100},
   };
   for (const auto& Case : Cases) {
@@ -83,8 +79,7 @@ TEST(PhonebookStorage, UsedAndTotal)
   }
 }
 
-TEST(PhonebookStorage, AUsedCountThatIsNoCountIsAConversionError)
-{
+TEST(PhonebookStorage, AUsedCountThatIsNoCountIsAConversionError) {
   const struct {
     const char* Reply;
     const char* Message;
@@ -106,8 +101,7 @@ TEST(PhonebookStorage, AUsedCountThatIsNoCountIsAConversionError)
   }
 }
 
-TEST(PhonebookEntry, NumberAndNameText)
-{
+TEST(PhonebookEntry, NumberAndNameText) {
   const struct {
     const char* Reply;
     const char* Number;
@@ -115,16 +109,16 @@ TEST(PhonebookEntry, NumberAndNameText)
   } Cases[] = {
       {"+CPBR: 1,\"+4930123456\",145,\"0041006E006E0061\"", "+4930123456", "0041006E006E0061"},
       {"\r\n+CPBR: 1,\"+4930123456\",145,\"0041\"\r\n", "+4930123456", "0041"},
-      {"+CPBR: 12,\"030123\",129,\"0041\",0,\"x\"", "030123", "0041"},   // fields after the name
-      {"", "", ""},                                                    // an empty location
+      {"+CPBR: 12,\"030123\",129,\"0041\",0,\"x\"", "030123", "0041"},  // fields after the name
+      {"", "", ""},                                                     // an empty location
       {"\r\n", "", ""},
       {"+CPBR: 4,\"0301234\",129,\"\"", "0301234", ""},
       {"+CPBR: 4,\"0301234\",129", "0301234", ""},
       {"+CPBR: 4,\"\",129,\"0041\"", "", "0041"},
-      {"+CPBR: 4,\"0301234", "", ""},                                  // cut short
+      {"+CPBR: 4,\"0301234", "", ""},  // cut short
       {"+CPBR: 4,\"0301234\",129,\"0041", "0301234", ""},
       {"+XYZ: \"a\",\"b\",\"c\"\r\n+CPBR: 2,\"123\",129,\"0042\"", "123", "0042"},
-      {"\"a\",\"b\",\"c\"", "", ""},                                   // no entry line at all
+      {"\"a\",\"b\",\"c\"", "", ""},  // no entry line at all
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Reply);
@@ -134,8 +128,7 @@ TEST(PhonebookEntry, NumberAndNameText)
   }
 }
 
-SMSEngine::TMessageList Record(std::string DA, std::string OA, std::string Name = "")
-{
+SMSEngine::TMessageList Record(std::string DA, std::string OA, std::string Name = "") {
   SMSEngine::TMessageList Entry;
   Entry.DA = std::move(DA);
   Entry.OA = std::move(OA);
@@ -143,25 +136,21 @@ SMSEngine::TMessageList Record(std::string DA, std::string OA, std::string Name 
   return Entry;
 }
 
-TEST(MatchNames, TailsOfEightInPhonebookOrder)
-{
+TEST(MatchNames, TailsOfEightInPhonebookOrder) {
   const std::vector<TPhonebookList> Phonebook = {
       {"", "Nobody"},  // a number never read matches no record without one
-      {"+4930123456", "Anna"},
-      {"1234", "Kurz"},
-      {"+491701111111", "Ben"},
-      {"+491702222222", "Cara"},
+      {"+4930123456", "Anna"}, {"1234", "Kurz"}, {"+491701111111", "Ben"}, {"+491702222222", "Cara"},
   };
   const struct {
     SMSEngine::TMessageList Message;
     const char* Name;
   } Cases[] = {
-      {Record("", "030123456"), "Anna"},               // both tails are 30123456
-      {Record("030123456", ""), "Anna"},               // a stored message on its destination
+      {Record("", "030123456"), "Anna"},  // both tails are 30123456
+      {Record("030123456", ""), "Anna"},  // a stored message on its destination
       {Record("", "+4930123456"), "Anna"},
-      {Record("", "030 123456"), ""},                  // nothing is normalised
+      {Record("", "030 123456"), ""},  // nothing is normalised
       {Record("", "0301234567"), ""},
-      {Record("1234", ""), "Kurz"},                    // shorter numbers are compared whole
+      {Record("1234", ""), "Kurz"},  // shorter numbers are compared whole
       {Record("", "01234"), ""},
       {Record("", "234"), ""},
       {Record("", ""), ""},
@@ -170,8 +159,7 @@ TEST(MatchNames, TailsOfEightInPhonebookOrder)
       {Record("+4930123456", "", "Old name"), "Old name"},  // a name once set is kept
   };
   std::vector<SMSEngine::TMessageList> Messages;
-  for (const auto& Case : Cases)
-    Messages.push_back(Case.Message);
+  for (const auto& Case : Cases) Messages.push_back(Case.Message);
   MatchNames(Messages, Phonebook);
   for (std::size_t I = 0; I < std::size(Cases); ++I)
     EXPECT_EQ(Messages[I].Name, Cases[I].Name) << "DA " << Cases[I].Message.DA << " OA " << Cases[I].Message.OA;
@@ -182,8 +170,7 @@ TEST(MatchNames, TailsOfEightInPhonebookOrder)
   EXPECT_EQ(Messages[0].Name, "Anna");
 }
 
-TEST(MatchNames, NumberTail)
-{
+TEST(MatchNames, NumberTail) {
   EXPECT_EQ(NumberTail("+4930123456"), "30123456");
   EXPECT_EQ(NumberTail("12345678"), "12345678");
   EXPECT_EQ(NumberTail("1234"), "1234");

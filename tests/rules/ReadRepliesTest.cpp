@@ -15,25 +15,24 @@ struct TIntCase {
   int Value;
 };
 
-TEST(ReplyToInt, AcceptsDecimalAndRefusesTheRest)
-{
+TEST(ReplyToInt, AcceptsDecimalAndRefusesTheRest) {
   const TIntCase Cases[] = {
-    {"0", true, 0},
-    {"255", true, 255},
-    {"  7", true, 7},
-    {"+3", true, 3},
-    {"-12", true, -12},
-    {"2147483647", true, 2147483647},
-    {"-2147483648", true, -2147483647 - 1},
-    {"2147483648", false, 0},
-    {"99999999999999999999", false, 0},
-    {"", false, 0},
-    {" ", false, 0},
-    {"-", false, 0},
-    {"10 ", false, 0},
-    {"1a", false, 0},
-    {"\"SM\"", false, 0},
-    {"10\r", false, 0},
+      {"0", true, 0},
+      {"255", true, 255},
+      {"  7", true, 7},
+      {"+3", true, 3},
+      {"-12", true, -12},
+      {"2147483647", true, 2147483647},
+      {"-2147483648", true, -2147483647 - 1},
+      {"2147483648", false, 0},
+      {"99999999999999999999", false, 0},
+      {"", false, 0},
+      {" ", false, 0},
+      {"-", false, 0},
+      {"10 ", false, 0},
+      {"1a", false, 0},
+      {"\"SM\"", false, 0},
+      {"10\r", false, 0},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Text);
@@ -51,11 +50,10 @@ TEST(ReplyToInt, AcceptsDecimalAndRefusesTheRest)
   }
 }
 
-TEST(ModelCheck, LooksForTheTypeCodeAnywhere)
-{
+TEST(ModelCheck, LooksForTheTypeCodeAnywhere) {
   EXPECT_TRUE(HasS40TypeCode("350077801234567\r\n"));
   EXPECT_TRUE(HasS40TypeCode("IMEI 123350077802\r\n"));
-  EXPECT_FALSE(HasS40TypeCode("111111111111111\r\n")); // a modem's serial number
+  EXPECT_FALSE(HasS40TypeCode("111111111111111\r\n"));  // a modem's serial number
   EXPECT_FALSE(HasS40TypeCode("3500778\r\n"));
   EXPECT_FALSE(HasS40TypeCode(""));
 }
@@ -66,18 +64,17 @@ struct TMemoryCase {
   int Total;
 };
 
-TEST(MemoryStatus, ReadsTheFirstStorageOnly)
-{
+TEST(MemoryStatus, ReadsTheFirstStorageOnly) {
   const TMemoryCase Cases[] = {
-    {"+CPMS: \"SM\",3,10,\"SM\",3,10,\"SM\",3,10\r\n", 3, 10},
-    {"+CPMS: \"ME\",3,10,\"SM\",7,250,\"BM\",0,30\r\n", 3, 10},
-    // a USB dongle with echo off, three storages of their own
-    {"+CPMS: \"SM\",65,100,\"ME\",12,250,\"BM\",0,30\r\n", 65, 100},
-    {"+CPMS: \"SM\",0,255,\"SM\",0,255,\"SM\",0,255\r\n", 0, 255},
-    // a phone that names one storage only: the total ends at the line end
-    {"+CPMS: \"SM\",2,10\r\n", 2, 10},
-    {"+CPMS: \"SM\",2,10", 2, 10},
-    {"+CMTI: \"SM\",4\r\n+CPMS: \"SM\",5,10,\"SM\",5,10,\"SM\",5,10\r\n", 5, 10}, // a new message arriving
+      {"+CPMS: \"SM\",3,10,\"SM\",3,10,\"SM\",3,10\r\n", 3, 10},
+      {"+CPMS: \"ME\",3,10,\"SM\",7,250,\"BM\",0,30\r\n", 3, 10},
+      // a USB dongle with echo off, three storages of their own
+      {"+CPMS: \"SM\",65,100,\"ME\",12,250,\"BM\",0,30\r\n", 65, 100},
+      {"+CPMS: \"SM\",0,255,\"SM\",0,255,\"SM\",0,255\r\n", 0, 255},
+      // a phone that names one storage only: the total ends at the line end
+      {"+CPMS: \"SM\",2,10\r\n", 2, 10},
+      {"+CPMS: \"SM\",2,10", 2, 10},
+      {"+CMTI: \"SM\",4\r\n+CPMS: \"SM\",5,10,\"SM\",5,10,\"SM\",5,10\r\n", 5, 10},  // a new message arriving
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Reply);
@@ -87,15 +84,14 @@ TEST(MemoryStatus, ReadsTheFirstStorageOnly)
   }
 }
 
-TEST(MemoryStatus, MalformedCountRaisesTheConversionError)
-{
+TEST(MemoryStatus, MalformedCountRaisesTheConversionError) {
   const std::pair<const char*, const char*> Cases[] = {
-    {"+CPMS: \"SM\",x,10,\"SM\",0,10\r\n", "'x' is not a valid integer value"},
-    {"+CPMS: \"SM\",3,ten,\"SM\",0,10\r\n", "'ten' is not a valid integer value"},
-    {"+CPMS: \"SM\"\r\n", "'' is not a valid integer value"},
-    {"OK", "'' is not a valid integer value"},
-    {"+CPMS: \"SM\",-1,10,\"SM\",0,10\r\n", "'-1' is not a valid integer value"},
-    {"", "'' is not a valid integer value"},
+      {"+CPMS: \"SM\",x,10,\"SM\",0,10\r\n", "'x' is not a valid integer value"},
+      {"+CPMS: \"SM\",3,ten,\"SM\",0,10\r\n", "'ten' is not a valid integer value"},
+      {"+CPMS: \"SM\"\r\n", "'' is not a valid integer value"},
+      {"OK", "'' is not a valid integer value"},
+      {"+CPMS: \"SM\",-1,10,\"SM\",0,10\r\n", "'-1' is not a valid integer value"},
+      {"", "'' is not a valid integer value"},
   };
   for (const auto& [Reply, Message] : Cases) {
     SCOPED_TRACE(Reply);
@@ -116,17 +112,16 @@ struct THeaderCase {
   int PDULength;
 };
 
-TEST(ListingHeader, FieldsOfTheHeaderLine)
-{
+TEST(ListingHeader, FieldsOfTheHeaderLine) {
   const THeaderCase Cases[] = {
-    {"+CMGL: 1,1,,23", 1, 1, "", 23},
-    {"+CMGL: 0,0,,23", 0, 0, "", 23},
-    {"+CMGL: 17,3,,35", 17, 3, "", 35},
-    {"+CMGL: 254,2,\"Home\",160", 254, 2, "\"Home\"", 160},
-    {"+CMGL: 4,1,\"Smith, J\",40", 4, 1, "\"Smith, J\"", 40}, // a comma inside the quoted alpha
-    {"+CMGL: 17,3,35", 17, 3, "", 35},                       // a modem that leaves the alpha out
-    {"+CMGL:0,1,,21", 0, 1, "", 21},                          // a dongle without the blank
-    {"5,2,,26", 5, 2, "", 26},
+      {"+CMGL: 1,1,,23", 1, 1, "", 23},
+      {"+CMGL: 0,0,,23", 0, 0, "", 23},
+      {"+CMGL: 17,3,,35", 17, 3, "", 35},
+      {"+CMGL: 254,2,\"Home\",160", 254, 2, "\"Home\"", 160},
+      {"+CMGL: 4,1,\"Smith, J\",40", 4, 1, "\"Smith, J\"", 40},  // a comma inside the quoted alpha
+      {"+CMGL: 17,3,35", 17, 3, "", 35},                         // a modem that leaves the alpha out
+      {"+CMGL:0,1,,21", 0, 1, "", 21},                           // a dongle without the blank
+      {"5,2,,26", 5, 2, "", 26},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Header);
@@ -138,15 +133,11 @@ TEST(ListingHeader, FieldsOfTheHeaderLine)
   }
 }
 
-TEST(ListingHeader, MalformedNumbersRaiseTheConversionError)
-{
+TEST(ListingHeader, MalformedNumbersRaiseTheConversionError) {
   const std::pair<const char*, const char*> Cases[] = {
-    {"+CMGL: x,1,,23", "'x' is not a valid integer value"},
-    {"+CMGL: 1,,,23", "',' is not a valid integer value"},
-    {"+CMGL: 1", "'' is not a valid integer value"},
-    {"+CMGL: 1,1,,", "'' is not a valid integer value"},
-    {"+CMGL: 1,1,,23x", "'23x' is not a valid integer value"},
-    {"+CMGL: ", "'' is not a valid integer value"},
+      {"+CMGL: x,1,,23", "'x' is not a valid integer value"},    {"+CMGL: 1,,,23", "',' is not a valid integer value"},
+      {"+CMGL: 1", "'' is not a valid integer value"},           {"+CMGL: 1,1,,", "'' is not a valid integer value"},
+      {"+CMGL: 1,1,,23x", "'23x' is not a valid integer value"}, {"+CMGL: ", "'' is not a valid integer value"},
   };
   for (const auto& [Header, Message] : Cases) {
     SCOPED_TRACE(Header);
@@ -159,12 +150,10 @@ TEST(ListingHeader, MalformedNumbersRaiseTheConversionError)
   }
 }
 
-std::vector<TListedMessage> CutAll(std::string_view Listing)
-{
+std::vector<TListedMessage> CutAll(std::string_view Listing) {
   std::vector<TListedMessage> All;
   TListedMessage Message;
-  while (CutListedMessage(Listing, Message))
-    All.push_back(Message);
+  while (CutListedMessage(Listing, Message)) All.push_back(Message);
   EXPECT_TRUE(Listing.empty());
   return All;
 }
@@ -175,40 +164,43 @@ const char* const E1752Pdu = "07913366003051F5040B913366304381F90000518071912034
 struct TCutCase {
   const char* Name;
   std::string Listing;
-  std::vector<std::pair<std::string, std::string>> Expected; // header, PDU
+  std::vector<std::pair<std::string, std::string>> Expected;  // header, PDU
 };
 
-TEST(ListedMessages, CutsHeaderAndPDULines)
-{
+TEST(ListedMessages, CutsHeaderAndPDULines) {
   const std::string P1 = "07917248014000F3240B917247587706F400003110824115248012C8329BFD06C9C373B8B82C97E741F034";
   const std::string P2 = "0011000A9194214365870000AD05C8329BFD06";
   // a PDU that an unsolicited line broke in two, as a dongle sent it
   const std::string Broken1 = "07913306091040F0040B913336766883F500007120528150104017CFF7FB0D0A83C2207618E42697E5F7";
   const std::string Broken2 = "72580E229701";
   const TCutCase Cases[] = {
-    {"one message", std::string("+CMGL: 0,0,,23\r\n") + E1752Pdu + "\r\n", {{"+CMGL: 0,0,,23", E1752Pdu}}},
-    {"last line without CR LF", std::string("+CMGL: 0,0,,23\r\n") + E1752Pdu, {{"+CMGL: 0,0,,23", E1752Pdu}}},
-    {"two messages", "+CMGL: 0,0,,35\r\n" + P1 + "\r\n+CMGL: 3,2,,18\r\n" + P2 + "\r\n",
-    {{"+CMGL: 0,0,,35", P1}, {"+CMGL: 3,2,,18", P2}}},
-    {"blank lines and unsolicited codes between messages",
-    "\r\n+CMTI: \"SM\",4\r\n+CMGL: 0,0,,35\r\n" + P1 + "\r\n\r\nRING\r\n^RSSI:17\r\n+CMGL: 3,2,,18\r\n" + P2 +
-      "\r\n\r\n",
-    {{"+CMGL: 0,0,,35", P1}, {"+CMGL: 3,2,,18", P2}}},
-    {"unsolicited code between header and PDU", "+CMGL: 3,2,,18\r\n+CREG: 1\r\n" + P2 + "\r\n",
-    {{"+CMGL: 3,2,,18", P2}}},
-    {"PDU broken by an unsolicited line",
-    "+CMGL:1,1,,40\r\n" + Broken1 + "\r\n^BOOT:37478870,0,0,0,77\r\n" + Broken2 + "\r\n+CMGL: 3,2,,18\r\n" + P2,
-    {{"+CMGL:1,1,,40", Broken1 + Broken2}, {"+CMGL: 3,2,,18", P2}}},
-    {"a delivered message after a complete PDU is no part of it",
-    "+CMGL: 3,2,,18\r\n" + P2 + "\r\n+CMT: ,23\r\n" + E1752Pdu + "\r\n", {{"+CMGL: 3,2,,18", P2}}},
-    {"a delivered message inside a broken PDU is no part of it",
-    "+CMGL:1,1,,40\r\n" + Broken1 + "\r\n+CMT: ,23\r\n" + E1752Pdu + "\r\n" + Broken2 + "\r\n",
-    {{"+CMGL:1,1,,40", Broken1 + Broken2}}},
-    {"header without PDU", "+CMGL: 1,1,,23\r\n+CMGL: 3,2,,18\r\n" + P2 + "\r\n",
-    {{"+CMGL: 1,1,,23", ""}, {"+CMGL: 3,2,,18", P2}}},
-    {"header at the very end", "+CMGL: 1,1,,23", {{"+CMGL: 1,1,,23", ""}}},
-    {"nothing listed", "", {}},
-    {"no header at all", "\r\n+CMTI: \"SM\",4\r\n", {}},
+      {"one message", std::string("+CMGL: 0,0,,23\r\n") + E1752Pdu + "\r\n", {{"+CMGL: 0,0,,23", E1752Pdu}}},
+      {"last line without CR LF", std::string("+CMGL: 0,0,,23\r\n") + E1752Pdu, {{"+CMGL: 0,0,,23", E1752Pdu}}},
+      {"two messages",
+       "+CMGL: 0,0,,35\r\n" + P1 + "\r\n+CMGL: 3,2,,18\r\n" + P2 + "\r\n",
+       {{"+CMGL: 0,0,,35", P1}, {"+CMGL: 3,2,,18", P2}}},
+      {"blank lines and unsolicited codes between messages",
+       "\r\n+CMTI: \"SM\",4\r\n+CMGL: 0,0,,35\r\n" + P1 + "\r\n\r\nRING\r\n^RSSI:17\r\n+CMGL: 3,2,,18\r\n" + P2 +
+           "\r\n\r\n",
+       {{"+CMGL: 0,0,,35", P1}, {"+CMGL: 3,2,,18", P2}}},
+      {"unsolicited code between header and PDU",
+       "+CMGL: 3,2,,18\r\n+CREG: 1\r\n" + P2 + "\r\n",
+       {{"+CMGL: 3,2,,18", P2}}},
+      {"PDU broken by an unsolicited line",
+       "+CMGL:1,1,,40\r\n" + Broken1 + "\r\n^BOOT:37478870,0,0,0,77\r\n" + Broken2 + "\r\n+CMGL: 3,2,,18\r\n" + P2,
+       {{"+CMGL:1,1,,40", Broken1 + Broken2}, {"+CMGL: 3,2,,18", P2}}},
+      {"a delivered message after a complete PDU is no part of it",
+       "+CMGL: 3,2,,18\r\n" + P2 + "\r\n+CMT: ,23\r\n" + E1752Pdu + "\r\n",
+       {{"+CMGL: 3,2,,18", P2}}},
+      {"a delivered message inside a broken PDU is no part of it",
+       "+CMGL:1,1,,40\r\n" + Broken1 + "\r\n+CMT: ,23\r\n" + E1752Pdu + "\r\n" + Broken2 + "\r\n",
+       {{"+CMGL:1,1,,40", Broken1 + Broken2}}},
+      {"header without PDU",
+       "+CMGL: 1,1,,23\r\n+CMGL: 3,2,,18\r\n" + P2 + "\r\n",
+       {{"+CMGL: 1,1,,23", ""}, {"+CMGL: 3,2,,18", P2}}},
+      {"header at the very end", "+CMGL: 1,1,,23", {{"+CMGL: 1,1,,23", ""}}},
+      {"nothing listed", "", {}},
+      {"no header at all", "\r\n+CMTI: \"SM\",4\r\n", {}},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -221,15 +213,14 @@ TEST(ListedMessages, CutsHeaderAndPDULines)
   }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // Every prefix of a real listing, and the listing with each byte replaced by a line break or a
 // comma, is cut and taken apart without reading outside the text (run under AddressSanitizer) and
 // without ever standing still.
-TEST(ListedMessages, BrokenListingsAreCutSafely)
-{
+TEST(ListedMessages, BrokenListingsAreCutSafely) {
   const std::string Listing =
       "+CMGL: 0,0,,35\r\n07917248014000F3240B917247587706F400003110824115248012C8329BFD06C9C373B8B82C97E741F034\r\n"
       "+CMGL:1,1,,40\r\n07913306091040F0040B913336766883F500007120528150104017CFF7FB0D0A83C2207618E42697E5F7\r\n"
@@ -244,8 +235,7 @@ TEST(ListedMessages, BrokenListingsAreCutSafely)
       ++Cut;
       try {
         ParseListingHeader(Message.Header);
-      } catch (const SMSEngine::EConvertError&) {
-      }
+      } catch (const SMSEngine::EConvertError&) {}
     }
     EXPECT_LE(Cut, 3);
   };
@@ -258,8 +248,7 @@ TEST(ListedMessages, BrokenListingsAreCutSafely)
       CutAndParse(Broken);
       try {
         ParseMemoryStatus(Broken);
-      } catch (const SMSEngine::EConvertError&) {
-      }
+      } catch (const SMSEngine::EConvertError&) {}
     }
 }
 

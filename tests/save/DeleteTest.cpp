@@ -68,8 +68,8 @@ class DeleteTest : public TFormsTest {
 
   std::string Enabled() {
     std::string Text;
-    for (QPushButton* Button : {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnAnswer,
-                                frmMain->btnForward})
+    for (QPushButton* Button :
+         {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnAnswer, frmMain->btnForward})
       if (Button->isEnabled()) Text += Button->objectName().toStdString().substr(3) + " ";
     return Text;
   }
@@ -113,7 +113,8 @@ TEST_F(DeleteTest, FirstMiddleAndLastRowByButtonAndKey) {
     Boxes.Answer(TBoxButton::Yes);
     Case.Key ? ByKey() : ByButton();
 
-    EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{"Delete message in memory location #" + std::to_string(Location) + "?"});
+    EXPECT_EQ(Boxes.Texts(),
+              std::vector<std::string>{"Delete message in memory location #" + std::to_string(Location) + "?"});
     EXPECT_EQ(Boxes.Shown[0].Kind, TBoxKind::Confirmation);
     Boxes.Shown.clear();
     EXPECT_EQ(Listed(), Case.Left);
@@ -174,14 +175,16 @@ TEST_F(DeleteTest, NoErrorAndTimeOutChangeNothing) {
   StartPhone(Sim);
   const TRefusal Cases[] = {
       {"No", TBoxButton::No, [](TSimPhone&) {}, {}},
-      {"error reply", TBoxButton::Yes,
+      {"error reply",
+       TBoxButton::Yes,
        [](TSimPhone& Phone) {
          TPhoneOptions Options;
          Options.Fail = {{"AT+CMGD", "ERROR"}};
          Phone.SetOptions(Options);
        },
        {"ERROR: Invalid command."}},
-      {"time-out", TBoxButton::Yes,
+      {"time-out",
+       TBoxButton::Yes,
        [](TSimPhone& Phone) {
          TPhoneOptions Options;
          Options.Mute = {"AT+CMGD"};
@@ -282,7 +285,8 @@ TEST_F(DeleteTest, OnlyTheDeletedEntryLeavesTheList) {
 // The same through the program pelmo-phone: the SIM file it writes back on exit no longer holds the
 // deleted message and still holds every other one.
 TEST_F(DeleteTest, TheSavedSimOfTheSimulatedPhone) {
-  const std::filesystem::path Dir = std::filesystem::temp_directory_path() / ("pelmo-delete-" + std::to_string(::getpid()));
+  const std::filesystem::path Dir =
+      std::filesystem::temp_directory_path() / ("pelmo-delete-" + std::to_string(::getpid()));
   std::filesystem::remove_all(Dir);  // left over from an earlier run that failed
   std::filesystem::create_directories(Dir);
   const std::string SimFile = (Dir / "phone.sim").string();
@@ -305,7 +309,8 @@ TEST_F(DeleteTest, TheSavedSimOfTheSimulatedPhone) {
     ~TProcess() { Stop(); }
   } Process;
   ASSERT_EQ(posix_spawn(&Process.Pid, Argv[0], nullptr, nullptr, Argv.data(), environ), 0);
-  for (int I = 0; I < 100 && !std::filesystem::exists(Link); ++I) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int I = 0; I < 100 && !std::filesystem::exists(Link); ++I)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   PointPort(4, Link);
 
   Read();

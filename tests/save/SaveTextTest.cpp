@@ -26,8 +26,7 @@ SMSEngine::TDateTime At(int Y, int M, int D, int H = 0, int N = 0, int S = 0) {
   return SMSEngine::EncodeDate(Y, M, D) + SMSEngine::EncodeTime(H, N, S, 0);
 }
 
-TMessageList Incoming(int Index, int Status, const std::string& OA, SMSEngine::TDateTime SCTS,
-                      const std::string& UD) {
+TMessageList Incoming(int Index, int Status, const std::string& OA, SMSEngine::TDateTime SCTS, const std::string& UD) {
   TMessageList Entry;
   Entry.Index = Index;
   Entry.Status = Status;
@@ -65,7 +64,8 @@ std::vector<TGolden> Goldens() {
   Named.Name = "J\xFCrgen Wei\xDF";
   Cases.push_back({"incoming-named.txt", UK, Named});
 
-  TMessageList Midnight = Incoming(12, 1, "+4930", At(2026, 12, 14), "Line one\r\nB\xE4r f\xFCr 5\x80\r\n\r\nLine four");
+  TMessageList Midnight =
+      Incoming(12, 1, "+4930", At(2026, 12, 14), "Line one\r\nB\xE4r f\xFCr 5\x80\r\n\r\nLine four");
   Midnight.SCA = "";
   Midnight.Flash = true;
   Cases.push_back({"incoming-midnight-multiline.txt", UK, Midnight});

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/FormsFixture.h"
 #include "forms/SaveText.h"
+#include "tests/support/FormsFixture.h"
 
 namespace {
 
@@ -126,8 +126,9 @@ TEST_F(SaveWindowTest, TheRealSaveDialog) {
     Poll.stop();
     SetDialogs(&Boxes);  // a box after the dialog is the scripted one again: a test never blocks on it
     Seen = Dialog->windowTitle().toStdString() + "|" + Dialog->nameFilters().join(";").toStdString() + "|" +
-           Dialog->defaultSuffix().toStdString() + "|" + Dialog->selectedFiles().value(0).section('/', -1).toStdString() +
-           "|" + (Dialog->acceptMode() == QFileDialog::AcceptSave ? "save" : "open") + "|" +
+           Dialog->defaultSuffix().toStdString() + "|" +
+           Dialog->selectedFiles().value(0).section('/', -1).toStdString() + "|" +
+           (Dialog->acceptMode() == QFileDialog::AcceptSave ? "save" : "open") + "|" +
            (Dialog->testOption(QFileDialog::DontConfirmOverwrite) ? "no question" : "question");
     Dialog->selectFile(QFile::decodeName(QByteArray::fromStdString(Folder + "/m.txt")));
     static_cast<QDialog*>(Dialog)->accept();  // the dialog's own checks run as for the Save button

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/SimPhone.h"
 #include "forms/Dialogs.h"
 #include "forms/Info.h"
 #include "forms/MSend.h"
@@ -32,7 +33,6 @@
 #include "forms/Progress.h"
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
-#include "emulator/SimPhone.h"
 
 class TScriptedDialogs : public TDialogs {
  public:
@@ -41,9 +41,9 @@ class TScriptedDialogs : public TDialogs {
     std::function<void(const TBoxRequest&)> While;  // runs while the box is "open"
   };
 
-  std::vector<TBoxRequest> Shown;              // every box, in order
-  std::vector<TSaveRequest> SaveAsked;         // every save dialog, in order
-  std::deque<TAnswer> Answers;                 // the answers for the coming boxes
+  std::vector<TBoxRequest> Shown;       // every box, in order
+  std::vector<TSaveRequest> SaveAsked;  // every save dialog, in order
+  std::deque<TAnswer> Answers;          // the answers for the coming boxes
   std::deque<std::optional<std::string>> SaveAnswers;
 
   // Queues the answer for the next box. While runs before the box closes, with window messages

@@ -4,8 +4,7 @@
 
 #include <string>
 
-inline std::string PackSeptets(const std::string& Septets)
-{
+inline std::string PackSeptets(const std::string& Septets) {
   static const char Hex[] = "0123456789ABCDEF";
   std::string Text;
   unsigned Bits = 0;
@@ -23,7 +22,6 @@ inline std::string PackSeptets(const std::string& Septets)
       Count -= 8;
     }
   }
-  if (Count > 0)
-    Put(Bits & 0xFF);
+  if (Count > 0) Put(Bits & 0xFF);
   return Text;
 }

@@ -22,9 +22,8 @@ struct Counter {
 };
 
 class State {
-public:
-  State(std::int64_t Iterations, std::vector<std::int64_t> Args)
-      : FIterations(Iterations), FArgs(std::move(Args)) {}
+ public:
+  State(std::int64_t Iterations, std::vector<std::int64_t> Args) : FIterations(Iterations), FArgs(std::move(Args)) {}
 
   // What the loop variable holds; a destructor of its own keeps "unused" warnings away.
   struct Value {
@@ -41,9 +40,7 @@ public:
     FStart = std::chrono::steady_clock::now();
     return {this, FIterations};
   }
-  Iterator end() {
-    return {this, 0};
-  }
+  Iterator end() { return {this, 0}; }
   std::int64_t range(int I = 0) const { return FArgs.at(static_cast<std::size_t>(I)); }
   std::int64_t iterations() const { return FIterations; }
   void SetBytesProcessed(std::int64_t Bytes) { FBytes = Bytes; }
@@ -66,10 +63,19 @@ struct Benchmark {
   std::int64_t Iters = 1;
   TimeUnit FUnit = kNanosecond;
 
-  Benchmark* Arg(std::int64_t A) { Args.push_back(A); return this; }
-  Benchmark* Iterations(std::int64_t N) { Iters = N; return this; }
+  Benchmark* Arg(std::int64_t A) {
+    Args.push_back(A);
+    return this;
+  }
+  Benchmark* Iterations(std::int64_t N) {
+    Iters = N;
+    return this;
+  }
   Benchmark* UseRealTime() { return this; }
-  Benchmark* Unit(TimeUnit U) { FUnit = U; return this; }
+  Benchmark* Unit(TimeUnit U) {
+    FUnit = U;
+    return this;
+  }
 };
 
 inline std::vector<Benchmark*>& Registry() {
@@ -86,8 +92,7 @@ inline Benchmark* Register(const char* Name, void (*Function)(State&)) {
 inline void RunOne(const Benchmark& B, const std::vector<std::int64_t>& Args) {
   State S(B.Iters, Args);
   B.Function(S);
-  double Seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - S.FStart).count();
+  double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - S.FStart).count();
   static const double Scale[] = {1e9, 1e6, 1e3, 1};
   static const char* const Units[] = {"ns", "us", "ms", "s"};
   std::string Name = B.Name;
@@ -102,8 +107,7 @@ inline void RunOne(const Benchmark& B, const std::vector<std::int64_t>& Args) {
     std::printf("%-50s ERROR OCCURRED: '%s'\n", Name.c_str(), S.FError.c_str());
     return;
   }
-  std::printf("%-50s %10.1f %s", Name.c_str(),
-              Seconds * Scale[B.FUnit] / static_cast<double>(B.Iters), Units[B.FUnit]);
+  std::printf("%-50s %10.1f %s", Name.c_str(), Seconds * Scale[B.FUnit] / static_cast<double>(B.Iters), Units[B.FUnit]);
   if (S.FBytes > 0) std::printf(" bytes_per_second=%.3fMi/s", S.FBytes / Seconds / 1048576.0);
   for (const auto& [Key, C] : S.counters) std::printf(" %s=%g", Key.c_str(), C.Value);
   std::printf("\n");
@@ -125,7 +129,7 @@ inline int RunAll() {
 
 #define PELMO_BENCH_CONCAT2(A, B) A##B
 #define PELMO_BENCH_CONCAT(A, B) PELMO_BENCH_CONCAT2(A, B)
-#define BENCHMARK(Function)                                                          \
+#define BENCHMARK(Function)                                                                                 \
   [[maybe_unused]] static ::benchmark::internal::Benchmark* PELMO_BENCH_CONCAT(BenchRegistered, __LINE__) = \
       ::benchmark::internal::Register(#Function, Function)
 #define BENCHMARK_MAIN() \

@@ -64,10 +64,9 @@ void Relay(int Sock, int Master) {
   std::string ToMaster, ToSock;
   char Buf[16384];
   for (;;) {
-    pollfd P[2] = {{Sock, static_cast<short>(ToMaster.size() < (1u << 20) ? POLLIN : 0), 0},
-                   {Master, static_cast<short>((ToSock.size() < (1u << 20) ? POLLIN : 0) |
-                                               (ToMaster.empty() ? 0 : POLLOUT)),
-                    0}};
+    pollfd P[2] = {
+        {Sock, static_cast<short>(ToMaster.size() < (1u << 20) ? POLLIN : 0), 0},
+        {Master, static_cast<short>((ToSock.size() < (1u << 20) ? POLLIN : 0) | (ToMaster.empty() ? 0 : POLLOUT)), 0}};
     if (!ToSock.empty()) P[0].events |= POLLOUT;
     if (::poll(P, 2, 100) < 0 && errno != EINTR) return;
     if (P[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -148,8 +147,7 @@ int main(int Argc, char** Argv) {
   A.sin_family = AF_INET;
   A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t Len = sizeof A;
-  if (Listener < 0 || ::bind(Listener, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0 ||
-      ::listen(Listener, 16) != 0 ||
+  if (Listener < 0 || ::bind(Listener, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0 || ::listen(Listener, 16) != 0 ||
       ::getsockname(Listener, reinterpret_cast<sockaddr*>(&A), &Len) != 0) {
     std::perror("pty-bridge");
     return 1;

@@ -12,14 +12,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
-#include <stdarg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
+#include <unistd.h>
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
@@ -27,19 +27,16 @@ typedef int (*ioctl_fn)(int, unsigned long, ...);
 static int is_live_pty(int fd) {
   struct stat st;
   struct pollfd p = {fd, 0, 0};
-  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || major(st.st_rdev) < 136 ||
-      major(st.st_rdev) > 143)
-    return 0;
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || major(st.st_rdev) < 136 || major(st.st_rdev) > 143) return 0;
   return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 static int modem_lines(void) {
-  const char *path = getenv("PELMO_MODEM_LINES");
+  const char* path = getenv("PELMO_MODEM_LINES");
   char buf[64];
   int lines = TIOCM_DTR | TIOCM_RTS, fd;
   ssize_t n;
-  if (!path || (fd = open(path, O_RDONLY | O_CLOEXEC)) < 0)
-    return lines | TIOCM_CTS | TIOCM_DSR | TIOCM_CAR;
+  if (!path || (fd = open(path, O_RDONLY | O_CLOEXEC)) < 0) return lines | TIOCM_CTS | TIOCM_DSR | TIOCM_CAR;
   n = read(fd, buf, sizeof buf - 1);
   close(fd);
   buf[n > 0 ? n : 0] = '\0';
@@ -53,11 +50,11 @@ static int modem_lines(void) {
 int ioctl(int fd, unsigned long request, ...) {
   static ioctl_fn real;
   va_list ap;
-  void *arg;
+  void* arg;
   int saved, r;
   if (!real) real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
   va_start(ap, request);
-  arg = va_arg(ap, void *);
+  arg = va_arg(ap, void*);
   va_end(ap);
   r = real(fd, request, arg);
   if (r == 0) return r;
@@ -65,7 +62,7 @@ int ioctl(int fd, unsigned long request, ...) {
   if (is_live_pty(fd)) {
     switch (request) {
       case TIOCMGET:
-        if (arg) *(int *)arg = modem_lines();
+        if (arg) *(int*)arg = modem_lines();
         return 0;
       case TIOCMSET:
       case TIOCMBIS:

@@ -14,10 +14,10 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimeEdit>
-#include <QTimer>
 #include <algorithm>
 #include <utility>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
 #include "forms/FixedDialog.h"
@@ -30,7 +30,6 @@ TfrmSend* frmSend = nullptr;
 
 namespace {
 
-constexpr int NormalTimeOut = 5000;
 constexpr int EditHeight = 21;
 
 QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top) {
@@ -61,10 +60,7 @@ void ClockNow(QDate& Date, QTime& Time) {
 // waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
 bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU) {
   if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A")) return true;
-  if (Main.TimedOut && Main.KoComm->IsOpen()) {
-    Main.KoComm->SendString("\x1B");
-    Main.AppendLog("\x1B");
-  }
+  Main.CancelPDUPrompt();
   return false;
 }
 
@@ -74,20 +70,17 @@ bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULeng
 // buttons come back on every way out.
 class TfrmSend::TBusy {
  public:
-  explicit TBusy(TfrmSend& Form) : FForm(Form) {
-    FForm.FBusy = true;
-    for (QPushButton* Button : {FForm.btnSend, FForm.btnStore, FForm.btnCancel}) Button->setEnabled(false);
+  explicit TBusy(TfrmSend& Form)
+      : FLocked({Form.btnSend, Form.btnStore, Form.btnCancel}, [&Form] {
+          Form.FBusy = false;
+          Form.btnCancel->setEnabled(true);
+          Form.UpdateButtons(false);
+        }) {
+    Form.FBusy = true;
   }
-  ~TBusy() {
-    FForm.FBusy = false;
-    FForm.btnCancel->setEnabled(true);
-    FForm.UpdateButtons(false);
-  }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
 
  private:
-  TfrmSend& FForm;
+  TControlsLocked FLocked;
 };
 
 TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent) {
@@ -397,11 +390,7 @@ void TfrmSend::btnSendClick() {
   if (FBusy || !frmMain) return;
   TfrmMain& Main = *frmMain;
   // Declared first so that it runs last, on every way out.
-  struct TTimeOut {
-    QTimer* Timer;
-    ~TTimeOut() { Timer->setInterval(NormalTimeOut); }
-  } TimeOut{Main.Timer};
-  Main.Timer->setInterval(SendTimeOut);
+  TfrmMain::TTimeOutFor TimeOut(Main, SendTimeOut);
   TBusy Busy(*this);
 
   TComposedMessage Message = Composed();

@@ -160,7 +160,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
 
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
-  Timer->setInterval(5000);
+  Timer->setInterval(NormalTimeOut);
 
   connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
@@ -293,12 +293,39 @@ void TfrmMain::WaitReply() {
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.
-      Timer->stop();
-      TimedOut = true;
-      ReplyOK = false;
+      AbandonCommand();
     }
   } while (!ReplyComplete && !TimedOut);
 }
+
+bool TfrmMain::OpenPortAndWait() {
+  ReplyComplete = false;
+  TimedOut = false;
+  KoComm->OpenPort();
+  Timer->start();
+  WaitReply();
+  if (TimedOut) return false;
+  Timer->stop();
+  return true;
+}
+
+void TfrmMain::AbandonCommand() {
+  Timer->stop();
+  ReplyOK = false;
+  TimedOut = true;
+}
+
+void TfrmMain::CancelPDUPrompt() {
+  if (!TimedOut || !KoComm->IsOpen()) return;
+  KoComm->SendString("\x1B");
+  AppendLog("\x1B");
+}
+
+TfrmMain::TTimeOutFor::TTimeOutFor(TfrmMain& Form, int Milliseconds) : FForm(Form) {
+  FForm.Timer->setInterval(Milliseconds);
+}
+
+TfrmMain::TTimeOutFor::~TTimeOutFor() { FForm.Timer->setInterval(NormalTimeOut); }
 
 void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
 
@@ -359,6 +386,14 @@ int TfrmMain::MessageBehindRow(int Row) const {
 }
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
+
+std::vector<QWidget*> TfrmMain::OperationControls(bool WithInfo, bool WithExit) const {
+  std::vector<QWidget*> Controls = {sgMessages, cbxCOMPort, btnRead,   btnView,    btnNew,
+                                    btnSave,    btnDelete,  btnAnswer, btnForward, btnNames};
+  if (WithInfo) Controls.push_back(btnInfo);
+  if (WithExit) Controls.push_back(btnExit);
+  return Controls;
+}
 
 void TfrmMain::sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect) {
   if (const QPixmap* bitmap = sgMessages->Objects(Col, Row)) Painter.drawPixmap(Rect.left() + 4, Rect.top(), *bitmap);

@@ -266,6 +266,15 @@ void TKoCustomComm::OpenDevice() {
 }
 
 void TKoCustomComm::StartWorkers() {
+  // The write worker first: the event thread may close the port at once (a device already gone),
+  // and all it reads of this object must be in place before it starts.
+  if (!FDirectWrite) {
+    bool ReportTxEmpty = static_cast<bool>(OnTxEmpty) || !FListeners.empty();
+    FWriteThread =
+        std::make_unique<TKoCommWriteThread>(this, PostToMainThread, FHandle, FBuffers.WriteSize(), ReportTxEmpty);
+    FWriteThread->SetPriority(FWritePriority);
+    FWriteThread->Resume();
+  }
   if (FEventMask != 0) {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
@@ -276,13 +285,6 @@ void TKoCustomComm::StartWorkers() {
     Thread->SetPriority(FEventPriority);
     FEventThread = std::move(Thread);
     FEventThread->Resume();
-  }
-  if (!FDirectWrite) {
-    bool ReportTxEmpty = static_cast<bool>(OnTxEmpty) || !FListeners.empty();
-    FWriteThread =
-        std::make_unique<TKoCommWriteThread>(this, PostToMainThread, FHandle, FBuffers.WriteSize(), ReportTxEmpty);
-    FWriteThread->SetPriority(FWritePriority);
-    FWriteThread->Resume();
   }
 }
 

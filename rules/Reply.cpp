@@ -316,13 +316,15 @@ TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std:
     Scan.Settled = Scan.UnsolicitedFrom;
   }
 
-  // Headers are counted in the buffer, so one split between two arrivals still counts once.
+  // Headers are counted in the buffer, so one split between two arrivals still counts once; and
+  // only before an unsolicited code still arriving, whose lines may yet be taken out.
+  const std::string_view settled = std::string_view(Buffer).substr(0, Scan.UnsolicitedFrom);
   size_t p = Scan.HeadersFrom;
-  while ((p = Buffer.find(ListingHeader, p)) != std::string::npos) {
+  while ((p = settled.find(ListingHeader, p)) != std::string::npos) {
     ++out.Headers;
     p += ListingHeader.size();
   }
-  Scan.HeadersFrom = std::max(Back(Buffer.size(), ListingHeader.size() - 1), Scan.HeadersFrom);
+  Scan.HeadersFrom = std::max(Back(settled.size(), ListingHeader.size() - 1), Scan.HeadersFrom);
 
   const size_t from = Scan.ResultsFrom;
   Scan.ResultsFrom = Buffer.size();

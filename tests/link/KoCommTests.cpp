@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <tlhelp32.h>
-#include <windows.h>
+// winsock2.h before windows.h, and tlhelp32.h after it, which it needs.
+// clang-format off
 #include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>

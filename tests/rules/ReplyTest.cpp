@@ -106,6 +106,9 @@ const std::vector<TCase> Cases = {
      {"AT+CMGL=4\r\n\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n\r\n+CMT: ,23\r\n" + Pdu1 + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 +
       "\r\n\r\nOK\r\n"},
      {"+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CMGL: 2,0,,23\r\n" + Pdu2 + "\r\n", true, false, 2, {}}},
+    {"broadcast indication whose second line looks like a listing header",
+     {"\r\n+CMGL: 1,1,,23\r\n" + Pdu1 + "\r\n+CBM: 88\r\n+CMGL: 9,9,,9\r\n\r\nOK\r\n"},
+     {"+CMGL: 1,1,,23\r\n" + Pdu1, true, false, 1, {}}},
     {"vendor code that broke a PDU line in two",
      {"\r\n+CMGL: "
       "1,1,,23\r\n07913366003051F5040B91336630\r\n^BOOT:37478870,0,0,0,"

@@ -86,6 +86,11 @@ class TfrmMain : public QWidget {
 
   // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
   const QPixmap* StatusBitmap(int Status) const;
+  // The words the viewers use for a status ("received unread", ...); empty for any other status.
+  static const char* StatusName(int Status);
+  // After a modal dialog: the window is active again and a control that can take keys has the
+  // focus, the one that had it when it still can.
+  void TakeFocusBack();
 
   // Writes one command text exactly as given and waits for the phone's final result, keeping
   // window messages flowing. True for OK or the PDU prompt; false for ERROR, +CME ERROR,
@@ -181,6 +186,7 @@ class TfrmMain : public QWidget {
   // position (1-based) it took, in the order they were stored.
   std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;
   TCommLog* FLog = nullptr;  // owned by memLog
+  bool FLogFontSet = false;
 };
 
 extern TfrmMain* frmMain;

@@ -48,6 +48,11 @@ void TfrmMain::btnNewClick(QObject* Sender) {
   }
 
   frmSend->exec();
+  // However the dialog closed, the keys come back to this window.
+  struct TFocusBack {
+    TfrmMain& Form;
+    ~TFocusBack() { Form.TakeFocusBack(); }
+  } FocusBack{*this};
 
   if (ReadAfterCompose) {
     // The phone stored a message without saying where: the list follows the phone again.

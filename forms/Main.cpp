@@ -27,6 +27,7 @@
 #include "forms/Icons.h"
 #include "forms/Info.h"
 #include "forms/Progress.h"
+#include "rules/MessageStatus.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -218,11 +219,6 @@ TfrmMain::~TfrmMain() {
   // The channel goes first: its workers must not hand events to a window that is half gone.
   KoComm.reset();
   if (frmMain == this) frmMain = nullptr;
-}
-
-const char* TfrmMain::StatusName(int Status) {
-  static const char* const Names[] = {"received unread", "received read", "stored unsent", "stored sent"};
-  return Status >= 0 && Status < 4 ? Names[Status] : "";
 }
 
 void TfrmMain::TakeFocusBack() {

@@ -1,7 +1,6 @@
 #include "forms/ViewIn.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +10,7 @@
 
 TfrmViewIn* frmViewIn = nullptr;
 
-TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent) {
+TfrmViewIn::TfrmViewIn(QWidget* Parent) : TViewDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
@@ -49,24 +48,4 @@ void TfrmViewIn::Build() {
 
 TfrmViewIn::~TfrmViewIn() {
   if (frmViewIn == this) frmViewIn = nullptr;
-}
-
-void TfrmViewIn::showEvent(QShowEvent* Event) {
-  FixedDialog::CentreOnScreen(this);
-  btnOK->setFocus();
-  QDialog::showEvent(Event);
-}
-
-void TfrmViewIn::keyPressEvent(QKeyEvent* Event) {
-  // Escape closes the viewer as OK does.
-  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-    btnOK->click();
-    return;
-  }
-  // Enter presses OK only while OK has the focus; in a field it does nothing.
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus()) btnOK->click();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }

@@ -2,15 +2,14 @@
 // window fills it and shows it modally.
 #pragma once
 
-#include "forms/LazyDialog.h"
+#include "forms/ViewDialog.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 
-class TfrmViewIn : public TLazyDialog {
+class TfrmViewIn : public TViewDialog {
   Q_OBJECT
  public:
   explicit TfrmViewIn(QWidget* Parent = nullptr);
@@ -31,15 +30,8 @@ class TfrmViewIn : public TLazyDialog {
   QPlainTextEdit* memUD = nullptr;
   QLabel* lblChars = nullptr;
   QCheckBox* cbxFlash = nullptr;
-  QPushButton* btnOK = nullptr;
 
-  // Makes the components; the window's first showing, or filling it in, does it. Made at start
-  // they would cost start-up time for a window that may never show.
   void Build() override;
-
- protected:
-  void showEvent(QShowEvent* Event) override;
-  void keyPressEvent(QKeyEvent* Event) override;
 };
 
 extern TfrmViewIn* frmViewIn;

@@ -1,7 +1,6 @@
 #include "forms/ViewOut.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +10,7 @@
 
 TfrmViewOut* frmViewOut = nullptr;
 
-TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent) {
+TfrmViewOut::TfrmViewOut(QWidget* Parent) : TViewDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
@@ -56,24 +55,4 @@ void TfrmViewOut::Build() {
 
 TfrmViewOut::~TfrmViewOut() {
   if (frmViewOut == this) frmViewOut = nullptr;
-}
-
-void TfrmViewOut::showEvent(QShowEvent* Event) {
-  FixedDialog::CentreOnScreen(this);
-  btnOK->setFocus();
-  QDialog::showEvent(Event);
-}
-
-void TfrmViewOut::keyPressEvent(QKeyEvent* Event) {
-  // Escape closes the viewer as OK does.
-  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-    btnOK->click();
-    return;
-  }
-  // Enter presses OK only while OK has the focus; in a field it does nothing.
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus()) btnOK->click();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }

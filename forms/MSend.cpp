@@ -87,7 +87,7 @@ QPalette WarningPalette(const QWidget& Widget) {
 // the list, the grid and the memo show what the phone holds (the alphabet's stand-ins included).
 SMSEngine::TMessageList AsRead(const std::string& PDU, int PDULength) {
   SMSEngine::TMessageList Entry;
-  Entry.Status = 2;
+  Entry.Status = SMSEngine::StatusStoredUnsent;
   Entry.PDULength = PDULength;
   Entry.PDU = PDU;
   SMSEngine::DecodeSubmitPDU(PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA, Entry.Flash,
@@ -272,7 +272,8 @@ void TfrmSend::SetMemoText(const std::string& Text) {
 }
 
 TComposedMessage TfrmSend::Composed() const {
-  static const int Formats[] = {0, 2, 3};
+  // The list's entries in order: none, relative, absolute.
+  static const int Formats[] = {SMSEngine::VPFNone, SMSEngine::VPFRelative, SMSEngine::VPFAbsolute};
   TComposedMessage Message;
   Message.SCA = QStringToCp1252(edSCA->text());
   Message.SRR = cbxSRR->isChecked();

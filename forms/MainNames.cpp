@@ -15,6 +15,7 @@
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
+#include "rules/MessageStatus.h"
 #include "rules/Phonebook.h"
 
 namespace {
@@ -57,8 +58,7 @@ void EnableAfterReading(TfrmMain& Form) {
   const int Row = Form.CurrentMessageRow();
   const bool Message = Row != 0;
   for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward}) Button->setEnabled(Message);
-  const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;
-  Form.btnAnswer->setEnabled(Status == 0 || Status == 1);
+  Form.btnAnswer->setEnabled(Message && IsReceived(Form.Messages[static_cast<std::size_t>(Row - 1)].Status));
   for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 

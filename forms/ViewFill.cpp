@@ -81,11 +81,11 @@ QString TimeZoneText(int QuarterHours) {
 
 QString ValidityText(const TMessageList& Entry) {
   switch (Entry.VPF) {
-    case 0:
+    case SMSEngine::VPFNone:
       return QStringLiteral("<Not present>");
-    case 2:
+    case SMSEngine::VPFRelative:
       return Cp1252ToQString(SMSEngine::VPRelativeToText(Entry.VPRelative));
-    case 3:
+    case SMSEngine::VPFAbsolute:
       return DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ);
     default:
       // The enhanced format is kept on the phone as it is but not taken apart here.

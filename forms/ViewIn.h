@@ -4,10 +4,8 @@
 
 #include "forms/ViewDialog.h"
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 
 class TfrmViewIn : public TViewDialog {
   Q_OBJECT
@@ -15,21 +13,10 @@ class TfrmViewIn : public TViewDialog {
   explicit TfrmViewIn(QWidget* Parent = nullptr);
   ~TfrmViewIn() override;
 
-  QLabel* lblIndex = nullptr;
-  QLineEdit* edIndex = nullptr;
-  QLabel* lblStatus = nullptr;
-  QLineEdit* edStatus = nullptr;
-  QLabel* imgStatus = nullptr;
-  QLabel* lblSCA = nullptr;
-  QLineEdit* edSCA = nullptr;
   QLabel* lblSCTS = nullptr;
   QLineEdit* edSCTS = nullptr;
   QLabel* lblOA = nullptr;
   QLineEdit* edOA = nullptr;
-  QLabel* lblUD = nullptr;
-  QPlainTextEdit* memUD = nullptr;
-  QLabel* lblChars = nullptr;
-  QCheckBox* cbxFlash = nullptr;
 
   void Build() override;
 };

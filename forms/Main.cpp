@@ -413,6 +413,11 @@ int TfrmMain::MessageBehindRow(int Row) const {
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
 
+void TfrmMain::EnableMessageButtons(int Message) {
+  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
+  btnAnswer->setEnabled(Message != 0 && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status));
+}
+
 std::vector<QWidget*> TfrmMain::OperationControls(bool WithInfo, bool WithExit) const {
   std::vector<QWidget*> Controls = {sgMessages, cbxCOMPort, btnRead,   btnView,    btnNew,
                                     btnSave,    btnDelete,  btnAnswer, btnForward, btnNames};
@@ -429,9 +434,7 @@ void TfrmMain::sgMessagesSelectCell(int, int Row) {
   const bool marked = sgMessages->Cells(0, Row) == "?";
   btnNew->setEnabled(!marked);
   // Only a row with a message behind it offers what can be done with a message.
-  const int Message = MessageBehindRow(Row);
-  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
-  btnAnswer->setEnabled(Message != 0 && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status));
+  EnableMessageButtons(MessageBehindRow(Row));
 }
 
 void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {

@@ -15,7 +15,6 @@
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
-#include "rules/MessageStatus.h"
 #include "rules/Phonebook.h"
 
 namespace {
@@ -55,10 +54,7 @@ void EnableAfterReading(TfrmMain& Form) {
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
                            static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
     Control->setEnabled(true);
-  const int Row = Form.CurrentMessageRow();
-  const bool Message = Row != 0;
-  for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward}) Button->setEnabled(Message);
-  Form.btnAnswer->setEnabled(Message && IsReceived(Form.Messages[static_cast<std::size_t>(Row - 1)].Status));
+  Form.EnableMessageButtons(Form.CurrentMessageRow());
   for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 

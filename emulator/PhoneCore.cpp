@@ -637,7 +637,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
       bool plus = !address.empty() && address[0] == '+';
       for (size_t i = plus ? 1 : 0; i < address.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(address[i]))) return error;
-      int type = plus ? 145 : 129;
+      int type = plus ? SMSEngine::TypeOfAddressInternational : SMSEngine::TypeOfAddressUnknown;
       if (args.size() == 2 && !ParseInt(args[1], type, 128, 255)) return error;
       Sim.SCA = address;
       Sim.SCAType = type;
@@ -698,7 +698,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
                      std::to_string(msg.TPDULength()));
       info.push_back(msg.PDU);
       // Listing a received message marks it read.
-      if (msg.Status == 0) msg.Status = 1;
+      if (msg.Status == SMSEngine::StatusReceivedUnread) msg.Status = SMSEngine::StatusReceivedRead;
     }
     return ok;
   }
@@ -710,7 +710,7 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
     if (it->second.Hidden) return {TResult::Cms, 303, {}};
     info = {"+CMGR: " + std::to_string(it->second.Status) + ",," + std::to_string(it->second.TPDULength()),
             it->second.PDU};
-    if (it->second.Status == 0) it->second.Status = 1;
+    if (it->second.Status == SMSEngine::StatusReceivedUnread) it->second.Status = SMSEngine::StatusReceivedRead;
     return ok;
   }
   if (name == "+CMGD") {
@@ -730,7 +730,8 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
     // Bulk delete: 1 read, 2 read and sent, 3 read, sent and unsent, 4 all.
     for (auto it = Sim.Messages.begin(); it != Sim.Messages.end();) {
       int s = it->second.Status;
-      bool drop = flag == 4 || s == 1 || (flag >= 2 && s == 3) || (flag >= 3 && s == 2);
+      bool drop = flag == 4 || s == SMSEngine::StatusReceivedRead || (flag >= 2 && s == SMSEngine::StatusStoredSent) ||
+                  (flag >= 3 && s == SMSEngine::StatusStoredUnsent);
       it = drop ? Sim.Messages.erase(it) : std::next(it);
     }
     return ok;
@@ -739,10 +740,12 @@ TPhoneCore::TOutcome TPhoneCore::Messages(const std::string& name, const std::st
   if (test) return ok;
   if (!set) return error;
   auto args = SplitArgs(arg);
-  int stat = 2;
+  int stat = SMSEngine::StatusStoredUnsent;
   if (!ParseInt(args[0], n, 1, 255)) return {TResult::Cms, 304, {}};
   if (name == "+CMGS" && args.size() != 1) return {TResult::Cms, 304, {}};
-  if (args.size() > 2 || (args.size() == 2 && !ParseInt(args[1], stat, 0, 3))) return {TResult::Cms, 304, {}};
+  if (args.size() > 2 ||
+      (args.size() == 2 && !ParseInt(args[1], stat, SMSEngine::StatusReceivedUnread, SMSEngine::StatusStoredSent)))
+    return {TResult::Cms, 304, {}};
   FInPdu = true;
   FPduIsSend = name == "+CMGS";
   FPduLength = n;

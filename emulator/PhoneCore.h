@@ -58,7 +58,7 @@ class TPhoneCore {
   bool FInPdu = false;
   bool FPduIsSend = false;
   int FPduLength = 0;
-  int FPduStatus = 2;
+  int FPduStatus = SMSEngine::StatusStoredUnsent;
   std::string FPdu;
   bool FEcho = true;
   int FCmee = 1;

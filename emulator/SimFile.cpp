@@ -103,8 +103,9 @@ TSimCard ParseSimText(const std::string& text) {
         throw ESimFileError(lineNo, "not a service centre address: \"" + w[1] + "\"");
       once();
       sim.SCA = w[1];
-      sim.SCAType =
-          w.size() == 3 ? Number(w[2], 128, 255, lineNo, "the type of address") : (w[1][0] == '+' ? 145 : 129);
+      sim.SCAType = w.size() == 3
+                        ? Number(w[2], 128, 255, lineNo, "the type of address")
+                        : (w[1][0] == '+' ? SMSEngine::TypeOfAddressInternational : SMSEngine::TypeOfAddressUnknown);
     } else if (key == "memory") {
       auto w = Words(raw, 99, nullptr);
       need(w, 2, 2, "memory CAPACITY");
@@ -125,11 +126,11 @@ TSimCard ParseSimText(const std::string& text) {
         need(w, 2, 2, "hidden LOCATION");
         loc = Number(w[1], 1, 255, lineNo, "the location");
         msg.Hidden = true;
-        msg.Status = 1;
+        msg.Status = SMSEngine::StatusReceivedRead;
       } else {
         need(w, 4, 5, "sms LOCATION STATUS PDU [TPDULENGTH]");
         loc = Number(w[1], 1, 255, lineNo, "the location");
-        msg.Status = Number(w[2], 0, 3, lineNo, "the status");
+        msg.Status = Number(w[2], SMSEngine::StatusReceivedUnread, SMSEngine::StatusStoredSent, lineNo, "the status");
         msg.PDU = UpperCase(w[3]);
         if (!IsHexText(msg.PDU) || msg.PDU.size() % 2 != 0)
           throw ESimFileError(lineNo, "the PDU must be hexadecimal digits, two per octet");

@@ -14,10 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/SMSEngine.h"
+
 // One stored short message. PDU is upper-case hex exactly as the phone lists it: with its service
 // centre field, or (HasSCA false) without it, for the phones that list the bare TPDU.
 struct TSimMessage {
-  int Status = 0;  // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
+  int Status = SMSEngine::StatusReceivedUnread;
   std::string PDU;
   bool HasSCA = true;
   bool Hidden = false;     // a used location that the listing leaves out (a status report)
@@ -26,7 +28,7 @@ struct TSimMessage {
 
 struct TSimPhonebookEntry {
   std::string Number;
-  int Type = 129;
+  int Type = SMSEngine::TypeOfAddressUnknown;
   std::string Name;  // UTF-8
 };
 
@@ -34,7 +36,7 @@ struct TSimPhonebookEntry {
 struct TSimCard {
   std::string Serial = "350077801234567";
   std::string SCA;  // empty: no service centre address stored
-  int SCAType = 145;
+  int SCAType = SMSEngine::TypeOfAddressInternational;
   int MemoryTotal = 30;
   std::map<int, TSimMessage> Messages;
   int PhonebookTotal = 250;

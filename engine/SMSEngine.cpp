@@ -297,24 +297,26 @@ void AppendSCAField(std::string& Out, std::string_view SCA) {
     Out += "00";
     return;
   }
-  std::string_view Type = "81", Digits = SCA;
+  int Type = TypeOfAddressUnknown;
+  std::string_view Digits = SCA;
   if (Digits[0] == '+') {
-    Type = "91";
+    Type = TypeOfAddressInternational;
     Digits.remove_prefix(1);
   }
   AppendHexByte(Out, static_cast<int>((Digits.size() + Digits.size() % 2 + 2) / 2));
-  Out += Type;
+  AppendHexByte(Out, Type);
   AppendSwappedDigits(Out, Digits);
 }
 
 void AppendDAField(std::string& Out, std::string_view DA) {
-  std::string_view Type = "81", Digits = DA;
+  int Type = TypeOfAddressUnknown;
+  std::string_view Digits = DA;
   if (!Digits.empty() && Digits[0] == '+') {
-    Type = "91";
+    Type = TypeOfAddressInternational;
     Digits.remove_prefix(1);
   }
   AppendHexByte(Out, static_cast<int>(Digits.size()));
-  Out += Type;
+  AppendHexByte(Out, Type);
   AppendSwappedDigits(Out, Digits);
 }
 
@@ -394,8 +396,8 @@ void AppendAddressDigits(std::string& Out, std::string_view Swapped) {
 }
 
 // The service centre address in front of the TPDU. "00" is an SCA field holding no address; an
-// address is recognised by its type "81" or "91" in characters 3 and 4; anything else starts with
-// the TPDU. Returns false (after the report) when the PDU ends inside the field.
+// address is recognised by its type (unknown or international) in characters 3 and 4; anything
+// else starts with the TPDU. Returns false (after the report) when the PDU ends inside the field.
 bool DecodeSCAField(TCursor& C, TSCAField& Field, std::string& SCA) {
   const std::string_view PDU = C.Text;
   Field = TSCAField::Absent;
@@ -404,32 +406,29 @@ bool DecodeSCAField(TCursor& C, TSCAField& Field, std::string& SCA) {
     return true;
   }
   if (PDU.size() < 4) return true;
-  const std::string_view Type = PDU.substr(2, 2);
-  if (Type != "81" && Type != "91") return true;
+  const int Type = HexPair(PDU.substr(2, 2));
+  if (Type != TypeOfAddressUnknown && Type != TypeOfAddressInternational) return true;
   // The length counts the type octet too, so it is at least 1.
   int N = HexPair(PDU);
   if (N < 1) N = 1;
   const std::size_t FieldChars = 2 + 2 * static_cast<std::size_t>(N);
   if (PDU.size() < FieldChars) return Incomplete();
   SCA.clear();
-  if (Type == "91") SCA += '+';
+  if (Type == TypeOfAddressInternational) SCA += '+';
   AppendAddressDigits(SCA, PDU.substr(4, FieldChars - 4));
   Field = TSCAField::Present;
   C.Pos = FieldChars;
   return true;
 }
 
-// Type of number (bits 6 to 4 of the type of address) 101: GSM 7-bit text in the address digits.
-bool IsAlphanumeric(std::string_view Type) {
-  const int V = HexPair(Type);
-  return V >= 0 && ((V >> 4) & 7) == 5;
-}
+// GSM 7-bit text in the address digits, whatever the numbering plan.
+bool IsAlphanumeric(int Type) { return Type >= 0 && (Type & TypeOfNumberMask) == TypeOfNumberAlphanumeric; }
 
 // OA or DA: length in semi-octets, type of address, the semi-octets.
 bool DecodeAddressField(TCursor& C, std::string& Address) {
   if (!C.Has(4)) return Incomplete();
   const int N = Octet(C.Take(2));
-  const std::string_view Type = C.Take(2);
+  const int Type = HexPair(C.Take(2));
   const std::size_t Chars = static_cast<std::size_t>(N + N % 2);
   if (!C.Has(Chars)) return Incomplete();
   const std::string_view Raw = C.Take(Chars);
@@ -439,7 +438,7 @@ bool DecodeAddressField(TCursor& C, std::string& Address) {
     UnpackSeptets(4 * N / 7, Raw, Address);
   } else {
     Address.clear();
-    if (Type == "91") Address += '+';
+    if (Type == TypeOfAddressInternational) Address += '+';
     AppendAddressDigits(Address, Raw);
   }
   return true;
@@ -625,9 +624,9 @@ bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR,
                      int VPRelative, TDateTime VPAbsolute, int VPTZ, const std::string& UD, int& PDULength,
                      std::string& PDU) {
   // Formats other than relative, absolute and enhanced mean no validity period.
-  const int Format = VPF >= 1 && VPF <= 3 ? VPF : 0;
+  const int Format = VPF >= VPFEnhanced && VPF <= VPFAbsolute ? VPF : VPFNone;
   char AbsoluteVP[14];
-  if (Format == 3 && !EncodeVPAbsolute(VPAbsolute, VPTZ, AbsoluteVP)) return false;
+  if (Format == VPFAbsolute && !EncodeVPAbsolute(VPAbsolute, VPTZ, AbsoluteVP)) return false;
 
   // The memo's text usually ends in a line break that the user did not mean to send.
   std::string_view Text = UD;
@@ -656,13 +655,13 @@ bool EncodeSubmitPDU(const std::string& SCA, bool SRR, int VPF, bool RD, int MR,
   PDU += "00";                 // protocol identifier
   PDU += Flash ? "10" : "00";  // data coding scheme: default alphabet, class 0 for a flash message
   switch (Format) {
-    case 1:
+    case VPFEnhanced:
       PDU += "00000000000000";
-      break;  // enhanced format, "no validity period specified"
-    case 2:
+      break;  // "no validity period specified"
+    case VPFRelative:
       AppendHexByte(PDU, VPRelative);
       break;
-    case 3:
+    case VPFAbsolute:
       PDU.append(AbsoluteVP, sizeof AbsoluteVP);
       break;
     default:
@@ -725,15 +724,15 @@ bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR, int& V
   if (!DecodePIDAndDCS(C, Flash)) return false;
 
   switch (VPF) {
-    case 1:  // enhanced format: seven octets we do not interpret
+    case VPFEnhanced:  // seven octets we do not interpret
       if (!C.Has(14)) return Incomplete();
       C.Take(14);
       break;
-    case 2:
+    case VPFRelative:
       if (!C.Has(2)) return Incomplete();
       VPRelative = Octet(C.Take(2));
       break;
-    case 3: {
+    case VPFAbsolute: {
       if (!C.Has(14)) return Incomplete();
       int Zone;
       VPAbsolute = DecodeTimeStamp(C, Zone);

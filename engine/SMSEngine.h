@@ -14,6 +14,27 @@ namespace SMSEngine {
 
 using TDateTime = double;  // days since 30 December 1899, time of day as the fraction, local time
 
+// Message status, as the phone lists and stores a message (TMessageList::Status).
+constexpr int StatusReceivedUnread = 0;
+constexpr int StatusReceivedRead = 1;
+constexpr int StatusStoredUnsent = 2;
+constexpr int StatusStoredSent = 3;
+
+// Validity period format of an SMS-SUBMIT (TMessageList::VPF), bits 4 and 3 of its first octet.
+constexpr int VPFNone = 0;
+constexpr int VPFEnhanced = 1;
+constexpr int VPFRelative = 2;
+constexpr int VPFAbsolute = 3;
+
+// Type of address octets: a number of unknown type (as dialled, 129), an international number
+// (written with "+", 145), GSM 7-bit text in the address digits. The type of number is bits 6 to 4.
+constexpr int TypeOfAddressUnknown = 0x81;
+constexpr int TypeOfAddressInternational = 0x91;
+constexpr int TypeOfAddressAlphanumeric = 0xD0;
+constexpr int TypeOfNumberMask = 0x70;
+constexpr int TypeOfNumberInternational = TypeOfAddressInternational & TypeOfNumberMask;
+constexpr int TypeOfNumberAlphanumeric = TypeOfAddressAlphanumeric & TypeOfNumberMask;
+
 struct TMessageList {  // every field starts zero or empty
   int Index = 0;
   int Status = 0;

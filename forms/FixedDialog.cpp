@@ -44,10 +44,8 @@ void CentreOnScreen(QDialog* Form) {
   Form->move(Frame.topLeft());
 }
 
-QLabel* Label(QDialog* Form, const QString& Caption, int Left, int Top) {
-  auto* Label = new QLabel(Caption, Form);
-  // Qt sizes the label to its text when the window first shows; measuring it now would cost
-  // start-up time for a window that is not shown yet.
+QLabel* Label(QWidget* Parent, const QString& Caption, int Left, int Top) {
+  auto* Label = new QLabel(Caption, Parent);
   Label->move(Left, Top);
   return Label;
 }

@@ -1,5 +1,7 @@
 #include "forms/Icons.h"
 
+#include "engine/SMSEngine.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QIconEngine>
@@ -70,16 +72,16 @@ QPixmap StatusIcon(int Status) {
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing, false);
   switch (Status) {
-    case 0:
+    case SMSEngine::StatusReceivedUnread:
       DrawEnvelope(p, false);
       break;
-    case 1:
+    case SMSEngine::StatusReceivedRead:
       DrawEnvelope(p, true);
       break;
-    case 2:
+    case SMSEngine::StatusStoredUnsent:
       DrawSheet(p);
       break;
-    case 3:
+    case SMSEngine::StatusStoredSent:
       DrawSheet(p);
       DrawArrow(p);
       break;

@@ -4,8 +4,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-// Status 0 received unread (closed envelope), 1 received read (open envelope), 2 stored unsent
-// (written sheet), 3 stored sent (sheet with a green arrow). Transparent background.
+// By SMSEngine::Status...: received unread (closed envelope), received read (open envelope), stored
+// unsent (written sheet), stored sent (sheet with a green arrow). Transparent background.
 QPixmap StatusIcon(int Status);
 
 QIcon ProgramIcon();      // drawn at 16, 32 and 48 pixels

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "forms/FixedDialog.h"
 #include "forms/Icons.h"
 
 TfrmInfo* frmInfo = nullptr;
@@ -14,11 +15,8 @@ TfrmInfo* frmInfo = nullptr;
 namespace {
 
 QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Left, int Top) {
-  auto* label = new QLabel(Text, Parent);
+  QLabel* label = FixedDialog::Label(Parent, Text, Left, Top);
   label->setObjectName(QString::fromLatin1(Name));
-  // Not sized here: Qt sizes a label that was never resized to its text when it first shows, and
-  // measuring text now would load fonts at start-up for a box that may never be opened.
-  label->move(Left, Top);
   return label;
 }
 

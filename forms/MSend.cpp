@@ -33,14 +33,6 @@ namespace {
 
 constexpr int EditHeight = 21;
 
-QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top) {
-  auto* Label = new QLabel(QString::fromLatin1(Caption), Parent);
-  // Qt sizes the label to its text when the dialog first shows: measuring it now would cost
-  // start-up time for a window that is not shown yet.
-  Label->move(Left, Top);
-  return Label;
-}
-
 QPushButton* Button(QWidget* Parent, const char* Caption, int Left) {
   auto* Button = new QPushButton(QString::fromLatin1(Caption), Parent);
   Button->setGeometry(Left, 216, 81, 25);
@@ -95,7 +87,7 @@ QPalette WarningPalette(const QWidget& Widget) {
 // the list, the grid and the memo show what the phone holds (the alphabet's stand-ins included).
 SMSEngine::TMessageList AsRead(const std::string& PDU, int PDULength) {
   SMSEngine::TMessageList Entry;
-  Entry.Status = 2;
+  Entry.Status = SMSEngine::StatusStoredUnsent;
   Entry.PDULength = PDULength;
   Entry.PDU = PDU;
   SMSEngine::DecodeSubmitPDU(PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA, Entry.Flash,
@@ -139,16 +131,16 @@ TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent) {
 void TfrmSend::Build() {
   if (lblSCA) return;
   FixedDialog::UseDialogFont(this);
-  lblSCA = Label(this, "Service Centre address:", 8, 11);
+  lblSCA = FixedDialog::Label(this, "Service Centre address:", 8, 11);
   edSCA = new QLineEdit(this);
   edSCA->setGeometry(144, 8, 161, EditHeight);
 
-  lblMR = Label(this, "Message reference:", 8, 35);
+  lblMR = FixedDialog::Label(this, "Message reference:", 8, 35);
   spedMR = new QSpinBox(this);
   spedMR->setGeometry(144, 32, 161, 22);
   spedMR->setRange(0, 255);
 
-  lblVP = Label(this, "Validity period:", 8, 59);
+  lblVP = FixedDialog::Label(this, "Validity period:", 8, 59);
   combxVP = new QComboBox(this);
   combxVP->setGeometry(144, 56, 161, EditHeight);
   combxVP->setEditable(false);
@@ -174,16 +166,16 @@ void TfrmSend::Build() {
   udVPRelative->setGeometry(144, 0, 16, EditHeight);
   udVPRelative->Associate(edVPRelative);
 
-  lblVPDate = Label(tsVPAbsolute, "Date:", 0, 4);
+  lblVPDate = FixedDialog::Label(tsVPAbsolute, "Date:", 0, 4);
   dtpVPDate = new QDateEdit(tsVPAbsolute);
   dtpVPDate->setGeometry(28, 0, 81, EditHeight);
   dtpVPDate->setCalendarPopup(true);
   dtpVPDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-  lblVPTime = Label(tsVPAbsolute, "Time:", 114, 4);
+  lblVPTime = FixedDialog::Label(tsVPAbsolute, "Time:", 114, 4);
   dtpVPTime = new QTimeEdit(tsVPAbsolute);
   dtpVPTime->setGeometry(141, 0, 69, EditHeight);
   dtpVPTime->setDisplayFormat(LongTimeFormat(QLocale()));
-  lblVPTZ = Label(tsVPAbsolute, "TZ:", 215, 3);
+  lblVPTZ = FixedDialog::Label(tsVPAbsolute, "TZ:", 215, 3);
   edVPTZ = new QLineEdit(tsVPAbsolute);
   edVPTZ->setGeometry(232, 0, 65, EditHeight);
   edVPTZ->setReadOnly(true);
@@ -191,21 +183,21 @@ void TfrmSend::Build() {
   udVPTZ->setGeometry(296, 0, 16, EditHeight);
   udVPTZ->Associate(edVPTZ);
 
-  lblDA = Label(this, "Destination address:", 8, 107);
+  lblDA = FixedDialog::Label(this, "Destination address:", 8, 107);
   combxDA = new QComboBox(this);
   combxDA->setGeometry(144, 104, 313, EditHeight);
   combxDA->setEditable(true);
   combxDA->setInsertPolicy(QComboBox::NoInsert);
   combxDA->setMaxVisibleItems(12);
 
-  lblUD = Label(this, "Text:", 8, 131);
+  lblUD = FixedDialog::Label(this, "Text:", 8, 131);
   memUD = new QPlainTextEdit(this);
   memUD->setGeometry(144, 128, 313, 73);
   memUD->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memUD->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memUD->setTabChangesFocus(true);
 
-  lblChars = Label(this, "0/160", 144, 204);
+  lblChars = FixedDialog::Label(this, "0/160", 144, 204);
   // Between the counter and the buttons; its tooltip lists what it cannot show.
   lblUncarried = new QLabel(this);
   lblUncarried->setGeometry(186, 202, 271, 14);
@@ -280,7 +272,8 @@ void TfrmSend::SetMemoText(const std::string& Text) {
 }
 
 TComposedMessage TfrmSend::Composed() const {
-  static const int Formats[] = {0, 2, 3};
+  // The list's entries in order: none, relative, absolute.
+  static const int Formats[] = {SMSEngine::VPFNone, SMSEngine::VPFRelative, SMSEngine::VPFAbsolute};
   TComposedMessage Message;
   Message.SCA = QStringToCp1252(edSCA->text());
   Message.SRR = cbxSRR->isChecked();

@@ -70,8 +70,7 @@ class TfrmSend : public TLazyDialog {
   // The system beep of a text above 160 characters.
   std::function<void()> Beep;
 
-  // Makes the components; the dialog's first showing does it, and so must whoever fills them in
-  // before that. Made at start they would cost start-up time for a window that may never show.
+  // Makes the components (see TLazyDialog); whoever fills them in before the first showing calls it.
   void Build() override;
 
   // The text of the destination field and of the memo, in the program's code page; the memo's

@@ -93,7 +93,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnDblClick = [this] { btnViewClick(); };
   // A status icon is named in the viewers' words.
   sgMessages->ObjectText = [this](const QPixmap* Bitmap) {
-    for (int Status = 0; Status < 4; ++Status)
+    for (int Status = SMSEngine::StatusReceivedUnread; Status <= SMSEngine::StatusStoredSent; ++Status)
       if (Bitmap == &FStatusBitmaps[Status]) return QString::fromLatin1(StatusName(Status));
     return QString();
   };
@@ -233,7 +233,8 @@ void TfrmMain::TakeFocusBack() {
 }
 
 const QPixmap* TfrmMain::StatusBitmap(int Status) const {
-  return Status >= 0 && Status < 4 ? &FStatusBitmaps[Status] : nullptr;
+  return Status >= SMSEngine::StatusReceivedUnread && Status <= SMSEngine::StatusStoredSent ? &FStatusBitmaps[Status]
+                                                                                            : nullptr;
 }
 
 void TfrmMain::FormCreate() {
@@ -412,6 +413,11 @@ int TfrmMain::MessageBehindRow(int Row) const {
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
 
+void TfrmMain::EnableMessageButtons(int Message) {
+  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
+  btnAnswer->setEnabled(Message != 0 && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status));
+}
+
 std::vector<QWidget*> TfrmMain::OperationControls(bool WithInfo, bool WithExit) const {
   std::vector<QWidget*> Controls = {sgMessages, cbxCOMPort, btnRead,   btnView,    btnNew,
                                     btnSave,    btnDelete,  btnAnswer, btnForward, btnNames};
@@ -428,9 +434,7 @@ void TfrmMain::sgMessagesSelectCell(int, int Row) {
   const bool marked = sgMessages->Cells(0, Row) == "?";
   btnNew->setEnabled(!marked);
   // Only a row with a message behind it offers what can be done with a message.
-  const int Message = MessageBehindRow(Row);
-  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
-  btnAnswer->setEnabled(Message != 0 && Messages[static_cast<std::size_t>(Message - 1)].Status < 2);
+  EnableMessageButtons(MessageBehindRow(Row));
 }
 
 void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {

@@ -163,6 +163,9 @@ class TfrmMain : public QWidget {
   int MessageBehindRow(int Row) const;
   // The current row's list position when a message stands behind it, else 0.
   int CurrentMessageRow() const;
+  // View, Save, Delete and Forward when a message stands behind the row (Message its list
+  // position, 0 for none), Answer when that message was received.
+  void EnableMessageButtons(int Message);
   // The controls that could start another phone operation: the grid, the port list and the
   // buttons from Read to Show names; Info and Exit as asked.
   std::vector<QWidget*> OperationControls(bool WithInfo, bool WithExit) const;

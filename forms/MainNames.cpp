@@ -54,11 +54,7 @@ void EnableAfterReading(TfrmMain& Form) {
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
                            static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
     Control->setEnabled(true);
-  const int Row = Form.CurrentMessageRow();
-  const bool Message = Row != 0;
-  for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward}) Button->setEnabled(Message);
-  const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;
-  Form.btnAnswer->setEnabled(Status == 0 || Status == 1);
+  Form.EnableMessageButtons(Form.CurrentMessageRow());
   for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 

@@ -18,6 +18,7 @@
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
 #include "rules/ComposeText.h"
+#include "rules/MessageStatus.h"
 #include "rules/ReadReplies.h"
 
 using SMSEngine::TMessageList;
@@ -98,14 +99,14 @@ void FillMessageRows(TfrmMain& Form) {
     bool Decoded = false;
     try {
       FillHeader(Entry, Listed[static_cast<std::size_t>(Row - 1)].Header, IndexRead, StatusRead);
-      if (Entry.Status == 0 || Entry.Status == 1) {
+      if (IsReceived(Entry.Status)) {
         Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
         Decoded = SMSEngine::DecodeDeliverPDU(Entry.PDU, Entry.SCA, Entry.OA, Entry.Flash, Entry.SCTS, Entry.UD);
         if (Decoded) {
           Grid.SetCells(ColAddress, Row, Entry.OA);
           Grid.SetCells(TimeCol, Row, QStringToCp1252(DateTimeText(Entry.SCTS)));
         }
-      } else if (Entry.Status == 2 || Entry.Status == 3) {
+      } else if (Entry.Status == SMSEngine::StatusStoredUnsent || Entry.Status == SMSEngine::StatusStoredSent) {
         Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
         Decoded = SMSEngine::DecodeSubmitPDU(Entry.PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA,
                                              Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
@@ -207,7 +208,7 @@ void ReadMessages(TfrmMain& Form) {
   Form.btnSave->setEnabled(true);
   Form.btnDelete->setEnabled(true);
   Form.btnForward->setEnabled(true);
-  Form.btnAnswer->setEnabled(Form.Messages[0].Status < 2);
+  Form.btnAnswer->setEnabled(IsReceived(Form.Messages[0].Status));
 }
 
 }  // namespace
@@ -245,7 +246,7 @@ void TfrmMain::ViewMessage(int ListPos) {
   if (ListPos < 1 || ListPos > static_cast<int>(Messages.size())) return;
   // A copy: the list may change while the modal viewer keeps window messages flowing.
   const TMessageList Entry = Messages[static_cast<std::size_t>(ListPos - 1)];
-  if (Entry.Status >= 2) {
+  if (Entry.Status >= SMSEngine::StatusStoredUnsent) {
     if (!frmViewOut) frmViewOut = new TfrmViewOut(this);
     FillViewOut(*frmViewOut, Entry, StatusBitmap(Entry.Status));
     frmViewOut->exec();

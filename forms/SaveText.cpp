@@ -45,7 +45,7 @@ std::string AddressValue(const std::string& Address, const std::string& Name) {
 
 std::string MessageFileText(const TMessageList& Entry) {
   TLines Lines;
-  const bool Outgoing = Entry.Status >= 2;
+  const bool Outgoing = Entry.Status >= SMSEngine::StatusStoredUnsent;
   Lines.Add(std::string(Outgoing ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
   Lines.Add(std::string(16, '-'));
   Lines.Add(std::string());
@@ -62,19 +62,10 @@ std::string MessageFileText(const TMessageList& Entry) {
     Lines.Field("MESSAGE REFERENCE:", std::to_string(Entry.MR));
     Lines.Field("DESTINATION ADDRESS:", AddressValue(Entry.DA, Entry.Name));
     Lines.Field("FLASH MESSAGE:", YesNo(Entry.Flash));
-    std::string Validity;
-    switch (Entry.VPF) {
-      case 0:
-        Validity = "<Not present>";
-        break;
-      case 2:
-        Validity = SMSEngine::VPRelativeToText(Entry.VPRelative);
-        break;
-      case 3:
-        Validity = QStringToCp1252(DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ));
-        break;
-    }
-    const bool Known = Entry.VPF == 0 || Entry.VPF == 2 || Entry.VPF == 3;
+    // The enhanced format, and any unknown one, gets no value line.
+    const std::string Validity = QStringToCp1252(ValidityText(Entry));
+    const bool Known =
+        Entry.VPF == SMSEngine::VPFNone || Entry.VPF == SMSEngine::VPFRelative || Entry.VPF == SMSEngine::VPFAbsolute;
     Lines.Field("VALIDITY PERIOD:", Known ? &Validity : nullptr);
   } else {
     Lines.Field("ORIGINATING ADDRESS:", AddressValue(Entry.OA, Entry.Name));
@@ -88,7 +79,7 @@ std::string MessageFileText(const TMessageList& Entry) {
 }
 
 std::string ProposedFileName(const TMessageList& Entry) {
-  const bool Outgoing = Entry.Status >= 2;
+  const bool Outgoing = Entry.Status >= SMSEngine::StatusStoredUnsent;
   std::string Who = !Entry.Name.empty() ? Entry.Name : Outgoing ? Entry.DA : Entry.OA;
   for (char& C : Who) {
     const auto Byte = static_cast<unsigned char>(C);

@@ -81,11 +81,11 @@ QString TimeZoneText(int QuarterHours) {
 
 QString ValidityText(const TMessageList& Entry) {
   switch (Entry.VPF) {
-    case 0:
+    case SMSEngine::VPFNone:
       return QStringLiteral("<Not present>");
-    case 2:
+    case SMSEngine::VPFRelative:
       return Cp1252ToQString(SMSEngine::VPRelativeToText(Entry.VPRelative));
-    case 3:
+    case SMSEngine::VPFAbsolute:
       return DateTimeText(Entry.VPAbsolute) + QStringLiteral(" GMT ") + TimeZoneText(Entry.VPTZ);
     default:
       // The enhanced format is kept on the phone as it is but not taken apart here.
@@ -93,12 +93,17 @@ QString ValidityText(const TMessageList& Entry) {
   }
 }
 
-void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon) {
+// The rows both viewers open with, after making the components.
+static void FillHeader(TViewDialog& Form, const TMessageList& Entry, const QPixmap* Icon) {
   Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
   SetEdit(Form.edStatus, QString::fromLatin1(StatusText(Entry.Status)));
   SetIcon(Form.imgStatus, Icon);
   SetEdit(Form.edSCA, SCAText(Entry.SCA));
+}
+
+void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon) {
+  FillHeader(Form, Entry, Icon);
   SetEdit(Form.edOA, AddressText(Entry.OA, Entry.Name));
   Form.cbxFlash->setChecked(Entry.Flash);
   SetEdit(Form.edSCTS, DateTimeText(Entry.SCTS));
@@ -106,11 +111,7 @@ void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon
 }
 
 void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon) {
-  Form.Build();
-  SetEdit(Form.edIndex, QString::number(Entry.Index));
-  SetEdit(Form.edStatus, QString::fromLatin1(StatusText(Entry.Status)));
-  SetIcon(Form.imgStatus, Icon);
-  SetEdit(Form.edSCA, SCAText(Entry.SCA));
+  FillHeader(Form, Entry, Icon);
   Form.cbxSRR->setChecked(Entry.SRR);
   Form.cbxRD->setChecked(Entry.RD);
   SetEdit(Form.edMR, QString::number(Entry.MR));

@@ -1,7 +1,6 @@
 #include "forms/ViewIn.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +10,7 @@
 
 TfrmViewIn* frmViewIn = nullptr;
 
-TfrmViewIn::TfrmViewIn(QWidget* Parent) : TLazyDialog(Parent) {
+TfrmViewIn::TfrmViewIn(QWidget* Parent) : TViewDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewIn");
   SetUpDialog(this, "View incoming message", 465, 249);
@@ -21,20 +20,12 @@ void TfrmViewIn::Build() {
   using namespace FixedDialog;
   if (lblIndex) return;
   FixedDialog::UseDialogFont(this);
-  lblIndex = Label(this, "SIM memory index:", 8, 11);
-  edIndex = Edit(this, 144, 8, 161);
-  lblStatus = Label(this, "Status:", 8, 35);
-  edStatus = Edit(this, 144, 32, 161);
-  imgStatus = Image(this, 124, 34, 19, 16);
-  lblSCA = Label(this, "Service Centre address:", 8, 59);
-  edSCA = Edit(this, 144, 56, 161);
+  BuildHeader(19);
   lblSCTS = Label(this, "Service Centre timestamp:", 8, 83);
   edSCTS = Edit(this, 144, 80, 161);
   lblOA = Label(this, "Originating address", 8, 107);
   edOA = Edit(this, 144, 104, 313);
-  lblUD = Label(this, "Text:", 8, 131);
-  memUD = Memo(this, 144, 128, 313, 73);
-  lblChars = Label(this, "", 144, 204);
+  BuildText(128);
   cbxFlash = CheckBox(this, "Flash message", 360, 8, 97, 17);
   btnOK = OKButton(this, 376, 216);
 
@@ -49,24 +40,4 @@ void TfrmViewIn::Build() {
 
 TfrmViewIn::~TfrmViewIn() {
   if (frmViewIn == this) frmViewIn = nullptr;
-}
-
-void TfrmViewIn::showEvent(QShowEvent* Event) {
-  FixedDialog::CentreOnScreen(this);
-  btnOK->setFocus();
-  QDialog::showEvent(Event);
-}
-
-void TfrmViewIn::keyPressEvent(QKeyEvent* Event) {
-  // Escape closes the viewer as OK does.
-  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-    btnOK->click();
-    return;
-  }
-  // Enter presses OK only while OK has the focus; in a field it does nothing.
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus()) btnOK->click();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }

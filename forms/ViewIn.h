@@ -2,44 +2,23 @@
 // window fills it and shows it modally.
 #pragma once
 
-#include "forms/LazyDialog.h"
+#include "forms/ViewDialog.h"
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 
-class TfrmViewIn : public TLazyDialog {
+class TfrmViewIn : public TViewDialog {
   Q_OBJECT
  public:
   explicit TfrmViewIn(QWidget* Parent = nullptr);
   ~TfrmViewIn() override;
 
-  QLabel* lblIndex = nullptr;
-  QLineEdit* edIndex = nullptr;
-  QLabel* lblStatus = nullptr;
-  QLineEdit* edStatus = nullptr;
-  QLabel* imgStatus = nullptr;
-  QLabel* lblSCA = nullptr;
-  QLineEdit* edSCA = nullptr;
   QLabel* lblSCTS = nullptr;
   QLineEdit* edSCTS = nullptr;
   QLabel* lblOA = nullptr;
   QLineEdit* edOA = nullptr;
-  QLabel* lblUD = nullptr;
-  QPlainTextEdit* memUD = nullptr;
-  QLabel* lblChars = nullptr;
-  QCheckBox* cbxFlash = nullptr;
-  QPushButton* btnOK = nullptr;
 
-  // Makes the components; the window's first showing, or filling it in, does it. Made at start
-  // they would cost start-up time for a window that may never show.
   void Build() override;
-
- protected:
-  void showEvent(QShowEvent* Event) override;
-  void keyPressEvent(QKeyEvent* Event) override;
 };
 
 extern TfrmViewIn* frmViewIn;

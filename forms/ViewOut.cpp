@@ -1,7 +1,6 @@
 #include "forms/ViewOut.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +10,7 @@
 
 TfrmViewOut* frmViewOut = nullptr;
 
-TfrmViewOut::TfrmViewOut(QWidget* Parent) : TLazyDialog(Parent) {
+TfrmViewOut::TfrmViewOut(QWidget* Parent) : TViewDialog(Parent) {
   using namespace FixedDialog;
   setObjectName("frmViewOut");
   SetUpDialog(this, "View outgoing message", 465, 273);
@@ -21,22 +20,14 @@ void TfrmViewOut::Build() {
   using namespace FixedDialog;
   if (lblIndex) return;
   FixedDialog::UseDialogFont(this);
-  lblIndex = Label(this, "SIM memory index:", 8, 11);
-  edIndex = Edit(this, 144, 8, 161);
-  lblStatus = Label(this, "Status:", 8, 35);
-  edStatus = Edit(this, 144, 32, 161);
-  imgStatus = Image(this, 124, 34, 16, 16);
-  lblSCA = Label(this, "Service Centre address:", 8, 59);
-  edSCA = Edit(this, 144, 56, 161);
+  BuildHeader(16);
   lblMR = Label(this, "Message reference:", 8, 83);
   edMR = Edit(this, 144, 80, 161);
   lblVP = Label(this, "Validity period:", 8, 107);
   edVP = Edit(this, 144, 104, 161);
   lblDA = Label(this, "Destination address:", 8, 131);
   edDA = Edit(this, 144, 128, 313);
-  lblUD = Label(this, "Text:", 8, 155);
-  memUD = Memo(this, 144, 152, 313, 73);
-  lblChars = Label(this, "", 144, 228);
+  BuildText(152);
   cbxSRR = CheckBox(this, "Status report requested", 320, 8, 137, 17);
   cbxRD = CheckBox(this, "Reject duplicates", 320, 32, 105, 17);
   cbxFlash = CheckBox(this, "Flash message", 320, 56, 97, 17);
@@ -56,24 +47,4 @@ void TfrmViewOut::Build() {
 
 TfrmViewOut::~TfrmViewOut() {
   if (frmViewOut == this) frmViewOut = nullptr;
-}
-
-void TfrmViewOut::showEvent(QShowEvent* Event) {
-  FixedDialog::CentreOnScreen(this);
-  btnOK->setFocus();
-  QDialog::showEvent(Event);
-}
-
-void TfrmViewOut::keyPressEvent(QKeyEvent* Event) {
-  // Escape closes the viewer as OK does.
-  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-    btnOK->click();
-    return;
-  }
-  // Enter presses OK only while OK has the focus; in a field it does nothing.
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    if (btnOK->hasFocus()) btnOK->click();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }

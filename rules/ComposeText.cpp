@@ -55,7 +55,8 @@ std::string ServiceCentreOfReply(const std::string& Reply) {
     int Digits = 0;
     for (; At < Reply.size() && Digits < 3 && Reply[At] >= '0' && Reply[At] <= '9'; ++At, ++Digits)
       Type = Type * 10 + (Reply[At] - '0');
-    const bool International = Digits > 0 && Type <= 255 && (Type & 0x70) == 0x10;
+    const bool International =
+        Digits > 0 && Type <= 255 && (Type & SMSEngine::TypeOfNumberMask) == SMSEngine::TypeOfNumberInternational;
     if (International && !Address.empty() && Address[0] != '+') Address.insert(0, 1, '+');
   }
   return Address;

@@ -1,8 +1,14 @@
 #include "rules/MessageStatus.h"
 
+#include "engine/SMSEngine.h"
+
 const char* StatusName(int Status) {
   static const char* const Names[] = {"received unread", "received read", "stored unsent", "stored sent"};
-  return Status >= 0 && Status < 4 ? Names[Status] : "";
+  return Status >= SMSEngine::StatusReceivedUnread && Status <= SMSEngine::StatusStoredSent ? Names[Status] : "";
+}
+
+bool IsReceived(int Status) {
+  return Status == SMSEngine::StatusReceivedUnread || Status == SMSEngine::StatusReceivedRead;
 }
 
 std::string StatusText(int Status) {

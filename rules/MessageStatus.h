@@ -6,5 +6,8 @@
 // "received unread", "received read", "stored unsent" or "stored sent"; empty for any other status.
 const char* StatusName(int Status);
 
+// A message the phone received (unread or read), as against one stored for sending.
+bool IsReceived(int Status);
+
 // The status number with its meaning, "0 (received unread)"; the bare number for a status without one.
 std::string StatusText(int Status);

@@ -333,6 +333,44 @@ TEST_F(KoCommPty, EveryByteOfALongReplyIsReceivedInOrder) {
   EXPECT_EQ(Received, Reply);
 }
 
+// While text keeps coming it is gathered; a line that falls quiet hands over what it sent at once
+// instead of at the end of the gathering interval (44 ms here). Pieces 30 ms apart therefore come
+// one by one, while pieces 1 ms apart are gathered into a few hand-overs.
+TEST_F(KoCommPty, TextIsHandedOverWhenTheLineFallsQuiet) {
+  struct TCase {
+    const char* Name;
+    int Pieces;
+    std::chrono::milliseconds Gap;
+    std::size_t MostHandOvers;
+  } Cases[] = {
+      {"quiet between the pieces", 6, 30ms, 6},
+      {"a stream", 400, 1ms, 100},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Counts.clear();
+    Received.clear();
+    Comm->OpenPort();
+    std::string Sent;
+    std::thread Phone([&] {
+      for (int I = 0; I < C.Pieces; ++I) {
+        const std::string Piece = "+CMGL: " + std::to_string(I % 10) + "\r\n";
+        Pty.Write(Piece);
+        std::this_thread::sleep_for(C.Gap);
+      }
+    });
+    for (int I = 0; I < C.Pieces; ++I) Sent += "+CMGL: " + std::to_string(I % 10) + "\r\n";
+    EXPECT_TRUE(Loop.RunUntil([&] { return Received.size() >= Sent.size(); }, 20s));
+    Phone.join();
+    EXPECT_EQ(Received, Sent);
+    EXPECT_LE(Counts.size(), C.MostHandOvers);
+    if (C.Gap > 1ms) {
+      EXPECT_EQ(Counts, std::vector<int>(static_cast<std::size_t>(C.Pieces), 10)) << "gathered";
+    }
+    Comm->ClosePort();
+  }
+}
+
 TEST_F(KoCommPty, SendStringFillsTheQueueUpToWriteSize) {
   Comm->Buffers().SetWriteTimeout(300);
   Comm->OpenPort();

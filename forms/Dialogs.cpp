@@ -47,6 +47,7 @@ class TRealDialogs : public TDialogs {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // an existing file is only replaced on Yes
+    if (!Request.Folder.empty()) dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(Request.Folder)));
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     // The path keeps every character of the folders the user went through.

@@ -19,6 +19,13 @@ std::string MessageFileText(const SMSEngine::TMessageList& Entry);
 std::string ProposedFileName(const SMSEngine::TMessageList& Entry);
 
 // Creates FileName, or empties it when it exists, and writes Bytes as they are. False when creating,
-// writing or closing fails; what was written before a failure stays in the file. FileName is in the
-// file system's encoding.
-bool WriteTextFile(const std::string& FileName, const std::string& Bytes);
+// writing or closing fails, with the system's reason in Reason (code page 1252) when given; what was
+// written before a failure stays in the file. FileName is in the file system's encoding.
+bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::string* Reason = nullptr);
+
+// The folder the save dialog opens in (file system encoding): the one a message was last saved to,
+// kept in the user's settings across runs, while it still exists; else the user's documents folder
+// (the home folder where there is none).
+std::string SaveFolder();
+// Keeps the folder of FileName (file system encoding) as the one to open in next time.
+void RememberSaveFolder(const std::string& FileName);

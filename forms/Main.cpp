@@ -201,6 +201,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   KoComm->Buffers().SetWriteSize(1024);
   KoComm->OnOpen = [this](TKoComponent* Sender) { KoCommOpen(Sender); };
   KoComm->OnRxChar = [this](TKoComponent* Sender, int Count) { KoCommRxChar(Sender, Count); };
+  KoComm->OnError = [this](TKoComponent* Sender, int Errors) { KoCommError(Sender, Errors); };
   // The channel's threads hand their events over here; the thread waits until the work has run.
   QPointer<TfrmMain> self(this);
   KoComm->PostToMainThread = [self](std::function<void()> Work) {
@@ -293,7 +294,11 @@ bool TfrmMain::SendCommand(const std::string& Command) {
     if (Text) ErrorBox(Text);
     return false;
   };
-  if (!KoComm->IsOpen()) return notWritten("ERROR: Port not open, command not sent.");
+  if (!KoComm->IsOpen()) {
+    // A port closed because its phone went away says so: the user has to connect it again.
+    if (!FGonePort.empty()) return notWritten(DisconnectedText().c_str());
+    return notWritten("ERROR: Port not open, command not sent.");
+  }
   Timer->start();
   int written = 0;
   try {
@@ -333,7 +338,8 @@ bool TfrmMain::OpenPortAndWait() {
   WaitReply();
   if (TimedOut) return false;
   Timer->stop();
-  return true;
+  // A device that went away at once has been reported, and its port is closed.
+  return KoComm->IsOpen();
 }
 
 void TfrmMain::AbandonCommand() {
@@ -354,7 +360,33 @@ TfrmMain::TTimeOutFor::TTimeOutFor(TfrmMain& Form, int Milliseconds) : FForm(For
 
 TfrmMain::TTimeOutFor::~TTimeOutFor() { FForm.Timer->setInterval(NormalTimeOut); }
 
-void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
+void TfrmMain::KoCommOpen(TKoComponent*) {
+  FGonePort.clear();
+  ReplyComplete = true;
+}
+
+void TfrmMain::KoCommError(TKoComponent*, int Errors) {
+  // Parity, framing and overrun errors show in the reply, which then ends by its own rules.
+  if (!(Errors & KO_CE_IOE)) return;
+  const int Item = cbxCOMPort->findData(KoComm->PortNum());
+  FGonePort = Item >= 0 ? QStringToCp1252(cbxCOMPort->itemText(Item)) : "COM " + std::to_string(KoComm->PortNum());
+  // Closed now, so that whatever runs next finds it closed, and the next reading opens it afresh.
+  KoComm->ClosePort();
+  // A command that waits fails at once: no reply can come any more. Its operation then ends by
+  // its failure path.
+  if (FCommandWaiting && !ReplyComplete && !TimedOut) {
+    Timer->stop();
+    ReplyOK = false;
+    ReplyComplete = true;
+  }
+  // Nothing to compose or look up without a port; an operation under way sets its controls when
+  // it ends.
+  btnNew->setEnabled(false);
+  btnNames->setEnabled(false);
+  ErrorBox(DisconnectedText());
+}
+
+std::string TfrmMain::DisconnectedText() const { return "ERROR: Phone disconnected (" + FGonePort + ")."; }
 
 void TfrmMain::KoCommRxChar(TKoComponent*, int) { ReplyArrived(KoComm->ReceiveString()); }
 

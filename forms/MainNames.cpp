@@ -52,14 +52,17 @@ class TCloseWatch : public QObject {
 // that is current, as a selection of it would set them.
 void EnableAfterReading(TfrmMain& Form) {
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-                           static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
+                           static_cast<QWidget*>(Form.btnRead)})
     Control->setEnabled(true);
+  // A port closed because the phone went away meanwhile shows closed, as after a reading.
+  Form.btnNew->setEnabled(Form.KoComm->IsOpen());
   const int Row = Form.CurrentMessageRow();
   const bool Message = Row != 0;
   for (QPushButton* Button : {Form.btnView, Form.btnSave, Form.btnDelete, Form.btnForward}) Button->setEnabled(Message);
   const int Status = Message ? Form.Messages[static_cast<std::size_t>(Row - 1)].Status : -1;
   Form.btnAnswer->setEnabled(Status == 0 || Status == 1);
-  for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
+  Form.btnNames->setEnabled(Form.KoComm->IsOpen());
+  for (QPushButton* Button : {Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 
 enum class TReadOutcome {

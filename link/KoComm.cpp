@@ -147,9 +147,9 @@ void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, boo
   } catch (...) {
     Comm->HandleException();
   }
-  // Close on the main thread, so that a waiting command ends by its time-out and the next
-  // opening starts afresh; unless a handler has closed the port already, and perhaps opened
-  // it again on another device, which must stay open.
+  // Close on the main thread, so that the owner finds the port closed and the next opening
+  // starts afresh; unless a handler has closed the port already, and perhaps opened it again on
+  // another device, which must stay open.
   if (Hangup && Comm->FOpenings == Opening) {
     try {
       Comm->ClosePort();

@@ -346,28 +346,34 @@ TEST_F(KoCommPty, TextIsHandedOverWhenTheLineFallsQuiet) {
       {"quiet between the pieces", 6, 30ms, 6},
       {"a stream", 400, 1ms, 100},
   };
+  const auto PieceText = [](int I) { return "+CMGL: " + std::to_string(I % 10) + "\r\n"; };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.Name);
-    Counts.clear();
-    Received.clear();
-    Comm->OpenPort();
     std::string Sent;
-    std::thread Phone([&] {
-      for (int I = 0; I < C.Pieces; ++I) {
-        const std::string Piece = "+CMGL: " + std::to_string(I % 10) + "\r\n";
-        Pty.Write(Piece);
-        std::this_thread::sleep_for(C.Gap);
+    for (int I = 0; I < C.Pieces; ++I) Sent += PieceText(I);
+    // A main thread held up for longer than a gap merges two pieces however the channel hands
+    // them over: a busy machine gets a second and a third try.
+    for (int Try = 1; Try <= 3; ++Try) {
+      Counts.clear();
+      Received.clear();
+      Comm->OpenPort();
+      std::thread Phone([&] {
+        for (int I = 0; I < C.Pieces; ++I) {
+          Pty.Write(PieceText(I));
+          std::this_thread::sleep_for(C.Gap);
+        }
+      });
+      EXPECT_TRUE(Loop.RunUntil([&] { return Received.size() >= Sent.size(); }, 20s));
+      Phone.join();
+      Comm->ClosePort();
+      ASSERT_EQ(Received, Sent);
+      const bool OneByOne = Counts == std::vector<int>(static_cast<std::size_t>(C.Pieces), 10);
+      if (Counts.size() <= C.MostHandOvers && (C.Gap == 1ms || OneByOne)) break;
+      if (Try == 3) {
+        EXPECT_LE(Counts.size(), C.MostHandOvers);
+        EXPECT_TRUE(C.Gap == 1ms || OneByOne) << "gathered " << Counts.size() << " hand-overs";
       }
-    });
-    for (int I = 0; I < C.Pieces; ++I) Sent += "+CMGL: " + std::to_string(I % 10) + "\r\n";
-    EXPECT_TRUE(Loop.RunUntil([&] { return Received.size() >= Sent.size(); }, 20s));
-    Phone.join();
-    EXPECT_EQ(Received, Sent);
-    EXPECT_LE(Counts.size(), C.MostHandOvers);
-    if (C.Gap > 1ms) {
-      EXPECT_EQ(Counts, std::vector<int>(static_cast<std::size_t>(C.Pieces), 10)) << "gathered";
     }
-    Comm->ClosePort();
   }
 }
 

@@ -1,7 +1,9 @@
 #include "forms/Main.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -175,6 +177,9 @@ TfrmMain::TfrmMain(QWidget* Parent)
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(NormalTimeOut);
+  // The phone gets its whole interval: a coarse timer may fire a twentieth of it early, which the
+  // wait, ending as soon as the time-out fires, would no longer hide.
+  Timer->setTimerType(Qt::PreciseTimer);
 
   connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
@@ -312,13 +317,22 @@ bool TfrmMain::SendCommand(const std::string& Command) {
 }
 
 void TfrmMain::WaitReply() {
-  // The flags are tested after each pass, so every wait takes at least one.
+  constexpr int PassMs = 100;
+  // The flags are tested after each pass, so every wait takes at least one: 100 ms from the
+  // writing of the command. Later passes end as soon as the reply is complete or the time-out has
+  // fired, so that a reply that completes after the first pass is not held to the end of its pass.
+  QElapsedTimer waited;
+  waited.start();
   do {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
     QEventLoop pass;
     // A precise timer: a coarse one may end the pass a few milliseconds early.
-    QTimer::singleShot(100, Qt::PreciseTimer, &pass, &QEventLoop::quit);
+    QTimer::singleShot(PassMs, Qt::PreciseTimer, &pass, &QEventLoop::quit);
+    // Tested whenever the pending messages have been handled and the loop is about to sleep.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &pass, [&] {
+      if ((ReplyComplete || TimedOut) && waited.elapsed() >= PassMs) pass.quit();
+    });
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.

@@ -1,7 +1,9 @@
 #include "forms/Main.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -175,6 +177,9 @@ TfrmMain::TfrmMain(QWidget* Parent)
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(NormalTimeOut);
+  // The phone gets its whole interval: a coarse timer may fire a twentieth of it early, which the
+  // wait, ending as soon as the time-out fires, would no longer hide.
+  Timer->setTimerType(Qt::PreciseTimer);
 
   connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
@@ -203,6 +208,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   KoComm->Buffers().SetWriteSize(1024);
   KoComm->OnOpen = [this](TKoComponent* Sender) { KoCommOpen(Sender); };
   KoComm->OnRxChar = [this](TKoComponent* Sender, int Count) { KoCommRxChar(Sender, Count); };
+  KoComm->OnError = [this](TKoComponent* Sender, int Errors) { KoCommError(Sender, Errors); };
   // The channel's threads hand their events over here; the thread waits until the work has run.
   QPointer<TfrmMain> self(this);
   KoComm->PostToMainThread = [self](std::function<void()> Work) {
@@ -291,7 +297,11 @@ bool TfrmMain::SendCommand(const std::string& Command) {
     if (Text) ErrorBox(Text);
     return false;
   };
-  if (!KoComm->IsOpen()) return notWritten("ERROR: Port not open, command not sent.");
+  if (!KoComm->IsOpen()) {
+    // A port closed because its phone went away says so: the user has to connect it again.
+    if (!FGonePort.empty()) return notWritten(DisconnectedText().c_str());
+    return notWritten("ERROR: Port not open, command not sent.");
+  }
   Timer->start();
   int written = 0;
   try {
@@ -308,13 +318,22 @@ bool TfrmMain::SendCommand(const std::string& Command) {
 }
 
 void TfrmMain::WaitReply() {
-  // The flags are tested after each pass, so every wait takes at least one.
+  constexpr int PassMs = 100;
+  // The flags are tested after each pass, so every wait takes at least one: 100 ms from the
+  // writing of the command. Later passes end as soon as the reply is complete or the time-out has
+  // fired, so that a reply that completes after the first pass is not held to the end of its pass.
+  QElapsedTimer waited;
+  waited.start();
   do {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
     QEventLoop pass;
     // A precise timer: a coarse one may end the pass a few milliseconds early.
-    QTimer::singleShot(100, Qt::PreciseTimer, &pass, &QEventLoop::quit);
+    QTimer::singleShot(PassMs, Qt::PreciseTimer, &pass, &QEventLoop::quit);
+    // Tested whenever the pending messages have been handled and the loop is about to sleep.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &pass, [&] {
+      if ((ReplyComplete || TimedOut) && waited.elapsed() >= PassMs) pass.quit();
+    });
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.
@@ -331,7 +350,8 @@ bool TfrmMain::OpenPortAndWait() {
   WaitReply();
   if (TimedOut) return false;
   Timer->stop();
-  return true;
+  // A device that went away at once has been reported, and its port is closed.
+  return KoComm->IsOpen();
 }
 
 void TfrmMain::AbandonCommand() {
@@ -352,7 +372,33 @@ TfrmMain::TTimeOutFor::TTimeOutFor(TfrmMain& Form, int Milliseconds) : FForm(For
 
 TfrmMain::TTimeOutFor::~TTimeOutFor() { FForm.Timer->setInterval(NormalTimeOut); }
 
-void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
+void TfrmMain::KoCommOpen(TKoComponent*) {
+  FGonePort.clear();
+  ReplyComplete = true;
+}
+
+void TfrmMain::KoCommError(TKoComponent*, int Errors) {
+  // Parity, framing and overrun errors show in the reply, which then ends by its own rules.
+  if (!(Errors & KO_CE_IOE)) return;
+  const int Item = cbxCOMPort->findData(KoComm->PortNum());
+  FGonePort = Item >= 0 ? QStringToCp1252(cbxCOMPort->itemText(Item)) : "COM " + std::to_string(KoComm->PortNum());
+  // Closed now, so that whatever runs next finds it closed, and the next reading opens it afresh.
+  KoComm->ClosePort();
+  // A command that waits fails at once: no reply can come any more. Its operation then ends by
+  // its failure path.
+  if (FCommandWaiting && !ReplyComplete && !TimedOut) {
+    Timer->stop();
+    ReplyOK = false;
+    ReplyComplete = true;
+  }
+  // Nothing to compose or look up without a port; an operation under way sets its controls when
+  // it ends.
+  btnNew->setEnabled(false);
+  btnNames->setEnabled(false);
+  ErrorBox(DisconnectedText());
+}
+
+std::string TfrmMain::DisconnectedText() const { return "ERROR: Phone disconnected (" + FGonePort + ")."; }
 
 void TfrmMain::KoCommRxChar(TKoComponent*, int) { ReplyArrived(KoComm->ReceiveString()); }
 

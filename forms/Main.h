@@ -142,6 +142,8 @@ class TfrmMain : public QWidget {
   void FormCreate();
   void KoCommOpen(TKoComponent* Sender);
   void KoCommRxChar(TKoComponent* Sender, int Count);
+  // The line failed: the device has gone away (a cable pulled, a phone switched off).
+  void KoCommError(TKoComponent* Sender, int Errors);
   void TimerTimer();
   void sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect);
   void sgMessagesSelectCell(int Col, int Row);
@@ -176,6 +178,9 @@ class TfrmMain : public QWidget {
 
  private:
   void ReplyArrived(const std::string& Arrival);
+  // "ERROR: Phone disconnected (COM 4)." for the port whose device went away.
+  std::string DisconnectedText() const;
+
   // Puts the messages stored during the last opening of the compose dialog into their grid rows.
   void ShowStoredMessages();
 
@@ -183,6 +188,9 @@ class TfrmMain : public QWidget {
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
   bool FTimeOutShowing = false;
+  // The port as the list names it, while it is closed because its device went away; empty once
+  // the port opens again.
+  std::string FGonePort;
   // The messages stored during the current opening of the compose dialog, each with the list
   // position (1-based) it took, in the order they were stored.
   std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;

@@ -52,10 +52,13 @@ class TCloseWatch : public QObject {
 // that is current, as a selection of it would set them.
 void EnableAfterReading(TfrmMain& Form) {
   for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-                           static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnNew)})
+                           static_cast<QWidget*>(Form.btnRead)})
     Control->setEnabled(true);
+  // A port closed because the phone went away meanwhile shows closed, as after a reading.
+  Form.btnNew->setEnabled(Form.KoComm->IsOpen());
   Form.EnableMessageButtons(Form.CurrentMessageRow());
-  for (QPushButton* Button : {Form.btnNames, Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
+  Form.btnNames->setEnabled(Form.KoComm->IsOpen());
+  for (QPushButton* Button : {Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
 }
 
 enum class TReadOutcome {

@@ -32,18 +32,64 @@ std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize) {
   return static_cast<std::uint32_t>(std::clamp<long long>(HalfQueueMs, 1, KoRxGatherMaxMs));
 }
 
+std::uint32_t KoRxQuietMs(int BaudRate, int PieceBytes) {
+  if (BaudRate <= 0) return KoRxGatherMaxMs;
+  const long long Chars = std::max(PieceBytes, 0) + static_cast<long long>(KoRxQuietChars);
+  const long long Ms = (Chars * 10 * 1000 + BaudRate - 1) / BaudRate + 1;
+  return static_cast<std::uint32_t>(std::min<long long>(Ms, KoRxGatherMaxMs));
+}
+
+int TKoCommEventThread::BytesArrived() {
+  // Under the read lock and while not stopped: ClosePort stops this thread under that lock
+  // before it closes the device.
+  std::lock_guard<TKoCriticalSection> Lock(FComm->FReadLock);
+  if (Terminated()) return -1;
+  return KoOSBytesWaiting(FComm->FHandle);
+}
+
 void TKoCommEventThread::Execute() {
   bool Gone = false;
+  // Text has been handed over and the line has not been quiet since: what arrives now is held
+  // in the driver until the line goes quiet or the gathering interval ends.
+  bool Gathering = false;
+  bool Held = false;           // text arrived while gathering and waits
+  std::uint32_t Interval = 0;  // tick of the last hand-over of text
+  std::uint32_t Quiet = 0;     // tick from which the line counts as quiet
+  int Counted = 0;             // bytes waiting at the last arrival
   while (!Terminated()) {
     if (Gone) {
       // The device has gone and the owner has been told; only the stop is left to wait for.
       FCompletion.WaitFor(KO_INFINITE);
       continue;
     }
+    std::uint32_t Timeout = KO_INFINITE;
+    if (Gathering) {
+      const std::uint32_t Now = KoTickCount();
+      const std::uint32_t Gather = FGatherMs.load(std::memory_order_relaxed);
+      const std::uint32_t IntervalSpent = KoTicksSince(Interval, Now);
+      const std::uint32_t QuietLeft = static_cast<std::int32_t>(Quiet - Now) > 0 ? Quiet - Now : 0;
+      Timeout = QuietLeft;
+      if (Held) Timeout = std::min(Timeout, IntervalSpent < Gather ? Gather - IntervalSpent : 0);
+    }
     std::uint32_t Events = 0;
     bool Hangup = false;
-    TKoWaitResult R = KoOSWaitCommEvent(FWatch, Events, Hangup);
+    TKoWaitResult R = Timeout == 0 ? wrTimeout : KoOSWaitCommEvent(FWatch, Timeout, Events, Hangup);
     if (R == wrAbandoned) continue;
+    const std::uint32_t Now = KoTickCount();
+    if (R == wrTimeout) {
+      if (!Held) {
+        Gathering = false;  // quiet since the last hand-over: the next text goes at once
+        continue;
+      }
+      // The line has gone quiet, or the interval has ended while it still delivers.
+      const bool LineQuiet = static_cast<std::int32_t>(Quiet - Now) <= 0;
+      Held = false;
+      if (!HandOver(KO_EV_RXCHAR, false)) continue;
+      Interval = KoTickCount();
+      Counted = 0;
+      Gathering = !LineQuiet && FComm->FRxHandedOver.load(std::memory_order_relaxed) < FFullHandOver;
+      continue;
+    }
     if (R != wrSignaled) {
       // A failed wait is retried, after a pause so that a lasting failure does not spin.
       FCompletion.WaitFor(100);
@@ -56,20 +102,39 @@ void TKoCommEventThread::Execute() {
     }
     Events &= FMask | (Hangup ? KO_EV_ERR : 0);
     if (Events == 0) continue;
-    TKoCustomComm* Comm = FComm;
-    std::uint64_t Opening = FOpening;
-    std::uint32_t Handed = KoTickCount();
-    Synchronize([Comm, Events, Hangup, Opening] { Dispatch(Comm, Events, Hangup, Opening); });
-    if (Events & KO_EV_RXCHAR) {
-      // Text is handed over at most once per gathering interval: what arrives meanwhile waits in
-      // the driver and goes with the next hand-over, so a stream wakes the main thread a few
-      // dozen times a second rather than at every piece that the driver passes on.
-      std::uint32_t Spent = KoTicksSince(Handed, KoTickCount());
-      std::uint32_t Gather = FGatherMs.load(std::memory_order_relaxed);
-      if (Spent < Gather && FComm->FRxHandedOver.load(std::memory_order_relaxed) < FFullHandOver)
-        FCompletion.WaitFor(Gather - Spent);
+    if ((Events & KO_EV_RXCHAR) && Gathering && Events == KO_EV_RXCHAR) {
+      // More of a stream: held until the line goes quiet for as long as this piece took on the
+      // line and a few characters more.
+      const int Waiting = BytesArrived();
+      if (Waiting == 0) continue;  // the bytes went with the last hand-over already
+      if (Waiting > 0) {
+        Quiet = Now + KoRxQuietMs(FBaudRate.load(std::memory_order_relaxed), Waiting - std::min(Counted, Waiting));
+        Counted = Waiting;
+      }
+      Held = true;
+      continue;
+    }
+    // The first text after a quiet spell, a line event, or the hang-up: at once, together with
+    // any text held.
+    if (Held) Events |= KO_EV_RXCHAR;
+    Held = false;
+    const bool Text = (Events & KO_EV_RXCHAR) != 0;
+    if (!HandOver(Events, Hangup)) continue;
+    if (Text) {
+      // The next piece of a stream is due within the time this one took on the line.
+      const int Handed = FComm->FRxHandedOver.load(std::memory_order_relaxed);
+      Interval = KoTickCount();
+      Quiet = Now + KoRxQuietMs(FBaudRate.load(std::memory_order_relaxed), Handed);
+      Counted = 0;
+      Gathering = Handed < FFullHandOver;
     }
   }
+}
+
+bool TKoCommEventThread::HandOver(std::uint32_t Events, bool Hangup) {
+  TKoCustomComm* Comm = FComm;
+  std::uint64_t Opening = FOpening;
+  return Synchronize([Comm, Events, Hangup, Opening] { Dispatch(Comm, Events, Hangup, Opening); });
 }
 
 void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup, std::uint64_t Opening) {
@@ -82,9 +147,9 @@ void TKoCommEventThread::Dispatch(TKoCustomComm* Comm, std::uint32_t Events, boo
   } catch (...) {
     Comm->HandleException();
   }
-  // Close on the main thread, so that a waiting command ends by its time-out and the next
-  // opening starts afresh; unless a handler has closed the port already, and perhaps opened
-  // it again on another device, which must stay open.
+  // Close on the main thread, so that the owner finds the port closed and the next opening
+  // starts afresh; unless a handler has closed the port already, and perhaps opened it again on
+  // another device, which must stay open.
   if (Hangup && Comm->FOpenings == Opening) {
     try {
       Comm->ClosePort();
@@ -278,7 +343,8 @@ void TKoCustomComm::StartWorkers() {
   if (FEventMask != 0) {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
-    Thread->FGatherMs = KoRxGatherMs(BuildLineSettings().BaudRate, FBuffers.ReadSize());
+    Thread->FBaudRate = BuildLineSettings().BaudRate;
+    Thread->FGatherMs = KoRxGatherMs(Thread->FBaudRate, FBuffers.ReadSize());
     Thread->FFullHandOver = std::max(1, FBuffers.ReadSize() / 4 * 3);
     Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
@@ -526,7 +592,10 @@ void TKoCustomComm::ApplyLineSettings() {
   if (!IsOpen() || !FUpdateDCB) return;
   const TKoLineSettings Settings = BuildLineSettings();
   if (!KoOSSetLineSettings(FHandle, Settings)) RaiseLastError(sKoWriteDCB, KoOSLastError());
-  if (FEventThread) FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, FBuffers.ReadSize());
+  if (FEventThread) {
+    FEventThread->FBaudRate = Settings.BaudRate;
+    FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, FBuffers.ReadSize());
+  }
 }
 
 void TKoCustomComm::SettingsChanged(TKoPersistent* Sender) {

@@ -6,8 +6,8 @@
 // and the write worker, which drains the transmit queue to the device. The workers never call a
 // handler themselves: each event is handed to the main thread and the worker waits until the
 // main thread has run it, so OnRxChar is never re-entered. While bytes keep arriving, the event
-// thread hands them over at most once per gathering interval (KoRxGatherMs); what arrives
-// meanwhile waits in the driver.
+// thread gathers them in the driver and hands them over once the line has gone quiet
+// (KoRxQuietMs), at the latest after the gathering interval (KoRxGatherMs).
 //
 // The hand-over seam, PostToMainThread. The owner sets it before OpenPort to a function that
 // takes a piece of work and arranges for it to run on the main thread, then returns without
@@ -55,6 +55,15 @@ class TKoCustomComm;
 inline constexpr std::uint32_t KoRxGatherMaxMs = 50;
 std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize);
 
+// Within the interval, text is handed over as soon as the line has gone quiet: when nothing new
+// has arrived for KoRxQuietMs after a piece of PieceBytes came in. A driver (a USB adapter, a
+// pseudo-terminal) passes a stream on in pieces, each of which took its own length on the line, so
+// the next piece of a stream that goes on is due within that time; the line counts as quiet when
+// it stays silent that long and KoRxQuietChars character times more, rounded up to the tick
+// counter's milliseconds with one more for its granularity. Never more than KoRxGatherMaxMs.
+inline constexpr int KoRxQuietChars = 4;
+std::uint32_t KoRxQuietMs(int BaudRate, int PieceBytes);
+
 // Waits for line events and hands each completed wait to the main thread (Dispatch).
 class TKoCommEventThread : public TKoThread {
  public:
@@ -69,12 +78,17 @@ class TKoCommEventThread : public TKoThread {
   // Runs on the main thread, once per completed wait. Static: a handler may close the port,
   // which ends and releases this thread while the dispatch is still running.
   static void Dispatch(TKoCustomComm* Comm, std::uint32_t Events, bool Hangup, std::uint64_t Opening);
+  // Runs Dispatch on the main thread and waits for it; false when the stop ended the wait.
+  bool HandOver(std::uint32_t Events, bool Hangup);
+  // The bytes waiting in the driver, -1 when they cannot be asked for (stopped, device gone).
+  int BytesArrived();
 
   TKoCustomComm* FComm;
   std::uint32_t FMask;
   std::uint64_t FOpening = 0;                             // the opening of the port that this thread watches
   TKoWaitEvent FCompletion;                               // ends a pending wait; set only by Stop
   std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs};  // set by the main thread
+  std::atomic<int> FBaudRate{0};                          // for the quiet time; set by the main thread
   int FFullHandOver = 0;  // bytes of a hand-over that skips the gathering; set before it starts
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };

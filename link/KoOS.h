@@ -37,6 +37,9 @@ bool KoOSSetTimeouts(TKoHandle Device);
 // Gives and clears the line errors that came since the device was opened or last asked, and
 // gives the queue counts.
 bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status);
+// The bytes that have arrived and wait to be read, or -1 on failure. Line errors are kept for
+// the next KoOSClearCommError.
+int KoOSBytesWaiting(TKoHandle Device);
 // Reads or writes what can be moved at once: the byte count, 0 when nothing could be moved
 // now (KoOSLastError() is then 0), or -1 on failure.
 int KoOSRead(TKoHandle Device, void* Buffer, int Count);
@@ -53,14 +56,15 @@ TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle Writabl
                           int& Index);
 
 // Line-event watching: a watch over a device for the line events of Mask (KO_EV_ bits) and a
-// stop signal. KoOSWaitCommEvent waits for the next line events or the signal; Events receives
-// event bits (KO_EV_RXCHAR when new bytes arrived, KO_EV_ERR when the device hung up or
-// failed, and the other events of Mask that the system reports); Hangup tells that the device
-// has gone. Returns wrSignaled for events, wrAbandoned when the stop signal was set, wrError
-// on failure.
+// stop signal. KoOSWaitCommEvent waits up to Timeout milliseconds (KO_INFINITE: no limit) for the
+// next line events or the signal; Events receives event bits (KO_EV_RXCHAR when new bytes
+// arrived, KO_EV_ERR when the device hung up or failed, and the other events of Mask that the
+// system reports); Hangup tells that the device has gone. Returns wrSignaled for events,
+// wrAbandoned when the stop signal was set, wrTimeout when nothing came in time (the watch goes on
+// with the next call), wrError on failure.
 TKoHandle KoOSCreateWatch(TKoHandle Device, std::uint32_t Mask, TKoHandle StopSignal);
 void KoOSCloseWatch(TKoHandle Watch);
-TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup);
+TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t Timeout, std::uint32_t& Events, bool& Hangup);
 
 // Thread priorities: the calling thread's system id, and applying a priority to a thread.
 long KoOSCurrentThreadId();

@@ -406,6 +406,12 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   return true;
 }
 
+int KoOSBytesWaiting(TKoHandle Device) {
+  // The error counters are left alone: the next status query compares them.
+  int In = 0;
+  return ioctl(Fd(Device), FIONREAD, &In) == 0 ? In : -1;
+}
+
 namespace {
 // Runs a non-blocking read or write: interrupted calls are repeated, "would block" counts as
 // nothing moved, any other failure is -1 with errno kept.
@@ -518,15 +524,23 @@ void KoOSCloseWatch(TKoHandle Watch) {
   if (Watch != KO_INVALID_HANDLE) ::close(Fd(Watch));
 }
 
-TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup) {
+TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t Timeout, std::uint32_t& Events, bool& Hangup) {
   Events = 0;
   Hangup = false;
   epoll_event Ev[2];
   int N;
-  do {
-    N = epoll_wait(Fd(Watch), Ev, 2, -1);
-  } while (N < 0 && errno == EINTR);
+  std::uint32_t Start = KoOSTickCount();
+  for (;;) {
+    int Wait = PollTimeout(Timeout);
+    if (Timeout != KO_INFINITE) {
+      std::uint32_t Spent = KoOSTickCount() - Start;
+      Wait = Spent >= Timeout ? 0 : PollTimeout(Timeout - Spent);
+    }
+    N = epoll_wait(Fd(Watch), Ev, 2, Wait);
+    if (N >= 0 || errno != EINTR) break;
+  }
   if (N < 0) return wrError;
+  if (N == 0) return wrTimeout;
   for (int I = 0; I < N; ++I)
     if (Ev[I].data.u32 == 1) return wrAbandoned;
   for (int I = 0; I < N; ++I) {

@@ -7,6 +7,7 @@
 #include "link/KoOS.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -38,6 +39,9 @@ struct TDevice {
   std::vector<char> WriteBuf;
   bool WritePending = false;
   OVERLAPPED ReadOv{};
+  // Line errors that ClearCommError gave to a call that wanted the queue count only, kept for
+  // the next status query.
+  std::atomic<DWORD> HeldErrors{0};
 
   ~TDevice() {
     if (WriteOv.hEvent) CloseHandle(WriteOv.hEvent);
@@ -275,11 +279,25 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   DWORD Errors = 0;
   COMSTAT Stat{};
   if (!ClearCommError(H(Device), &Errors, &Stat)) return false;
+  if (std::shared_ptr<TDevice> D = FindDevice(Device)) Errors |= D->HeldErrors.exchange(0);
   // The driver's error bits are the channel's line-error bits.
   Status.Errors = static_cast<int>(Errors);
   Status.InQueue = static_cast<int>(Stat.cbInQue);
   Status.OutQueue = static_cast<int>(Stat.cbOutQue);
   return true;
+}
+
+int KoOSBytesWaiting(TKoHandle Device) {
+  std::shared_ptr<TDevice> D = FindDevice(Device);
+  if (!D) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return -1;
+  }
+  DWORD Errors = 0;
+  COMSTAT Stat{};
+  if (!ClearCommError(D->Handle, &Errors, &Stat)) return -1;
+  D->HeldErrors.fetch_or(Errors);
+  return static_cast<int>(Stat.cbInQue);
 }
 
 int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
@@ -293,6 +311,7 @@ int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
   DWORD Errors = 0;
   COMSTAT Stat{};
   if (!ClearCommError(D->Handle, &Errors, &Stat)) return -1;
+  D->HeldErrors.fetch_or(Errors);
   DWORD Want = std::min<DWORD>(static_cast<DWORD>(Count), Stat.cbInQue);
   if (Want == 0) {
     SetLastError(0);
@@ -431,7 +450,7 @@ void KoOSCloseWatch(TKoHandle Watch) {
   CloseHandle(W->Ov.hEvent);
 }
 
-TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Hangup) {
+TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t Timeout, std::uint32_t& Events, bool& Hangup) {
   auto* W = reinterpret_cast<TWatch*>(Watch);
   Events = 0;
   Hangup = false;
@@ -454,9 +473,11 @@ TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t& Events, bool& Ha
     W->Pending = true;
   }
   HANDLE Handles[2] = {W->Stop, W->Ov.hEvent};
-  DWORD R = WaitForMultipleObjects(2, Handles, FALSE, INFINITE);
-  // The stop comes first; a pending wait is cancelled when the watch is closed.
+  DWORD R = WaitForMultipleObjects(2, Handles, FALSE, Timeout == KO_INFINITE ? INFINITE : Timeout);
+  // The stop comes first; a pending wait is cancelled when the watch is closed. A wait that
+  // outlasts the time-out stays pending: the next call goes on waiting for it.
   if (R == WAIT_OBJECT_0) return wrAbandoned;
+  if (R == WAIT_TIMEOUT) return wrTimeout;
   if (R != WAIT_OBJECT_0 + 1) return wrError;
   W->Pending = false;
   DWORD N = 0;

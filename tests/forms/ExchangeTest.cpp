@@ -148,7 +148,7 @@ TEST_F(TExchange, EachArrivalRestartsTheTimeOut) {
   EXPECT_GT(clock.elapsed(), interval) << "the reply took longer than one interval";
 
   TPhoneOptions broken;
-  broken.HangupAfter = 20;  // the echo and the start of the reply, then the line goes dead
+  broken.Fail = {{"AT+CPMS", "+CPMS: \"SM\",3,30"}};  // the information line, then nothing more
   Restart(broken);
   Boxes.Answer();
   EXPECT_FALSE(frmMain->SendCommand("AT+CPMS?\r\n"));

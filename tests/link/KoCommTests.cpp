@@ -333,6 +333,54 @@ TEST_F(KoCommPty, EveryByteOfALongReplyIsReceivedInOrder) {
   EXPECT_EQ(Received, Reply);
 }
 
+// While text keeps coming it is gathered; a line that falls quiet hands over what it sent at once
+// instead of at the end of the gathering interval (44 ms at 115200 baud). Pieces 30 ms apart
+// therefore come one by one, while pieces 1 ms apart are gathered into a few hand-overs. The
+// stream runs at 9600 baud, where the line counts as quiet after 16 ms rather than 2: a writer
+// that a busy machine holds up for a few milliseconds still sends a stream.
+TEST_F(KoCommPty, TextIsHandedOverWhenTheLineFallsQuiet) {
+  struct TCase {
+    const char* Name;
+    TKoBaudrate Rate;
+    int Pieces;
+    std::chrono::milliseconds Gap;
+    std::size_t MostHandOvers;
+  } Cases[] = {
+      {"quiet between the pieces", br115200, 6, 30ms, 6},
+      {"a stream", br9600, 400, 1ms, 100},
+  };
+  const auto PieceText = [](int I) { return "+CMGL: " + std::to_string(I % 10) + "\r\n"; };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::string Sent;
+    for (int I = 0; I < C.Pieces; ++I) Sent += PieceText(I);
+    // A main thread held up for longer than a gap merges two pieces however the channel hands
+    // them over: a busy machine gets a second and a third try.
+    for (int Try = 1; Try <= 3; ++Try) {
+      Counts.clear();
+      Received.clear();
+      Comm->SetBaudrate(C.Rate);
+      Comm->OpenPort();
+      std::thread Phone([&] {
+        for (int I = 0; I < C.Pieces; ++I) {
+          Pty.Write(PieceText(I));
+          std::this_thread::sleep_for(C.Gap);
+        }
+      });
+      EXPECT_TRUE(Loop.RunUntil([&] { return Received.size() >= Sent.size(); }, 20s));
+      Phone.join();
+      Comm->ClosePort();
+      ASSERT_EQ(Received, Sent);
+      const bool OneByOne = Counts == std::vector<int>(static_cast<std::size_t>(C.Pieces), 10);
+      if (Counts.size() <= C.MostHandOvers && (C.Gap == 1ms || OneByOne)) break;
+      if (Try == 3) {
+        EXPECT_LE(Counts.size(), C.MostHandOvers);
+        EXPECT_TRUE(C.Gap == 1ms || OneByOne) << "gathered " << Counts.size() << " hand-overs";
+      }
+    }
+  }
+}
+
 TEST_F(KoCommPty, SendStringFillsTheQueueUpToWriteSize) {
   Comm->Buffers().SetWriteTimeout(300);
   Comm->OpenPort();

@@ -89,6 +89,24 @@ TEST(KoSettings, GatheringIntervalLeavesHalfTheReceiveQueueFree) {
   for (const TCase& T : Cases) EXPECT_EQ(KoRxGatherMs(T.BaudRate, T.ReadSize), T.Ms) << T.BaudRate << " " << T.ReadSize;
 }
 
+// The line counts as quiet once nothing has come for as long as the last piece took on the line and
+// four characters more, rounded up to whole milliseconds with one more for the tick counter.
+TEST(KoSettings, QuietTimeFollowsThePieceAndTheRate) {
+  struct TCase {
+    int BaudRate, PieceBytes;
+    std::uint32_t Ms;
+  } Cases[] = {
+      {115200, 0, 2},     // 4 characters take 0.35 ms
+      {115200, 115, 12},  // a slice of 10 ms: 119 characters take 10.3 ms
+      {9600, 6, 12},      // 10 characters take 10.4 ms
+      {9600, 1000, KoRxGatherMaxMs},
+      {0, 10, KoRxGatherMaxMs},
+      {115200, -5, 2},
+  };
+  for (const TCase& T : Cases)
+    EXPECT_EQ(KoRxQuietMs(T.BaudRate, T.PieceBytes), T.Ms) << T.BaudRate << " " << T.PieceBytes;
+}
+
 TEST(KoSettings, LineSettingsRecord) {
   TKoComm C;
   C.SetBaudrate(br115200);

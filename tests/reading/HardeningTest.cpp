@@ -31,6 +31,7 @@ const std::string BadTimeDeliver =
     "0791198948004544040C9119894882006200007050307040A40422"
     "06CF35689E9603";
 const std::string Timeout = "ERROR: No answer from phone (timeout).";
+const std::string Disconnected = "ERROR: Phone disconnected (COM 4).";
 
 TSimMessage Sms(int Status, const std::string& PDU) {
   TSimMessage Message;
@@ -221,25 +222,154 @@ TEST_F(HardeningTest, HugeOrStrangeErrorTexts) {
 }
 
 // A command written to a port that closed under it fails at once, with a box that says so, and the
-// log holds nothing that was not written.
+// log holds nothing that was not written. A port that was never opened says it is not open; one
+// whose phone went away says that the phone was disconnected.
 TEST_F(HardeningTest, CommandToAClosedPortFailsAtOnce) {
+  frmMain->KoComm->SetPortNum(4);
+  Boxes.Answer();
+  EXPECT_FALSE(frmMain->SendCommand("AT\r\n"));
+  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{"ERROR: Port not open, command not sent."});
+
   TPhoneOptions Options = NoEcho();
   Options.HangupAfter = 5;  // the phone goes away in the middle of its first reply
   StartPhone(ThreeMessages(), Options);
   OpenPort();
+  Boxes.Shown.clear();
   Boxes.Answer();
   EXPECT_FALSE(frmMain->SendCommand("AT+CGSN\r\n"));
-  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Timeout});
-  ASSERT_TRUE(QTest::qWaitFor([] { return !frmMain->KoComm->IsOpen(); }, 5000));
+  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Disconnected});
+  EXPECT_FALSE(frmMain->KoComm->IsOpen());
 
   Boxes.Shown.clear();
   Boxes.Answer();
   EXPECT_FALSE(frmMain->SendCommand("AT+CPMS?\r\n"));
-  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{"ERROR: Port not open, command not sent."});
+  EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Disconnected});
   EXPECT_FALSE(frmMain->TimedOut);
   EXPECT_FALSE(frmMain->Timer->isActive());
   EXPECT_FALSE(frmMain->memLog->toPlainText().contains(QStringLiteral("AT+CPMS")));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The phone goes away (its cable pulled) at each stage of the work. A command that waits fails at
+// once, without waiting for the time-out, with a box that names the port; its operation ends by
+// its failure path, with the port closed and the controls back. Gone while nothing waits, the user
+// is told once and the port shows closed. Either way the next command says the phone was
+// disconnected, and a new reading opens the port again.
+TEST_F(HardeningTest, APhoneThatGoesAwayIsReportedAtOnce) {
+  enum class TStage { Idle, ModelCheck, Listing, Names, PduPrompt };
+  struct TCase {
+    const char* Name;
+    TStage Stage;
+    std::vector<std::string> Boxes;
+  } Cases[] = {
+      {"idle", TStage::Idle, {Disconnected}},
+      {"during AT+CGSN", TStage::ModelCheck, {Disconnected}},
+      {"mid-listing", TStage::Listing, {Disconnected}},
+      {"during names", TStage::Names, {Disconnected, "Phone character set could not be set to back \"IRA\"."}},
+      {"during the PDU prompt of a send", TStage::PduPrompt, {Disconnected}},
+  };
+  TSimCard Card = ThreeMessages();
+  Card.Phonebook[1] = {"+919884280026", 145, "Anna"};
+  Card.Phonebook[2] = {"+639193770523", 145, "Ben"};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    frmMain->Timer->setInterval(3000);  // a wait that ran into the time-out would show its box
+    TPhoneOptions Options = NoEcho();
+    Options.Echo = true;
+    if (Case.Stage == TStage::ModelCheck) Options.Mute = {"AT+CGSN"};
+    if (Case.Stage == TStage::Listing) {
+      Options.Chunk = 16;
+      Options.GapMs = 5;
+    }
+    StartPhone(Card, Options);
+    if (Case.Stage >= TStage::Names || Case.Stage == TStage::Idle) {
+      Read();
+      ASSERT_EQ(Grid().RowCount(), 4);
+      ASSERT_TRUE(Boxes.Shown.empty());
+    }
+    if (Case.Stage == TStage::Names)
+      Phone->SetOptions([&] {
+        TPhoneOptions Mute = Options;
+        Mute.Mute = {"AT+CPBR"};
+        return Mute;
+      }());
+    if (Case.Stage == TStage::PduPrompt)
+      Phone->SetOptions([&] {
+        TPhoneOptions Slow = Options;
+        Slow.DelayMs = 150;
+        return Slow;
+      }());
+
+    // The phone hangs up as soon as the window waits at that stage.
+    QTimer HangUp;
+    HangUp.setInterval(1);
+    QObject::connect(&HangUp, &QTimer::timeout, [&] {
+      const std::string& Buffer = frmMain->ReplyBuffer;
+      const bool Waits = frmMain->CommandWaiting() && !frmMain->ReplyComplete;
+      bool Now = Case.Stage == TStage::Idle;
+      if (Case.Stage == TStage::ModelCheck) Now = Waits && Buffer.find("AT+CGSN") != std::string::npos;
+      if (Case.Stage == TStage::Listing) Now = Waits && Buffer.find("+CMGL: 2") != std::string::npos;
+      if (Case.Stage == TStage::Names) Now = Waits && Buffer.find("AT+CPBR") != std::string::npos;
+      // The PDU's own echo: the prompt has come and the PDU is on its way.
+      if (Case.Stage == TStage::PduPrompt) Now = Waits && !Buffer.empty() && Buffer.find("AT") == std::string::npos;
+      if (!Now) return;
+      HangUp.stop();
+      Phone->Stop();
+    });
+    HangUp.start();
+    for (std::size_t I = 0; I < Case.Boxes.size(); ++I) Boxes.Answer();
+    switch (Case.Stage) {
+      case TStage::Idle:
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !Boxes.Shown.empty(); }, 5000));
+        QTest::qWait(200);  // told once
+        break;
+      case TStage::ModelCheck:
+      case TStage::Listing:
+        Read();
+        break;
+      case TStage::Names:
+        frmMain->btnNamesClick();
+        break;
+      case TStage::PduPrompt: {
+        QTimer Compose;
+        Compose.setInterval(5);
+        QObject::connect(&Compose, &QTimer::timeout, [&] {
+          if (!frmSend->isVisible() || QApplication::activeModalWidget() != frmSend) return;
+          Compose.stop();
+          frmSend->combxDA->setEditText(QStringLiteral("12345"));
+          frmSend->memUD->setPlainText(QStringLiteral("hello"));
+          frmSend->edSCA->setText(QStringLiteral("+4912345678"));
+          frmSend->btnSend->click();
+          if (frmSend->isVisible()) frmSend->btnCancel->click();
+        });
+        Compose.start();
+        frmMain->btnNewClick(frmMain->btnNew);
+        break;
+      }
+    }
+    EXPECT_FALSE(HangUp.isActive()) << "the stage was not reached";
+    EXPECT_EQ(Boxes.Texts(), Case.Boxes);
+    EXPECT_FALSE(frmMain->KoComm->IsOpen());
+    EXPECT_FALSE(frmMain->CommandWaiting());
+    ExpectControlsBack();
+    EXPECT_FALSE(frmMain->btnNames->isEnabled());
+
+    // The next command says what happened; a new reading opens the port again.
+    Boxes.Shown.clear();
+    Boxes.Answer();
+    EXPECT_FALSE(frmMain->SendCommand("AT+CMGD=1\r\n"));
+    EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Disconnected});
+    Boxes.Shown.clear();
+    StartPhone(Card, NoEcho());
+    Read();
+    EXPECT_TRUE(Boxes.Shown.empty()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text);
+    EXPECT_TRUE(frmMain->KoComm->IsOpen());
+    EXPECT_EQ(Grid().RowCount(), 4);
+    ExpectControlsBack();
+    frmMain->KoComm->ClosePort();
+    Phone->Stop();
+    Boxes.Shown.clear();
+  }
 }
 
 // One message whose time stamp or header does not parse is marked like a refused one; the
@@ -301,24 +431,27 @@ TEST_F(HardeningTest, UnansweredMemoryStatusOrListingLeavesThePortOpen) {
 
 // The phone's log (the times of the commands) and the window's geometry against the form.
 TEST_F(HardeningTest, TimingAndGeometryOfTheForm) {
-  // After the port opened, the first command waits one pass of 100 ms like every other wait.
+  // After the port opened, the first command waits one pass of 100 ms like every other wait, and
+  // a command whose reply comes at once still takes its full first pass before the next goes out.
   const std::string LogFile = testing::TempDir() + "pelmo-harden-" + std::to_string(::getpid()) + ".log";
   TPhoneOptions Options = NoEcho();
   Options.LogFile = LogFile;
   StartPhone(ThreeMessages(), Options);
   Read();
   ASSERT_TRUE(Boxes.Shown.empty());
+  frmMain->KoComm->ClosePort();  // a phone that went away with the port open would be reported
   Phone->Stop();
   const auto Millis = [](const std::string& Line) {
     std::smatch M;
     if (!std::regex_search(Line, M, std::regex(R"(^(\d\d):(\d\d):(\d\d)\.(\d\d\d) )"))) return -1L;
     return ((std::stol(M[1]) * 60 + std::stol(M[2])) * 60 + std::stol(M[3])) * 1000 + std::stol(M[4]);
   };
-  long Opened = -1, Serial = -1;
+  long Opened = -1, Serial = -1, Memory = -1;
   std::ifstream In(LogFile);
   for (std::string Line; std::getline(In, Line);) {
     if (Line.find("--- client opened the line") != std::string::npos && Serial < 0) Opened = Millis(Line);
     if (Line.find("in  AT+CGSN") != std::string::npos && Serial < 0) Serial = Millis(Line);
+    if (Line.find("in  AT+CPMS?") != std::string::npos && Memory < 0) Memory = Millis(Line);
   }
   std::remove(LogFile.c_str());
   ASSERT_GE(Opened, 0);
@@ -326,6 +459,8 @@ TEST_F(HardeningTest, TimingAndGeometryOfTheForm) {
   // The phone notes each event as its thread sees it, a moment late: a margin of a few
   // milliseconds, against the next to nothing of a command sent at once.
   EXPECT_GE(Serial - Opened, 95) << "AT+CGSN went out too soon after the port opened";
+  ASSERT_GE(Memory, 0);
+  EXPECT_GE(Memory - Serial, 95) << "AT+CPMS? went out too soon after AT+CGSN";
 
   // The memory label stands at 576, 288, as wide as its text.
   for (const QString& Text : {QStringLiteral("3/30"), QStringLiteral("0/0"), QStringLiteral("255/255")}) {

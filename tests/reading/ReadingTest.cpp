@@ -566,7 +566,8 @@ TEST_F(ReadingTest, PhoneGoingSilentOrAwayInTheListing) {
     StartPhone(DemoSim(), Options);
     Boxes.Answer();
     Read();
-    EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"ERROR: No answer from phone (timeout)."}));
+    EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{HangsUp ? "ERROR: Phone disconnected (COM 4)."
+                                                               : "ERROR: No answer from phone (timeout)."}));
     EXPECT_EQ(frmMain->lblMemory->text(), "12/30");
     EXPECT_EQ(Grid().RowCount(), 2);
     EXPECT_TRUE(frmMain->Messages.empty());

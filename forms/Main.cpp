@@ -228,12 +228,16 @@ TfrmMain::~TfrmMain() {
   if (frmMain == this) frmMain = nullptr;
 }
 
-void TfrmMain::TakeFocusBack() {
+void TfrmMain::TakeFocusBack(QWidget* HadFocus) {
   if (!isVisible()) return;
   // A window manager does not always give the focus back when a modal box closes.
   activateWindow();
-  QWidget* Focus = focusWidget();
-  if (!Focus || !Focus->isEnabled() || !Focus->isVisible())
+  auto CanTake = [this](QWidget* Widget) {
+    return Widget && Widget->window() == this && Widget->isEnabled() && Widget->isVisible();
+  };
+  // A control disabled while the phone was asked something lost the focus to the next one.
+  QWidget* Focus = CanTake(HadFocus) ? HadFocus : focusWidget();
+  if (!CanTake(Focus))
     Focus = sgMessages->isEnabled() ? static_cast<QWidget*>(sgMessages) : static_cast<QWidget*>(btnRead);
   Focus->setFocus(Qt::OtherFocusReason);
 }

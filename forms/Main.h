@@ -87,8 +87,9 @@ class TfrmMain : public QWidget {
   // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
   const QPixmap* StatusBitmap(int Status) const;
   // After a modal dialog: the window is active again and a control that can take keys has the
-  // focus, the one that had it when it still can.
-  void TakeFocusBack();
+  // focus: HadFocus (the one that had it before the dialog) when it still can, else the one that
+  // has it now, else the grid or Read messages.
+  void TakeFocusBack(QWidget* HadFocus = nullptr);
 
   // Writes one command text exactly as given and waits for the phone's final result, keeping
   // window messages flowing. True for OK or the PDU prompt; false for ERROR, +CME ERROR,

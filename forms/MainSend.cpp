@@ -2,6 +2,7 @@
 // forward, and taking the messages stored from it into the list and the grid.
 #include <QComboBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <initializer_list>
 #include <utility>
@@ -16,6 +17,12 @@ using SMSEngine::TMessageList;
 
 void TfrmMain::btnNewClick(QObject* Sender) {
   if (FCommandWaiting) return;
+  // However the dialog closes, the keys come back to this window, to the control that had them.
+  struct TFocusBack {
+    TfrmMain& Form;
+    QPointer<QWidget> HadFocus;
+    ~TFocusBack() { Form.TakeFocusBack(HadFocus); }
+  } FocusBack{*this, focusWidget()};
   if (!frmSend) frmSend = new TfrmSend(this);
   frmSend->Build();
 
@@ -48,11 +55,6 @@ void TfrmMain::btnNewClick(QObject* Sender) {
   }
 
   frmSend->exec();
-  // However the dialog closed, the keys come back to this window.
-  struct TFocusBack {
-    TfrmMain& Form;
-    ~TFocusBack() { Form.TakeFocusBack(); }
-  } FocusBack{*this};
 
   if (ReadAfterCompose) {
     // The phone stored a message without saying where: the list follows the phone again.

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -990,4 +992,113 @@ TEST_F(ComposeTest, EscapeAndTheCloseBoxCancel) {
   });
   EXPECT_EQ(Phone->Sim().MessagesUsed(), 0);
   EXPECT_TRUE(Phone->Outbox().empty());
+}
+
+// ---- The focus afterwards ----
+
+// However the dialog ends, the keys go to the main window's grid again, through the real boxes
+// (each with the window active at its showing as its owner) and the windows' activation as the
+// platform reports it. A box is answered only once it is the active window, as a user answers it.
+TEST_F(ComposeTest, TheGridHasTheKeysAfterEveryWayOut) {
+  struct TCase {
+    const char* Name;
+    TPhoneOptions Options;
+    std::function<void()> Out;  // ends the dialog, from inside it
+    int BoxesShown;
+  };
+  auto Press = [](QPushButton* TfrmSend::*Button) { return [Button] { (frmSend->*Button)->click(); }; };
+  TPhoneOptions NoNumbers;
+  NoNumbers.NoNumbers = true;
+  TPhoneOptions Mute;
+  Mute.Mute = {"AT+CMGS"};
+  const TCase Cases[] = {
+      {"sent", {}, Press(&TfrmSend::btnSend), 1},
+      {"stored", {}, Press(&TfrmSend::btnStore), 1},
+      {"stored, then the address question",
+       {},
+       [] {
+         frmSend->edSCA->setText(QStringLiteral("+491720000000"));
+         frmSend->btnStore->click();
+       },
+       2},
+      {"stored without its location, then read again", NoNumbers, Press(&TfrmSend::btnStore), 1},
+      {"refused by the phone, then Cancel",
+       {},
+       [] {
+         frmSend->memUD->setPlainText(QString(161, u'x'));
+         frmSend->btnSend->click();
+         frmSend->btnCancel->click();
+       },
+       1},
+      {"no answer, then the close box", Mute,
+       [] {
+         frmSend->btnSend->click();
+         frmSend->close();
+       },
+       1},
+      {"an invalid destination, then Esc",
+       {},
+       [] {
+         frmSend->combxDA->setEditText(QStringLiteral("0171O"));
+         frmSend->btnStore->click();
+         QTest::keyClick(frmSend->memUD, Qt::Key_Escape);
+       },
+       1},
+      {"Cancel", {}, Press(&TfrmSend::btnCancel), 0},
+      {"Esc", {}, [] { QTest::keyClick(frmSend->memUD, Qt::Key_Escape); }, 0},
+      {"the close box", {}, [] { frmSend->close(); }, 0},
+  };
+
+  // The program's own boxes, answered by a press on their default button.
+  SetDialogs(nullptr);
+  struct TScriptedBack {
+    TScriptedDialogs& Boxes;
+    ~TScriptedBack() { SetDialogs(&Boxes); }
+  } ScriptedBack{Boxes};
+  std::vector<std::string> Answered;
+  QElapsedTimer Waiting;
+  QTimer Answerer;
+  QObject::connect(&Answerer, &QTimer::timeout, [&] {
+    auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!Box) {
+      Waiting.invalidate();
+      return;
+    }
+    if (!Waiting.isValid()) Waiting.start();
+    if (!Box->isActiveWindow() && Waiting.elapsed() < 3000) return;
+    EXPECT_TRUE(Box->isActiveWindow()) << "the keys do not reach \"" << Box->text().toStdString() << "\"";
+    Answered.push_back(Box->text().toStdString());
+    Waiting.invalidate();
+    QAbstractButton* Default = Box->defaultButton() ? Box->defaultButton() : Box->buttons().value(0);
+    Default->click();
+  });
+  Answerer.start(10);
+
+  frmMain->show();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Answered.clear();
+    Start(Card({{1, Received}}), Case.Options);
+    frmSend->SendTimeOut = 300;
+    frmMain->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
+    frmMain->sgMessages->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([] { return frmMain->sgMessages->hasFocus(); }));
+
+    Compose(frmMain->btnNew, [&] {
+      // A user has the dialog in front before typing into it.
+      EXPECT_TRUE(QTest::qWaitForWindowActive(frmSend));
+      Write("0171", QStringLiteral("x"));
+      Case.Out();
+    });
+    EXPECT_EQ(static_cast<int>(Answered.size()), Case.BoxesShown);
+    EXPECT_TRUE(QTest::qWaitFor([] { return frmMain->isActiveWindow() && frmMain->sgMessages->hasFocus(); }, 3000))
+        << "active: "
+        << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString() : "none")
+        << ", focus: "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+    frmMain->KoComm->ClosePort();
+    Phone->Stop();
+    frmMain->PhoneSCA = "NULL";
+  }
 }

@@ -241,7 +241,8 @@ TEST_F(TMainWindow, AWidenedColumnCanBeNarrowedAgain) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
   FillList(std::vector<int>(30, 1), false);
   TStringGrid& grid = *frmMain->sgMessages;
-  QTest::qWait(20);
+  // The room is measured beside the vertical scroll bar, which a loaded machine shows later.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return grid.verticalScrollBar()->isVisible(); }, 3000));
   const int room = grid.viewport()->width();
   const int text = grid.columnWidth(4);
   EXPECT_EQ(21 + 26 + 100 + 100 + text, room);

@@ -127,6 +127,13 @@ int PollTimeout(std::uint32_t Timeout) {
   return Timeout > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(Timeout);
 }
 
+// What is left of a time-out begun at Start, for a wait taken up again after a signal.
+int PollTimeoutLeft(std::uint32_t Timeout, std::uint32_t Start) {
+  if (Timeout == KO_INFINITE) return -1;
+  std::uint32_t Spent = KoOSTickCount() - Start;
+  return Spent >= Timeout ? 0 : PollTimeout(Timeout - Spent);
+}
+
 }  // namespace
 
 int KoOSLastError() { return errno; }
@@ -478,11 +485,7 @@ TKoWaitResult KoOSWaitFor(const TKoHandle* Signals, int Count, TKoHandle Writabl
 
   std::uint32_t Start = KoOSTickCount();
   for (;;) {
-    int Wait = PollTimeout(Timeout);
-    if (Timeout != KO_INFINITE) {
-      std::uint32_t Spent = KoOSTickCount() - Start;
-      Wait = Spent >= Timeout ? 0 : PollTimeout(Timeout - Spent);
-    }
+    int Wait = PollTimeoutLeft(Timeout, Start);
     int R = ::poll(P, static_cast<nfds_t>(N), Wait);
     if (R < 0) {
       if (errno == EINTR) continue;
@@ -531,11 +534,7 @@ TKoWaitResult KoOSWaitCommEvent(TKoHandle Watch, std::uint32_t Timeout, std::uin
   int N;
   std::uint32_t Start = KoOSTickCount();
   for (;;) {
-    int Wait = PollTimeout(Timeout);
-    if (Timeout != KO_INFINITE) {
-      std::uint32_t Spent = KoOSTickCount() - Start;
-      Wait = Spent >= Timeout ? 0 : PollTimeout(Timeout - Spent);
-    }
+    int Wait = PollTimeoutLeft(Timeout, Start);
     N = epoll_wait(Fd(Watch), Ev, 2, Wait);
     if (N >= 0 || errno != EINTR) break;
   }

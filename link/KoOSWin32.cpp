@@ -93,6 +93,16 @@ bool FinishWrite(TDevice& D, bool Wait, bool& Done) {
   return false;
 }
 
+// The bytes in the device's receive queue, or -1; line errors the query clears are held
+// for the next status query.
+int QueuedBytes(TDevice& D) {
+  DWORD Errors = 0;
+  COMSTAT Stat{};
+  if (!ClearCommError(D.Handle, &Errors, &Stat)) return -1;
+  D.HeldErrors.fetch_or(Errors);
+  return static_cast<int>(Stat.cbInQue);
+}
+
 }  // namespace
 
 int KoOSLastError() { return static_cast<int>(GetLastError()); }
@@ -293,11 +303,7 @@ int KoOSBytesWaiting(TKoHandle Device) {
     SetLastError(ERROR_INVALID_HANDLE);
     return -1;
   }
-  DWORD Errors = 0;
-  COMSTAT Stat{};
-  if (!ClearCommError(D->Handle, &Errors, &Stat)) return -1;
-  D->HeldErrors.fetch_or(Errors);
-  return static_cast<int>(Stat.cbInQue);
+  return QueuedBytes(*D);
 }
 
 int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
@@ -308,11 +314,9 @@ int KoOSRead(TKoHandle Device, void* Buffer, int Count) {
   }
   // With the time-outs set at opening, Windows completes a read on an empty queue at once;
   // Wine leaves it pending until a byte comes. Only what the driver counts is read.
-  DWORD Errors = 0;
-  COMSTAT Stat{};
-  if (!ClearCommError(D->Handle, &Errors, &Stat)) return -1;
-  D->HeldErrors.fetch_or(Errors);
-  DWORD Want = std::min<DWORD>(static_cast<DWORD>(Count), Stat.cbInQue);
+  const int Queued = QueuedBytes(*D);
+  if (Queued < 0) return -1;
+  DWORD Want = std::min<DWORD>(static_cast<DWORD>(Count), static_cast<DWORD>(Queued));
   if (Want == 0) {
     SetLastError(0);
     return 0;

@@ -529,17 +529,19 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
                               : Sim.Serial.c_str()};
     return ok;
   }
-  if (name == "+CMEE") {
+  // A setting of one number: reading shows it, the test its range, setting takes a number in it.
+  auto setting = [&](int& value, int max, const char* range, const std::string& shown) -> TOutcome {
     if (read)
-      info = {"+CMEE: " + std::to_string(FCmee)};
+      info = {shown};
     else if (test)
-      info = {"+CMEE: (0-2)"};
-    else if (set && ParseInt(arg, n, 0, 2))
-      FCmee = n;
+      info = {name + ": " + range};
+    else if (set && ParseInt(arg, n, 0, max))
+      value = n;
     else
       return error;
     return ok;
-  }
+  };
+  if (name == "+CMEE") return setting(FCmee, 2, "(0-2)", "+CMEE: " + std::to_string(FCmee));
   if (name == "+CPIN") {
     if (read)
       info = {"+CPIN: READY"};
@@ -547,29 +549,11 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
       return {TResult::Cme, 3, {}};
     return ok;
   }
-  if (name == "+CFUN") {
-    if (read)
-      info = {"+CFUN: " + std::to_string(FCfun)};
-    else if (test)
-      info = {"+CFUN: (0,1),(0)"};
-    else if (set && ParseInt(arg, n, 0, 1))
-      FCfun = n;
-    else
-      return error;
-    return ok;
-  }
-  if (name == "+CREG") {
-    // Registered at home; with +CREG=2 the location area and the cell come along.
-    if (read)
-      info = {"+CREG: " + std::to_string(FCreg) + ",1" + (FCreg == 2 ? ",\"0F0B\",\"5C2E\"" : "")};
-    else if (test)
-      info = {"+CREG: (0-2)"};
-    else if (set && ParseInt(arg, n, 0, 2))
-      FCreg = n;
-    else
-      return error;
-    return ok;
-  }
+  if (name == "+CFUN") return setting(FCfun, 1, "(0,1),(0)", "+CFUN: " + std::to_string(FCfun));
+  // Registered at home; with +CREG=2 the location area and the cell come along.
+  if (name == "+CREG")
+    return setting(FCreg, 2, "(0-2)",
+                   "+CREG: " + std::to_string(FCreg) + ",1" + (FCreg == 2 ? ",\"0F0B\",\"5C2E\"" : ""));
   if (name == "+CSQ") {
     if (test)
       info = {"+CSQ: (0-31,99),(99)"};

@@ -11,6 +11,16 @@ namespace {
 
 const char* const AppTitle = "Pelmo";
 
+// Windows names files in UTF-16, which the ANSI code page of encodeName cannot hold: there the
+// path goes as UTF-8, and the file is opened through the wide API.
+std::string FileSystemName(const QString& Path) {
+#ifdef Q_OS_WIN
+  return Path.toUtf8().toStdString();
+#else
+  return QFile::encodeName(Path).toStdString();
+#endif
+}
+
 class TRealDialogs : public TDialogs {
  public:
   TBoxButton MessageBox(const TBoxRequest& Request) override {
@@ -50,7 +60,7 @@ class TRealDialogs : public TDialogs {
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     // The path keeps every character of the folders the user went through.
-    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    return FileSystemName(dialog.selectedFiles().first());
   }
 };
 

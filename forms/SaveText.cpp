@@ -112,7 +112,11 @@ std::string ProposedFileName(const TMessageList& Entry) {
 }
 
 bool WriteTextFile(const std::string& FileName, const std::string& Bytes) {
+#ifdef Q_OS_WIN
+  QFile File(QString::fromUtf8(FileName));  // as the save dialog gives it, opened through the wide API
+#else
   QFile File(QFile::decodeName(QByteArray::fromStdString(FileName)));
+#endif
   // Unbuffered, so that a write the system refuses fails here and not later in a flush.
   if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
   bool Ok = File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) == static_cast<qint64>(Bytes.size());

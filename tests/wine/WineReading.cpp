@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>

@@ -10,39 +10,63 @@
 
 namespace {
 
-const char* const Usage =
-    "usage: pelmo-phone --link PATH [--sim FILE] [--save] [options]\n"
-    "  --link PATH        make PATH a symbolic link to the phone's device\n"
-    "  --sim FILE         serve the SIM of FILE (default: the demo SIM)\n"
-    "  --save             write the SIM back to FILE on exit\n"
-    "  --echo 0|1         echo received bytes (default 1)\n"
-    "  --cmee 0|1|2       error reports: plain ERROR, numbers, texts (default 1)\n"
-    "  --baud N           pace what the phone sends at N baud, 8N1 (default 0: unpaced)\n"
-    "  --chunk N          send replies in arrivals of N bytes\n"
-    "  --gap MS           milliseconds between those arrivals\n"
-    "  --delay MS         milliseconds before each reply\n"
-    "  --silent           never answer\n"
-    "  --mute CMD         never answer commands starting with CMD\n"
-    "  --fail CMD=TEXT    answer commands starting with CMD with the final result TEXT\n"
-    "                     (split at the last '=')\n"
-    "  --hangup-after N   close the line after sending N bytes\n"
-    "  --unsolicited TEXT put the line TEXT into the middle of the next long reply\n"
-    "  --log FILE         log every byte each way, with direction and time\n"
-    "  --store-highest    store written messages in the highest free location\n"
-    "  --no-numbers       answer +CMGS and +CMGW without the reference or location\n"
-    "  --pb-used N        tell N as the phone book's used count\n"
-    "  --pb-total N       tell N as the phone book's total (0: tell none)\n"
-    "  --pb-fail-at N     answer the read of phone book location N with an error\n"
-    "misbehaving on purpose:\n"
-    "  --claim-used N     the memory status claims N used messages\n"
-    "  --flood LINE       send the unsolicited LINE every --flood-ms MS (default 10)\n"
-    "  --stream CMD       answer commands starting with CMD with --stream-bytes N characters,\n"
-    "                     a line break after every --stream-line N (default 0: none), then\n"
-    "                     the final result --stream-final TEXT (default: none)\n";
+const char* const Synopsis = "Usage: pelmo-phone --link PATH [--sim FILE] [--save] [OPTION]...\n";
+
+// pelmo-phone(1) is made from this text by help2man: keep its layout (options indented two
+// spaces, their descriptions in one column, paragraphs apart, headings ending in a colon).
+const char* const Help =
+    "Serve a simulated phone with a SIM card on a pseudo-terminal until SIGINT or SIGTERM.\n"
+    "The phone answers AT commands in PDU mode (TS 27.005, TS 27.007) the way a Siemens S40\n"
+    "does, for trying Pelmo without a phone and for testing other AT clients. When it is\n"
+    "ready it prints the path of its device, a pseudo-terminal in raw mode at 115200 baud,\n"
+    "8 data bits, no parity, one stop bit and no flow control, as Pelmo sets its line. The\n"
+    "rate a client sets does not slow the phone down; --baud does.\n"
+    "\n"
+    "  --link PATH           make PATH a symbolic link to the phone's device\n"
+    "  --sim FILE            serve the SIM of FILE (default: the demo SIM)\n"
+    "  --save                write the SIM back to FILE on exit\n"
+    "  --echo 0|1            echo received bytes (default 1)\n"
+    "  --cmee 0|1|2          error reports: plain ERROR, numbers, texts (default 1)\n"
+    "  --baud N              pace what the phone sends at N baud, 8N1 (default 0: unpaced)\n"
+    "  --chunk N             send replies in arrivals of N bytes\n"
+    "  --gap MS              milliseconds between those arrivals\n"
+    "  --delay MS            milliseconds before each reply\n"
+    "  --silent              never answer\n"
+    "  --mute CMD            never answer commands starting with CMD\n"
+    "  --fail CMD=TEXT       answer commands starting with CMD with the final result TEXT\n"
+    "                        (split at the last '=')\n"
+    "  --hangup-after N      close the line after sending N bytes\n"
+    "  --unsolicited TEXT    put the line TEXT into the middle of the next long reply\n"
+    "  --log FILE            log every byte each way, with direction and time\n"
+    "  --store-highest       store written messages in the highest free location\n"
+    "  --no-numbers          answer +CMGS and +CMGW without the reference or location\n"
+    "  --pb-used N           tell N as the phone book's used count\n"
+    "  --pb-total N          tell N as the phone book's total (0: tell none)\n"
+    "  --pb-fail-at N        answer the read of phone book location N with an error\n"
+    "  -h, --help            show this help and exit\n"
+    "\n"
+    "Misbehaving on purpose:\n"
+    "  --claim-used N        the memory status claims N used messages\n"
+    "  --flood LINE          send the unsolicited LINE every --flood-ms MS (default 10)\n"
+    "  --stream CMD          answer commands starting with CMD with --stream-bytes N\n"
+    "                        characters, a line break after every --stream-line N\n"
+    "                        (default 0: none), then the final result --stream-final TEXT\n"
+    "                        (default: none)\n"
+    "\n"
+    "A value may also follow its option after '=': --cmee=2.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  stopped by SIGINT or SIGTERM (with --save, once the SIM is written)\n"
+    "  1  the SIM file could not be read or written, or the phone could not start\n"
+    "  2  a wrong command line\n"
+    "\n"
+    "Examples:\n"
+    "  $ pelmo-phone --link /tmp/phone &\n"
+    "  $ PELMO_COM4=/tmp/phone pelmo\n";
 
 [[noreturn]] void Fail(const std::string& message, int code) {
   std::cerr << "pelmo-phone: " << message << "\n";
-  if (code == 2) std::cerr << Usage;
+  if (code == 2) std::cerr << Synopsis << "Try 'pelmo-phone --help' for more information.\n";
   std::exit(code);
 }
 
@@ -79,7 +103,7 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--help" || arg == "-h") {
-      std::cout << Usage;
+      std::cout << Synopsis << Help;
       return 0;
     } else if (arg == "--link") {
       options.LinkPath = next();

@@ -6,20 +6,11 @@
 #include <QMessageBox>
 
 #include "forms/Cp1252String.h"
+#include "forms/SaveText.h"
 
 namespace {
 
 const char* const AppTitle = "Pelmo";
-
-// Windows names files in UTF-16, which the ANSI code page of encodeName cannot hold: there the
-// path goes as UTF-8, and the file is opened through the wide API.
-std::string FileSystemName(const QString& Path) {
-#ifdef Q_OS_WIN
-  return Path.toUtf8().toStdString();
-#else
-  return QFile::encodeName(Path).toStdString();
-#endif
-}
 
 class TRealDialogs : public TDialogs {
  public:
@@ -57,6 +48,7 @@ class TRealDialogs : public TDialogs {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // an existing file is only replaced on Yes
+    if (!Request.Folder.empty()) dialog.setDirectory(FileSystemPath(Request.Folder));
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     // The path keeps every character of the folders the user went through.

@@ -21,6 +21,7 @@ struct TSaveRequest {
   std::string FileName;    // proposed name, code page 1252
   std::string Filter;      // "Text (*.txt)"
   std::string DefaultExt;  // "txt"
+  std::string Folder;      // where the dialog opens, in the file system's encoding
 };
 
 class TDialogs {

@@ -1,15 +1,21 @@
 #include "forms/Grid.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+#include <algorithm>
 
 #include "forms/Cp1252String.h"
 
 namespace {
 
 constexpr int ObjectRole = Qt::UserRole + 1;
+// The last column keeps at least this much, so that its left edge can always be dragged back.
+constexpr int LastColumnMinWidth = 24;
 
 class TCellDelegate : public QStyledItemDelegate {
  public:
@@ -22,6 +28,20 @@ class TCellDelegate : public QStyledItemDelegate {
       FGrid->OnDrawCell(*Painter, Index.column(), Index.row() + 1, Option.rect);
       Painter->restore();
     }
+  }
+
+  // The tooltip tells what the cell cannot show.
+  bool helpEvent(QHelpEvent* Event, QAbstractItemView* View, const QStyleOptionViewItem&,
+                 const QModelIndex& Index) override {
+    if (Event->type() != QEvent::ToolTip) return false;
+    const QString Hint = FGrid->Hint(Index.column(), Index.row() + 1);
+    if (Hint.isEmpty()) {
+      QToolTip::hideText();
+      Event->ignore();
+      return false;
+    }
+    QToolTip::showText(Event->globalPos(), Hint, View->viewport(), View->visualRect(Index));
+    return true;
   }
 
  private:
@@ -54,6 +74,9 @@ TStringGrid::TStringGrid(QWidget* Parent) : QTableWidget(1, 5, Parent) {
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setFixedHeight(18);
   for (int c = 0; c < columnCount(); ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
+  FFormWidths.assign(static_cast<std::size_t>(columnCount()), 100);
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+          [this](int Col, int OldSize, int NewSize) { SectionResized(Col, OldSize, NewSize); });
   // The grid has a current cell from the start, as the selection of a grid always does: else the
   // view would pick one the first time it takes the focus and report that as a move of the user.
   // Nothing is highlighted until the user selects a row.
@@ -76,10 +99,108 @@ void TStringGrid::SetColCount(int Count) {
     if (currentIndex() != keep) selectionModel()->setCurrentIndex(keep, QItemSelectionModel::NoUpdate);
   }
   FQuiet = false;
+  // The column that was last keeps its form width; the new last one fills the rest.
+  if (old > 0 && old - 1 < Count) {
+    FFitting = true;
+    setColumnWidth(old - 1, FFormWidths[static_cast<std::size_t>(old - 1)]);
+    FFitting = false;
+  }
+  FFormWidths.resize(static_cast<std::size_t>(Count), 100);
   for (int c = old; c < Count; ++c) {
     setHorizontalHeaderItem(c, new QTableWidgetItem());
+    FFitting = true;
     setColumnWidth(c, 100);
+    FFitting = false;
   }
+  FitLastColumn();
+}
+
+int TStringGrid::ColWidths(int Col) const {
+  if (Col < 0 || Col >= columnCount()) return 0;
+  return Col == columnCount() - 1 ? FFormWidths[static_cast<std::size_t>(Col)] : columnWidth(Col);
+}
+
+void TStringGrid::SetColWidths(int Col, int Width) {
+  if (Col < 0 || Col >= columnCount()) return;
+  FFormWidths[static_cast<std::size_t>(Col)] = Width;
+  if (Col < columnCount() - 1) setColumnWidth(Col, Width);
+  FitLastColumn();
+}
+
+void TStringGrid::FitLastColumn() {
+  const int Last = columnCount() - 1;
+  // A hidden grid has no viewport of its final size yet: it is fitted when it shows.
+  if (Last < 0 || FFitting || !isVisible()) return;
+  FFitting = true;
+  const int Room = viewport()->width();
+  // A viewport narrower than the columns before the last (the vertical scroll bar came) takes the
+  // width from them, the nearest first, so that no column reaches under the scroll bar.
+  int Others = 0;
+  for (int c = 0; c < Last; ++c) Others += columnWidth(c);
+  for (int c = Last - 1; c >= 0 && Others > Room - LastColumnMinWidth; --c) {
+    const int Give = std::min(Others - (Room - LastColumnMinWidth), columnWidth(c) - FFormWidths[std::size_t(c)]);
+    if (Give > 0) {
+      setColumnWidth(c, columnWidth(c) - Give);
+      Others -= Give;
+    }
+  }
+  for (int c = 0; c < Last; ++c) horizontalHeader()->setSectionResizeMode(c, QHeaderView::Interactive);
+  // The last column has no edge of its own to drag: it ends where the viewport ends.
+  horizontalHeader()->setSectionResizeMode(Last, QHeaderView::Fixed);
+  setColumnWidth(Last, std::max(Room - Others, LastColumnMinWidth));
+  FFitting = false;
+  horizontalScrollBar()->setValue(0);
+}
+
+void TStringGrid::SectionResized(int Col, int, int NewSize) {
+  if (FFitting || Col >= columnCount() - 1 || !isVisible()) return;
+  // A column widened by hand may take the width of the last column down to its least, never more:
+  // every edge stays in view, so each widening can be dragged back.
+  int Others = 0;
+  for (int c = 0; c < columnCount() - 1; ++c) Others += columnWidth(c);
+  const int Excess = Others - (viewport()->width() - LastColumnMinWidth);
+  if (Excess > 0) {
+    FFitting = true;
+    setColumnWidth(Col, std::max(NewSize - Excess, horizontalHeader()->minimumSectionSize()));
+    FFitting = false;
+  }
+  FitLastColumn();
+}
+
+void TStringGrid::showEvent(QShowEvent* Event) {
+  QTableWidget::showEvent(Event);
+  FitLastColumn();
+}
+
+void TStringGrid::resizeEvent(QResizeEvent* Event) {
+  QTableWidget::resizeEvent(Event);
+  FitLastColumn();
+}
+
+void TStringGrid::scrollTo(const QModelIndex& Index, ScrollHint Hint) {
+  const int Left = horizontalScrollBar()->value();
+  QTableWidget::scrollTo(Index, Hint);
+  horizontalScrollBar()->setValue(Left);
+}
+
+void TStringGrid::focusInEvent(QFocusEvent* Event) {
+  QTableWidget::focusInEvent(Event);
+  // The current row is drawn as selected whenever the grid has the focus, as the user expects of a
+  // grid that selects whole rows; selecting it does not move it, so no handler hears of it.
+  if (currentIndex().isValid() && !selectionModel()->isRowSelected(currentIndex().row(), QModelIndex()))
+    selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString TStringGrid::Hint(int Col, int Row) const {
+  const auto* Cell = Row >= 1 ? Item(Col, Row) : nullptr;
+  if (!Cell) return {};
+  if (const QPixmap* Bitmap = Objects(Col, Row)) return ObjectText ? ObjectText(Bitmap) : QString();
+  const QString Text = Cell->text();
+  if (Text.isEmpty()) return {};
+  // The room the item's style leaves for the text: a margin on either side.
+  const int Margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const QFontMetrics Metrics(Cell->data(Qt::FontRole).isValid() ? Cell->font() : font());
+  return Metrics.horizontalAdvance(Text) > columnWidth(Col) - 2 * Margin ? Text : QString();
 }
 
 void TStringGrid::SetRowCount(int Count) { setRowCount(std::max(Count, 2) - 1); }
@@ -123,6 +244,8 @@ void TStringGrid::SetObjects(int Col, int Row, const QPixmap* Bitmap) {
     setItem(Row - 1, Col, cell);
   }
   cell->setData(ObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(Bitmap)));
+  // A screen reader says what the picture shows.
+  cell->setData(Qt::AccessibleTextRole, Bitmap && ObjectText ? ObjectText(Bitmap) : QVariant());
 }
 
 void TStringGrid::SetRow(int Row) {

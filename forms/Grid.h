@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QPixmap;
 
@@ -26,8 +27,16 @@ class TStringGrid : public QTableWidget {
   const QPixmap* Objects(int Col, int Row) const;
   void SetObjects(int Col, int Row, const QPixmap* Bitmap);
 
-  int ColWidths(int Col) const { return columnWidth(Col); }
-  void SetColWidths(int Col, int Width) { setColumnWidth(Col, Width); }
+  // The width the form gives a column. The last column is drawn with all the width the others
+  // leave, so that it ends at the vertical scroll bar; its form width is kept for the layout.
+  int ColWidths(int Col) const;
+  void SetColWidths(int Col, int Width);
+
+  // What a reader of the cell should be told beyond what it shows: the name of its bitmap, or the
+  // whole text when the column is too narrow for it. Empty when the cell shows everything.
+  QString Hint(int Col, int Row) const;
+  // Names the bitmaps attached to cells, for the tooltip and for screen readers.
+  std::function<QString(const QPixmap* Bitmap)> ObjectText;
 
   // The current row (1 for the first message row), 0 when none.
   int Row() const { return currentRow() + 1; }
@@ -42,9 +51,21 @@ class TStringGrid : public QTableWidget {
  protected:
   void keyPressEvent(QKeyEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;  // the viewport's size
+  // The grid selects whole rows: a move of the current cell scrolls up and down only.
+  void scrollTo(const QModelIndex& Index, ScrollHint Hint = EnsureVisible) override;
 
  private:
   QTableWidgetItem* Item(int Col, int Row) const;
+  // Gives the last column the width the others leave in the viewport, taking it back from the
+  // columns before it when the viewport got narrower than they are.
+  void FitLastColumn();
+  void SectionResized(int Col, int OldSize, int NewSize);
+
+  std::vector<int> FFormWidths;  // per column, as the form set them
+  bool FFitting = false;         // the grid itself sizes the columns
 
   bool FQuiet = false;  // the grid itself moves the current cell: OnSelectCell is not told
 };

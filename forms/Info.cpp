@@ -1,9 +1,11 @@
 #include "forms/Info.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "forms/Icons.h"
 
@@ -33,22 +35,30 @@ TfrmInfo::TfrmInfo(QWidget* Parent)
 
 void TfrmInfo::Build() {
   if (btnOK) return;
+  // A window manager writes the caption larger than the form's font, beside its icon and buttons:
+  // the box grows, its contents centred, until "Info about Pelmo" has room in the title bar.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(std::max(titleFont.pointSizeF(), 10.0) * 1.1);
+  const int wanted = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 120;
+  const int shift = std::max(wanted - 209, 0) / 2;
+  setFixedSize(209 + 2 * shift, 169);
   imgInfo = new QLabel(this);
   imgInfo->setObjectName(QStringLiteral("imgInfo"));
   imgInfo->setPixmap(ProgramIcon32());
-  imgInfo->setGeometry(8, 8, 32, 32);
+  imgInfo->setGeometry(shift + 8, 8, 32, 32);
 
-  lblInfo1 = MakeLabel(this, "lblInfo1", QStringLiteral("Pelmo"), 56, 8);
+  lblInfo1 = MakeLabel(this, "lblInfo1", QStringLiteral("Pelmo"), shift + 56, 8);
   lblInfo1->setFont(FormFont(10, true));
-  lblInfo2 = MakeLabel(this, "lblInfo2", QStringLiteral("Version 1.1"), 56, 24);
-  lblInfo3 = MakeLabel(this, "lblInfo3", QStringLiteral("SMS on the SIM card"), 56, 48);
-  lblInfo4 = MakeLabel(this, "lblInfo4", QStringLiteral("of the Siemens S40."), 56, 64);
-  lblInfo5 = MakeLabel(this, "lblInfo5", QStringLiteral("Free to use and share."), 56, 88);
-  lblInfo6 = MakeLabel(this, "lblInfo6", QStringLiteral("No warranty of any kind."), 56, 104);
+  lblInfo2 = MakeLabel(this, "lblInfo2", QStringLiteral("Version 1.1"), shift + 56, 24);
+  lblInfo3 = MakeLabel(this, "lblInfo3", QStringLiteral("SMS on the SIM card"), shift + 56, 48);
+  lblInfo4 = MakeLabel(this, "lblInfo4", QStringLiteral("of the Siemens S40."), shift + 56, 64);
+  lblInfo5 = MakeLabel(this, "lblInfo5", QStringLiteral("Free to use and share."), shift + 56, 88);
+  lblInfo6 = MakeLabel(this, "lblInfo6", QStringLiteral("No warranty of any kind."), shift + 56, 104);
 
   btnOK = new QPushButton(QStringLiteral("&OK"), this);
   btnOK->setObjectName(QStringLiteral("btnOK"));
-  btnOK->setGeometry(60, 136, 89, 25);
+  btnOK->setGeometry(shift + 60, 136, 89, 25);
   btnOK->setDefault(true);
   btnOK->setFocus();
   connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });

@@ -14,10 +14,10 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimeEdit>
-#include <QTimer>
 #include <algorithm>
 #include <utility>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
 #include "forms/FixedDialog.h"
@@ -30,7 +30,6 @@ TfrmSend* frmSend = nullptr;
 
 namespace {
 
-constexpr int NormalTimeOut = 5000;
 constexpr int EditHeight = 21;
 
 QLabel* Label(QWidget* Parent, const char* Caption, int Left, int Top) {
@@ -49,6 +48,31 @@ QPushButton* Button(QWidget* Parent, const char* Caption, int Left) {
   return Button;
 }
 
+// A date or time picker's text in a font small enough for the widest text its format can show in
+// the field's designed width: a long date format would otherwise lose its last digits. Half points
+// down from the form font, at least 6 points.
+void FitPickerFont(QDateTimeEdit* Picker, const QFont& FormFont) {
+  const auto* Edit = Picker->findChild<QLineEdit*>();
+  if (!Edit) return;
+  // The line edit's own frame and margins are part of its width.
+  const int Room = Edit->contentsRect().width() - 4;
+  const QString Format = Picker->displayFormat();
+  const QLocale Locale = Picker->locale();
+  QStringList Samples;
+  // Every month name, on a two-digit day, late in the evening: the widest the field will show.
+  for (int Month = 1; Month <= 12; ++Month)
+    Samples << Locale.toString(QDateTime(QDate(2088, Month, 28), QTime(23, 58, 58)), Format);
+  QFont Font = FormFont;
+  auto Widest = [&Samples](const QFont& F) {
+    const QFontMetrics Metrics(F);
+    int Width = 0;
+    for (const QString& Sample : Samples) Width = std::max(Width, Metrics.horizontalAdvance(Sample));
+    return Width;
+  };
+  while (Widest(Font) > Room && Font.pointSizeF() > 6.0) Font.setPointSizeF(Font.pointSizeF() - 0.5);
+  Picker->setFont(Font);
+}
+
 // Today and the time of day from the clock that the encoder checks the validity against.
 void ClockNow(QDate& Date, QTime& Time) {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
@@ -61,10 +85,7 @@ void ClockNow(QDate& Date, QTime& Time) {
 // waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
 bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU) {
   if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A")) return true;
-  if (Main.TimedOut && Main.KoComm->IsOpen()) {
-    Main.KoComm->SendString("\x1B");
-    Main.AppendLog("\x1B");
-  }
+  Main.CancelPDUPrompt();
   return false;
 }
 
@@ -74,20 +95,17 @@ bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULeng
 // buttons come back on every way out.
 class TfrmSend::TBusy {
  public:
-  explicit TBusy(TfrmSend& Form) : FForm(Form) {
-    FForm.FBusy = true;
-    for (QPushButton* Button : {FForm.btnSend, FForm.btnStore, FForm.btnCancel}) Button->setEnabled(false);
+  explicit TBusy(TfrmSend& Form)
+      : FLocked({Form.btnSend, Form.btnStore, Form.btnCancel}, [&Form] {
+          Form.FBusy = false;
+          Form.btnCancel->setEnabled(true);
+          Form.UpdateButtons(false);
+        }) {
+    Form.FBusy = true;
   }
-  ~TBusy() {
-    FForm.FBusy = false;
-    FForm.btnCancel->setEnabled(true);
-    FForm.UpdateButtons(false);
-  }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
 
  private:
-  TfrmSend& FForm;
+  TControlsLocked FLocked;
 };
 
 TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent) {
@@ -116,6 +134,9 @@ void TfrmSend::Build() {
 
   pctrlVP = new QStackedWidget(this);
   pctrlVP->setGeometry(140, 74, 325, 32);
+  // A page lies inside the page control's border, 4 pixels on each side: its fields stand in line
+  // with the fields above and clear of the drop-down list over it.
+  pctrlVP->setContentsMargins(4, 4, 4, 4);
   pctrlVP->setFocusPolicy(Qt::NoFocus);
   tsVPNone = new QWidget(pctrlVP);
   tsVPRelative = new QWidget(pctrlVP);
@@ -285,6 +306,11 @@ void TfrmSend::FormShow() {
   }
   combxDA->setCurrentIndex(-1);
   combxDA->setEditText(Destination);
+  // An empty list says why it is empty.
+  combxDA->lineEdit()->setPlaceholderText(combxDA->count() > 0 ? QStringLiteral("Number, or a name from the list")
+                                          : frmMain && frmMain->PhonebookRead
+                                              ? QStringLiteral("Number (the phone book has no entries)")
+                                              : QStringLiteral("Number (Show names lists the phone book here)"));
 
   spedMR->setValue(0);
   combxVP->setCurrentIndex(0);
@@ -346,6 +372,8 @@ void TfrmSend::tsVPAbsoluteShow() {
   dtpVPTime->setTime(Time);
   udVPTZ->SetPosition(0);
   edVPTZ->setText(QStringLiteral("GMT +0,00"));
+  FitPickerFont(dtpVPDate, font());
+  FitPickerFont(dtpVPTime, font());
 }
 
 void TfrmSend::udVPTZClick(TUDBtnType) { edVPTZ->setText(QStringLiteral("GMT ") + TimeZoneText(udVPTZ->Position())); }
@@ -397,11 +425,7 @@ void TfrmSend::btnSendClick() {
   if (FBusy || !frmMain) return;
   TfrmMain& Main = *frmMain;
   // Declared first so that it runs last, on every way out.
-  struct TTimeOut {
-    QTimer* Timer;
-    ~TTimeOut() { Timer->setInterval(NormalTimeOut); }
-  } TimeOut{Main.Timer};
-  Main.Timer->setInterval(SendTimeOut);
+  TfrmMain::TTimeOutFor TimeOut(Main, SendTimeOut);
   TBusy Busy(*this);
 
   TComposedMessage Message = Composed();

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -87,6 +89,12 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnSelectCell = [this](int c, int r) { sgMessagesSelectCell(c, r); };
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
   sgMessages->OnDblClick = [this] { btnViewClick(); };
+  // A status icon is named in the viewers' words.
+  sgMessages->ObjectText = [this](const QPixmap* Bitmap) {
+    for (int Status = 0; Status < 4; ++Status)
+      if (Bitmap == &FStatusBitmaps[Status]) return QString::fromLatin1(StatusName(Status));
+    return QString();
+  };
 
   lblMemory = new TAutoSizeLabel(this);
   lblMemory->setObjectName(QStringLiteral("lblMemory"));
@@ -136,7 +144,11 @@ TfrmMain::TfrmMain(QWidget* Parent)
     QApplication::setFont(applicationFont);
   }
   memLog->setObjectName(QStringLiteral("memLog"));
-  memLog->setGeometry(10, 146, 613, 136);
+  // Over the lower part of the grid, edge on edge with it, from the line under its seventh row
+  // down: no row shows cut in half above it.
+  const int logTop = sgMessages->y() + sgMessages->frameWidth() + sgMessages->horizontalHeader()->height() +
+                     7 * sgMessages->verticalHeader()->defaultSectionSize();
+  memLog->setGeometry(sgMessages->x(), logTop, sgMessages->width(), sgMessages->geometry().bottom() + 1 - logTop);
   memLog->setReadOnly(true);
   memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -160,7 +172,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
 
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
-  Timer->setInterval(5000);
+  Timer->setInterval(NormalTimeOut);
 
   connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
@@ -206,6 +218,21 @@ TfrmMain::~TfrmMain() {
   // The channel goes first: its workers must not hand events to a window that is half gone.
   KoComm.reset();
   if (frmMain == this) frmMain = nullptr;
+}
+
+const char* TfrmMain::StatusName(int Status) {
+  static const char* const Names[] = {"received unread", "received read", "stored unsent", "stored sent"};
+  return Status >= 0 && Status < 4 ? Names[Status] : "";
+}
+
+void TfrmMain::TakeFocusBack() {
+  if (!isVisible()) return;
+  // A window manager does not always give the focus back when a modal box closes.
+  activateWindow();
+  QWidget* Focus = focusWidget();
+  if (!Focus || !Focus->isEnabled() || !Focus->isVisible())
+    Focus = sgMessages->isEnabled() ? static_cast<QWidget*>(sgMessages) : static_cast<QWidget*>(btnRead);
+  Focus->setFocus(Qt::OtherFocusReason);
 }
 
 const QPixmap* TfrmMain::StatusBitmap(int Status) const {
@@ -293,12 +320,39 @@ void TfrmMain::WaitReply() {
     if (pass.exec() < 0) {
       // The application is quitting (the main window was closed during the wait): from now on every
       // pass would return at once, so the wait ends here as a failed command instead of spinning.
-      Timer->stop();
-      TimedOut = true;
-      ReplyOK = false;
+      AbandonCommand();
     }
   } while (!ReplyComplete && !TimedOut);
 }
+
+bool TfrmMain::OpenPortAndWait() {
+  ReplyComplete = false;
+  TimedOut = false;
+  KoComm->OpenPort();
+  Timer->start();
+  WaitReply();
+  if (TimedOut) return false;
+  Timer->stop();
+  return true;
+}
+
+void TfrmMain::AbandonCommand() {
+  Timer->stop();
+  ReplyOK = false;
+  TimedOut = true;
+}
+
+void TfrmMain::CancelPDUPrompt() {
+  if (!TimedOut || !KoComm->IsOpen()) return;
+  KoComm->SendString("\x1B");
+  AppendLog("\x1B");
+}
+
+TfrmMain::TTimeOutFor::TTimeOutFor(TfrmMain& Form, int Milliseconds) : FForm(Form) {
+  FForm.Timer->setInterval(Milliseconds);
+}
+
+TfrmMain::TTimeOutFor::~TTimeOutFor() { FForm.Timer->setInterval(NormalTimeOut); }
 
 void TfrmMain::KoCommOpen(TKoComponent*) { ReplyComplete = true; }
 
@@ -360,6 +414,14 @@ int TfrmMain::MessageBehindRow(int Row) const {
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
 
+std::vector<QWidget*> TfrmMain::OperationControls(bool WithInfo, bool WithExit) const {
+  std::vector<QWidget*> Controls = {sgMessages, cbxCOMPort, btnRead,   btnView,    btnNew,
+                                    btnSave,    btnDelete,  btnAnswer, btnForward, btnNames};
+  if (WithInfo) Controls.push_back(btnInfo);
+  if (WithExit) Controls.push_back(btnExit);
+  return Controls;
+}
+
 void TfrmMain::sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect) {
   if (const QPixmap* bitmap = sgMessages->Objects(Col, Row)) Painter.drawPixmap(Rect.left() + 4, Rect.top(), *bitmap);
 }
@@ -401,7 +463,16 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::btnInfoKeyPress(char Key) {
-  if (Key == 'l') memLog->setHidden(!memLog->isHidden());
+  if (Key != 'l') return;
+  if (memLog->isHidden() && !FLogFontSet) {
+    // The phone's replies line up in columns only in a fixed-pitch font. Chosen at the first
+    // showing, so that a start-up without the log loads no font for it.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSizeF(font().pointSizeF());
+    memLog->setFont(fixed);
+    FLogFontSet = true;
+  }
+  memLog->setHidden(!memLog->isHidden());
 }
 
 bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {

@@ -86,6 +86,11 @@ class TfrmMain : public QWidget {
 
   // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
   const QPixmap* StatusBitmap(int Status) const;
+  // The words the viewers use for a status ("received unread", ...); empty for any other status.
+  static const char* StatusName(int Status);
+  // After a modal dialog: the window is active again and a control that can take keys has the
+  // focus, the one that had it when it still can.
+  void TakeFocusBack();
 
   // Writes one command text exactly as given and waits for the phone's final result, keeping
   // window messages flowing. True for OK or the PDU prompt; false for ERROR, +CME ERROR,
@@ -97,6 +102,29 @@ class TfrmMain : public QWidget {
   void WaitReply();
   // True while SendCommand waits for a reply.
   bool CommandWaiting() const { return FCommandWaiting; }
+  // Opens the port and waits until the channel reports it open, within the time-out (whose box
+  // the user has seen when it runs out). False when it did not open in time.
+  bool OpenPortAndWait();
+  // Ends the command that waits now as failed, without a box: the window closes, or the
+  // application quits.
+  void AbandonCommand();
+  // After a command that ran out of time the phone may still wait for a message's PDU and would
+  // take every later command for one: Esc makes it drop the message.
+  void CancelPDUPrompt();
+  // The exchange's time-out when no operation asks for another.
+  static constexpr int NormalTimeOut = 5000;
+  // A time-out of its own for the commands of one operation; the normal one is back when the
+  // operation ends, by whatever way.
+  class TTimeOutFor {
+   public:
+    TTimeOutFor(TfrmMain& Form, int Milliseconds);
+    ~TTimeOutFor();
+    TTimeOutFor(const TTimeOutFor&) = delete;
+    TTimeOutFor& operator=(const TTimeOutFor&) = delete;
+
+   private:
+    TfrmMain& FForm;
+  };
 
   // Appends text as it was written or received to the communication log.
   void AppendLog(const std::string& Text);
@@ -137,6 +165,9 @@ class TfrmMain : public QWidget {
   int MessageBehindRow(int Row) const;
   // The current row's list position when a message stands behind it, else 0.
   int CurrentMessageRow() const;
+  // The controls that could start another phone operation: the grid, the port list and the
+  // buttons from Read to Show names; Info and Exit as asked.
+  std::vector<QWidget*> OperationControls(bool WithInfo, bool WithExit) const;
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -155,6 +186,7 @@ class TfrmMain : public QWidget {
   // position (1-based) it took, in the order they were stored.
   std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;
   TCommLog* FLog = nullptr;  // owned by memLog
+  bool FLogFontSet = false;
 };
 
 extern TfrmMain* frmMain;

@@ -10,40 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 
 namespace {
 
 constexpr int ColStat = 1;
-
-// While the phone is asked to delete, nothing may start another operation that changes the list:
-// the grid and the buttons that read, compose or delete are disabled, and each gets its state and
-// the focus back on every way out.
-class TControlsLocked {
- public:
-  explicit TControlsLocked(TfrmMain& Form) : FFocus(QApplication::focusWidget()) {
-    for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-                             static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView),
-                             static_cast<QWidget*>(Form.btnNew), static_cast<QWidget*>(Form.btnSave),
-                             static_cast<QWidget*>(Form.btnDelete), static_cast<QWidget*>(Form.btnAnswer),
-                             static_cast<QWidget*>(Form.btnForward), static_cast<QWidget*>(Form.btnNames)}) {
-      FControls.emplace_back(Control, Control->isEnabled());
-      Control->setEnabled(false);
-    }
-  }
-  ~TControlsLocked() {
-    for (auto& [Control, Enabled] : FControls)
-      if (Control) Control->setEnabled(Enabled);
-    if (FFocus && FFocus->isEnabled() && FFocus->isVisible()) FFocus->setFocus();
-  }
-  TControlsLocked(const TControlsLocked&) = delete;
-  TControlsLocked& operator=(const TControlsLocked&) = delete;
-
- private:
-  std::vector<std::pair<QPointer<QWidget>, bool>> FControls;
-  QPointer<QWidget> FFocus;
-};
 
 // The list position of the message at memory location Index: the selected row when it holds it,
 // else the row that does; 0 when no row does.
@@ -66,7 +39,8 @@ void TfrmMain::DeleteMessage(int Index) {
 
   bool Deleted = false;
   {
-    TControlsLocked Locked(*this);
+    // Nothing may change the list while the phone deletes; the focus comes back where it was.
+    TControlsLocked Locked(OperationControls(false, false), true);
     Deleted = SendCommand("AT+CMGD=" + std::to_string(Index) + "\r\n");
   }
   if (!Deleted) return;

@@ -6,12 +6,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <cmath>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
@@ -22,12 +22,6 @@ namespace {
 constexpr int ColName = 3;
 
 const char* const CharsetNotBack = "Phone character set could not be set to back \"IRA\".";
-
-// Everything that could start another operation while the phone book is read.
-std::vector<QWidget*> Controls(TfrmMain& Form) {
-  return {Form.sgMessages, Form.cbxCOMPort, Form.btnRead,    Form.btnView,  Form.btnNew,  Form.btnSave,
-          Form.btnDelete,  Form.btnAnswer,  Form.btnForward, Form.btnNames, Form.btnInfo, Form.btnExit};
-}
 
 // Notes that the main window closes while the phone book is read, and ends the command waiting
 // then as a failed one: nothing more is asked of the phone, and no time-out box comes up for a
@@ -45,11 +39,7 @@ class TCloseWatch : public QObject {
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     if (Watched == &FForm && Event->type() == QEvent::Close) {
       Closed = true;
-      if (FForm.CommandWaiting()) {
-        FForm.Timer->stop();
-        FForm.ReplyOK = false;
-        FForm.TimedOut = true;
-      }
+      if (FForm.CommandWaiting()) FForm.AbandonCommand();
     }
     return false;
   }
@@ -84,33 +74,13 @@ enum class TReadOutcome {
 TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack) {
   // Nothing may start another command while one waits; the controls come back as they were when
   // the phone book turns out to be empty or cannot be asked for.
-  const std::vector<QWidget*> All = Controls(Form);
-  std::vector<bool> WereEnabled;
-  for (QWidget* Control : All) {
-    WereEnabled.push_back(Control->isEnabled());
-    Control->setEnabled(false);
-  }
-  const auto PutBack = [&] {
-    for (std::size_t I = 0; I < All.size(); ++I) All[I]->setEnabled(WereEnabled[I]);
-  };
+  TControlsLocked Locked(Form.OperationControls(true, true));
 
-  TPhonebookStorage Storage;
-  try {
-    if (!Form.SendCommand("AT+CPBS?\r\n")) {
-      PutBack();
-      return TReadOutcome::NotRead;
-    }
-    Storage = ParsePhonebookStorage(Form.ReplyBuffer);
-  } catch (...) {
-    PutBack();
-    throw;
-  }
+  if (!Form.SendCommand("AT+CPBS?\r\n")) return TReadOutcome::NotRead;
+  const TPhonebookStorage Storage = ParsePhonebookStorage(Form.ReplyBuffer);
   // What an earlier phone book held is gone; the entries come in as they are read.
   Form.Phonebook.clear();
-  if (Storage.Used == 0) {
-    PutBack();
-    return TReadOutcome::Empty;
-  }
+  if (Storage.Used == 0) return TReadOutcome::Empty;
 
   const QString Total = QString::number(Storage.Used);
   if (frmProgress) {
@@ -156,6 +126,7 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
     }
   }
   if (frmProgress) frmProgress->close();
+  Locked.Release();
   EnableAfterReading(Form);
   if (Error) std::rethrow_exception(Error);
   return Outcome;

@@ -5,11 +5,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <initializer_list>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
@@ -147,15 +147,6 @@ void ReadMessages(TfrmMain& Form) {
   Grid.SetObjects(ColStat, 1, nullptr);
   Form.lblMemory->setText(QStringLiteral("0/0"));
 
-  // The waits below keep window messages flowing: nothing may start another operation meanwhile.
-  for (QWidget* Control :
-       {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-        static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView), static_cast<QWidget*>(Form.btnNew),
-        static_cast<QWidget*>(Form.btnSave), static_cast<QWidget*>(Form.btnDelete),
-        static_cast<QWidget*>(Form.btnAnswer), static_cast<QWidget*>(Form.btnForward),
-        static_cast<QWidget*>(Form.btnNames), static_cast<QWidget*>(Form.btnInfo), static_cast<QWidget*>(Form.btnExit)})
-    Control->setEnabled(false);
-
   // Another port: the old one closes, and what was learnt from its phone is forgotten.
   const int Port = Form.cbxCOMPort->currentData().toInt();
   if (Port != Comm.PortNum()) {
@@ -171,16 +162,10 @@ void ReadMessages(TfrmMain& Form) {
 
   // The model check runs once per opening of the port.
   if (!Comm.IsOpen()) {
-    Form.ReplyComplete = false;
-    Form.TimedOut = false;
-    Comm.OpenPort();
-    Form.Timer->start();
-    Form.WaitReply();
-    if (Form.TimedOut) {
+    if (!Form.OpenPortAndWait()) {
       Comm.ClosePort();
       return;
     }
-    Form.Timer->stop();
 
     if (!Form.SendCommand("AT+CGSN\r\n")) {
       Comm.ClosePort();
@@ -232,21 +217,24 @@ void TfrmMain::btnReadClick() {
   std::exception_ptr Error;
   {
     TWaitCursor Cursor;
+    // The waits keep window messages flowing: nothing may start another operation meanwhile. The
+    // message buttons are enabled by the reading when a message stands in row 1.
+    TControlsLocked Locked(OperationControls(true, true), [this] {
+      if (frmProgress) frmProgress->close();
+      sgMessages->setEnabled(true);
+      sgMessages->setFocus();
+      btnRead->setEnabled(true);
+      btnNew->setEnabled(KoComm->IsOpen());
+      btnNames->setEnabled(KoComm->IsOpen());
+      btnInfo->setEnabled(true);
+      btnExit->setEnabled(true);
+      cbxCOMPort->setEnabled(true);
+    });
     try {
       ReadMessages(*this);
     } catch (...) {
       Error = std::current_exception();
     }
-
-    if (frmProgress) frmProgress->close();
-    sgMessages->setEnabled(true);
-    sgMessages->setFocus();
-    btnRead->setEnabled(true);
-    btnNew->setEnabled(KoComm->IsOpen());
-    btnNames->setEnabled(KoComm->IsOpen());
-    btnInfo->setEnabled(true);
-    btnExit->setEnabled(true);
-    cbxCOMPort->setEnabled(true);
   }
 
   if (Error) ShowException(Error);

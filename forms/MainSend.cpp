@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "forms/ControlsLocked.h"
 #include "forms/Cp1252String.h"
 #include "forms/MSend.h"
 #include "forms/Main.h"
@@ -13,42 +14,14 @@
 
 using SMSEngine::TMessageList;
 
-namespace {
-
-// The main window's controls stay still while the service centre address is asked for: the wait
-// keeps window messages flowing. Each gets back the state it had, on every way out.
-class TControlsHeld {
- public:
-  explicit TControlsHeld(TfrmMain& Form) {
-    for (QWidget* Control :
-         {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-          static_cast<QWidget*>(Form.btnRead), static_cast<QWidget*>(Form.btnView), static_cast<QWidget*>(Form.btnNew),
-          static_cast<QWidget*>(Form.btnSave), static_cast<QWidget*>(Form.btnDelete),
-          static_cast<QWidget*>(Form.btnAnswer), static_cast<QWidget*>(Form.btnForward),
-          static_cast<QWidget*>(Form.btnNames), static_cast<QWidget*>(Form.btnExit)}) {
-      FHeld.emplace_back(Control, Control->isEnabled());
-      Control->setEnabled(false);
-    }
-  }
-  ~TControlsHeld() {
-    for (const auto& [Control, Enabled] : FHeld) Control->setEnabled(Enabled);
-  }
-  TControlsHeld(const TControlsHeld&) = delete;
-  TControlsHeld& operator=(const TControlsHeld&) = delete;
-
- private:
-  std::vector<std::pair<QWidget*, bool>> FHeld;
-};
-
-}  // namespace
-
 void TfrmMain::btnNewClick(QObject* Sender) {
   if (FCommandWaiting) return;
   if (!frmSend) frmSend = new TfrmSend(this);
   frmSend->Build();
 
   if (PhoneSCA == "NULL") {
-    TControlsHeld Held(*this);
+    // The main window's controls stay still while the address is asked for.
+    TControlsLocked Locked(OperationControls(false, true));
     // A phone without an address answers +CMS ERROR 330, which the exchange does not show.
     PhoneSCA = SendCommand("AT+CSCA?\r\n") ? ServiceCentreOfReply(ReplyBuffer) : std::string();
   }
@@ -75,6 +48,11 @@ void TfrmMain::btnNewClick(QObject* Sender) {
   }
 
   frmSend->exec();
+  // However the dialog closed, the keys come back to this window.
+  struct TFocusBack {
+    TfrmMain& Form;
+    ~TFocusBack() { Form.TakeFocusBack(); }
+  } FocusBack{*this};
 
   if (ReadAfterCompose) {
     // The phone stored a message without saying where: the list follows the phone again.

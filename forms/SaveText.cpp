@@ -1,6 +1,10 @@
 #include "forms/SaveText.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
 #include <string_view>
 
 #include "forms/Cp1252String.h"
@@ -111,17 +115,52 @@ std::string ProposedFileName(const TMessageList& Entry) {
   return (Outgoing ? "SM to " : "SM from ") + Who + ".txt";
 }
 
-bool WriteTextFile(const std::string& FileName, const std::string& Bytes) {
+std::string FileSystemName(const QString& Path) {
 #ifdef Q_OS_WIN
-  QFile File(QString::fromUtf8(FileName));  // as the save dialog gives it, opened through the wide API
+  return Path.toUtf8().toStdString();
 #else
-  QFile File(QFile::decodeName(QByteArray::fromStdString(FileName)));
+  return QFile::encodeName(Path).toStdString();
 #endif
+}
+
+QString FileSystemPath(const std::string& Name) {
+#ifdef Q_OS_WIN
+  return QString::fromUtf8(Name);
+#else
+  return QFile::decodeName(QByteArray::fromStdString(Name));
+#endif
+}
+
+bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::string* Reason) {
+  QFile File(FileSystemPath(FileName));
+  const auto Failed = [&File, Reason] {
+    if (Reason) *Reason = QStringToCp1252(File.errorString());
+    return false;
+  };
   // Unbuffered, so that a write the system refuses fails here and not later in a flush.
-  if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
-  bool Ok = File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) == static_cast<qint64>(Bytes.size());
+  if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return Failed();
+  if (File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) != static_cast<qint64>(Bytes.size())) {
+    // Told before closing: a close that succeeds forgets the error of the write.
+    Failed();
+    File.close();
+    return false;
+  }
   File.close();
   // close() reports no result of its own; a failed close leaves its error on the file.
-  if (File.error() != QFileDevice::NoError) Ok = false;
-  return Ok;
+  if (File.error() != QFileDevice::NoError) return Failed();
+  return true;
+}
+
+std::string SaveFolder() {
+  const QSettings Settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pelmo"),
+                           QStringLiteral("Pelmo"));
+  const QString Last = Settings.value(QStringLiteral("Save/Folder")).toString();
+  if (!Last.isEmpty() && QFileInfo(Last).isDir()) return FileSystemName(Last);
+  const QString Documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return FileSystemName(QFileInfo(Documents).isDir() ? Documents : QDir::homePath());
+}
+
+void RememberSaveFolder(const std::string& FileName) {
+  QSettings Settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pelmo"), QStringLiteral("Pelmo"));
+  Settings.setValue(QStringLiteral("Save/Folder"), QFileInfo(FileSystemPath(FileName)).absolutePath());
 }

@@ -156,7 +156,22 @@ TEST(PelmoPhone, RefusesBadOptions) {
     TRun run = Spawn(args);
     std::string err = ReadPipe(run.Err, false);
     EXPECT_EQ(Wait(run), 2);
-    EXPECT_NE(err.find("usage:"), std::string::npos) << err;
+    EXPECT_NE(err.find("Usage: pelmo-phone"), std::string::npos) << err;
+  }
+}
+
+// The manual page is made from --help, so it must answer on standard output and succeed, even
+// without --link.
+TEST(PelmoPhone, HelpAnswersOnStandardOutput) {
+  for (const char* option : {"--help", "-h"}) {
+    SCOPED_TRACE(option);
+    TRun run = Spawn({option});
+    std::string out = ReadPipe(run.Out, false);
+    std::string err = ReadPipe(run.Err, false);
+    EXPECT_EQ(Wait(run), 0);
+    EXPECT_EQ(out.rfind("Usage: pelmo-phone --link PATH", 0), 0u) << out;
+    EXPECT_NE(out.find("Exit status:"), std::string::npos) << out;
+    EXPECT_EQ(err, "");
   }
 }
 

@@ -1,11 +1,14 @@
 // The main window, the progress window and the about box, without a phone.
+#include <QAccessible>
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <map>
@@ -181,6 +184,136 @@ TEST_F(TMainWindow, SelectionFollowsTheRow) {
   EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit");
   frmMain->sgMessages->SetRow(2);
   EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit");
+}
+
+// With more rows than the grid shows, no key that moves the current row scrolls it sideways: the
+// Idx column stays at the left edge and the last column ends at the vertical scroll bar.
+TEST_F(TMainWindow, MovingTheRowNeverScrollsSideways) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  FillList(std::vector<int>(30, 1), false);
+  TStringGrid& grid = *frmMain->sgMessages;
+  for (int row = 1; row <= 30; ++row) grid.SetCells(4, row, std::string(200, 'w'));
+  // The scroll bar shows once the view has laid itself out again, which a loaded machine delays.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return grid.verticalScrollBar()->isVisible(); }, 3000));
+  grid.SetRow(1);
+  grid.setFocus();
+  const auto expectInView = [&grid](const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(grid.horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(grid.columnViewportPosition(0), 0);
+    const int last = grid.ColCount() - 1;
+    EXPECT_EQ(grid.columnViewportPosition(last) + grid.columnWidth(last), grid.viewport()->width());
+  };
+  expectInView("at the start");
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers shift;
+    int row;
+  } moves[] = {
+      {Qt::Key_End, Qt::ControlModifier, 30},
+      {Qt::Key_Right, {}, 30},
+      {Qt::Key_Home, Qt::ControlModifier, 1},
+      {Qt::Key_End, {}, 1},
+      {Qt::Key_PageDown, {}, 0},
+      {Qt::Key_Down, {}, 0},
+  };
+  for (const auto& move : moves) {
+    QTest::keyClick(&grid, move.key, move.shift);
+    if (move.row) EXPECT_EQ(grid.Row(), move.row);
+    expectInView(QKeySequence(move.key | move.shift).toString().toStdString().c_str());
+  }
+  EXPECT_GT(grid.verticalScrollBar()->value(), 0) << "it still scrolls up and down";
+  // A row added at the end, as a stored message adds one, and made current.
+  grid.SetRowCount(32);
+  grid.SetCells(4, 31, std::string(200, 'w'));
+  grid.SetRow(31);
+  expectInView("a new last row");
+  EXPECT_EQ(grid.rowAt(grid.visualRect(grid.model()->index(30, 0)).center().y()), 30);
+}
+
+// A column widened by hand stops where the last column keeps a little room: its edge stays in view
+// and dragging it back gives the last column its width again.
+TEST_F(TMainWindow, AWidenedColumnCanBeNarrowedAgain) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  FillList(std::vector<int>(30, 1), false);
+  TStringGrid& grid = *frmMain->sgMessages;
+  QTest::qWait(20);
+  const int room = grid.viewport()->width();
+  const int text = grid.columnWidth(4);
+  EXPECT_EQ(21 + 26 + 100 + 100 + text, room);
+  EXPECT_EQ(grid.ColWidths(4), 360) << "the form's width";
+
+  grid.horizontalHeader()->resizeSection(2, 2000);
+  EXPECT_GT(grid.columnWidth(2), 100);
+  EXPECT_LT(grid.columnViewportPosition(2) + grid.columnWidth(2), room);
+  EXPECT_GT(grid.columnWidth(4), 0);
+  EXPECT_EQ(grid.columnViewportPosition(4) + grid.columnWidth(4), room);
+  EXPECT_EQ(grid.horizontalScrollBar()->value(), 0);
+
+  grid.horizontalHeader()->resizeSection(2, 100);
+  EXPECT_EQ(grid.columnWidth(4), text);
+
+  // The names layout and back: the last column fills the rest in either.
+  frmMain->NamesShown = false;
+  grid.SetColCount(6);
+  for (int c : {3, 4}) grid.SetColWidths(c, 100);
+  grid.SetColWidths(5, 259);
+  EXPECT_EQ(grid.columnViewportPosition(5) + grid.columnWidth(5), room);
+  EXPECT_EQ(grid.ColWidths(5), 259);
+  grid.SetColWidths(4, 360);
+  grid.SetColCount(5);
+  EXPECT_EQ(grid.columnWidth(4), text);
+  EXPECT_EQ(grid.ColWidths(4), 360);
+}
+
+// A cell too narrow for its text tells the whole text; the status column names its icon in the
+// viewers' words, to the tooltip and to a screen reader.
+TEST_F(TMainWindow, CellsSayWhatTheyCannotShow) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
+  FillList({0, 1, 2, 3}, false);
+  TStringGrid& grid = *frmMain->sgMessages;
+  grid.SetCells(2, 1, "+4917612345678");
+  grid.SetCells(3, 1, "10 December 2026 01:59:59");
+  grid.SetCells(4, 1, std::string(300, 'w'));
+  EXPECT_EQ(grid.Hint(2, 1), "");
+  EXPECT_EQ(grid.Hint(3, 1), "10 December 2026 01:59:59");
+  EXPECT_EQ(grid.Hint(4, 1), QString(300, u'w'));
+  EXPECT_EQ(grid.Hint(0, 1), "");
+  EXPECT_EQ(grid.Hint(3, 2), "") << "an empty cell";
+
+  const char* names[] = {"received unread", "received read", "stored unsent", "stored sent"};
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid);
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(table->tableInterface(), nullptr);
+  for (int row = 1; row <= 4; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(grid.Hint(1, row), names[row - 1]);
+    QAccessibleInterface* cell = table->tableInterface()->cellAt(row - 1, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), names[row - 1]);
+  }
+  // A status picture moved to another row takes its name along; a removed one leaves nothing.
+  grid.SetObjects(1, 1, grid.Objects(1, 4));
+  grid.SetObjects(1, 4, nullptr);
+  EXPECT_EQ(table->tableInterface()->cellAt(0, 1)->text(QAccessible::Name), "stored sent");
+  EXPECT_EQ(table->tableInterface()->cellAt(3, 1)->text(QAccessible::Name), "");
+  EXPECT_EQ(grid.Hint(1, 4), "");
+}
+
+// The current row shows as selected once the grid has the focus, as after a reading; no handler
+// hears of it as a move.
+TEST_F(TMainWindow, TheCurrentRowIsDrawnSelectedWithTheFocus) {
+  frmMain->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
+  FillList({1, 3}, false);
+  EXPECT_FALSE(frmMain->sgMessages->selectionModel()->hasSelection());
+  frmMain->sgMessages->setFocus();
+  QTest::qWait(20);
+  EXPECT_TRUE(frmMain->sgMessages->selectionModel()->isRowSelected(0, {}));
+  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
 }
 
 // Enter, Delete, double-click and View need a message behind the row: on the status report row

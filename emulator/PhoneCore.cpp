@@ -151,6 +151,49 @@ int TPDULengthOf(const std::string& pduHex) {
   return octets - 1 - scaLength;
 }
 
+bool TPDUIsWhole(const std::string& pduHex) {
+  if (pduHex.size() < 2 || pduHex.size() % 2 != 0 || !IsHexText(pduHex)) return false;
+  std::vector<int> octets;
+  for (size_t i = 0; i < pduHex.size(); i += 2) octets.push_back(std::stoi(pduHex.substr(i, 2), nullptr, 16));
+  size_t at = 1 + static_cast<size_t>(octets[0]);  // past the service centre field
+  const auto take = [&](size_t n) {
+    at += n;
+    return at <= octets.size();
+  };
+  if (at >= octets.size()) return false;
+  const int first = octets[at];
+  const int mti = first & 3;
+  if (mti != 0 && mti != 1) return true;   // no message the SIM checks further
+  if (!take(1)) return false;              // first octet
+  if (mti == 1 && !take(1)) return false;  // message reference
+  if (at >= octets.size()) return false;
+  const size_t digits = static_cast<size_t>(octets[at]);
+  if (digits > 20 || !take(2 + (digits + 1) / 2)) return false;  // address: length, type, digits
+  if (at + 2 > octets.size()) return false;
+  const int dcs = octets[at + 1];
+  if (!take(2)) return false;  // protocol identifier, coding scheme
+  if (mti == 0) {
+    if (!take(7)) return false;  // service centre time stamp
+  } else {
+    const int vpf = (first >> 3) & 3;
+    if (!take(vpf == 2 ? 1 : vpf == 0 ? 0 : 7)) return false;
+  }
+  if (at >= octets.size()) return false;
+  const int udl = octets[at];
+  if (!take(1)) return false;
+  // The alphabet: 7-bit counts septets, 8-bit data and UCS2 count octets.
+  bool septets = true;
+  if ((dcs & 0xC0) == 0x00)
+    septets = ((dcs >> 2) & 3) == 0;
+  else if ((dcs & 0xF0) == 0xF0)
+    septets = (dcs & 0x04) == 0;
+  else if ((dcs & 0xF0) == 0xE0)
+    septets = false;
+  if (septets ? udl > 160 : udl > 140) return false;
+  const size_t udOctets = septets ? (static_cast<size_t>(udl) * 7 + 7) / 8 : static_cast<size_t>(udl);
+  return take(udOctets) && at == octets.size();
+}
+
 std::vector<char32_t> DecodeUtf8(const std::string& s, bool* ok) {
   std::vector<char32_t> out;
   bool good = true;
@@ -361,7 +404,9 @@ std::string TPhoneCore::PduDone() {
   std::vector<std::vector<std::string>> info;
   TOutcome outcome;
   int tpduLength = TPDULengthOf(pdu);
-  if (tpduLength < 0 || tpduLength != FPduLength) {
+  // A real phone refuses a PDU that is cut short, runs on past its user data, or holds more than one
+  // message's user data (160 septets, 140 octets): the network would not carry it whole.
+  if (tpduLength < 0 || tpduLength != FPduLength || !TPDUIsWhole(pdu)) {
     outcome = {TResult::Cms, 304, {}};
   } else if (FPduIsSend) {
     int mti = std::stoi(pdu.substr(2 + 2 * std::stoi(pdu.substr(0, 2), nullptr, 16), 2), nullptr, 16) & 3;

@@ -73,4 +73,8 @@ bool IsHexText(const std::string& s);
 std::string UpperCase(std::string s);
 // Octets after the service centre field of a PDU that starts with one; -1 when it cannot.
 int TPDULengthOf(const std::string& pduHex);
+// Whether a PDU (service centre field first) holds a whole SMS-SUBMIT or SMS-DELIVER and nothing
+// after it, with user data a message can carry: at most 160 septets, or 140 octets of 8-bit data
+// or UCS2. Other message types are taken as they are.
+bool TPDUIsWhole(const std::string& pduHex);
 std::vector<char32_t> DecodeUtf8(const std::string& s, bool* ok = nullptr);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -79,6 +80,27 @@ void ClockNow(QDate& Date, QTime& Time) {
   SMSEngine::DecodeDateTime(SMSEngine::Now(), Year, Month, Day, Hour, Min, Sec, MSec);
   Date = QDate(Year, Month, Day);
   Time = QTime(Hour, Min, Sec);
+}
+
+// A label's colours with its text in the theme's warning colour: a red that stands out from the
+// window's background, light on a dark theme and dark on a light one.
+QPalette WarningPalette(const QWidget& Widget) {
+  QPalette Palette = Widget.palette();
+  const bool Dark = Palette.color(QPalette::Window).lightness() < 128;
+  Palette.setColor(QPalette::WindowText, Dark ? QColor(0xFF, 0x6B, 0x6B) : QColor(0xC0, 0x00, 0x00));
+  return Palette;
+}
+
+// The message as a reading of the phone would show it: decoded from the PDU that went, so that
+// the list, the grid and the memo show what the phone holds (the alphabet's stand-ins included).
+SMSEngine::TMessageList AsRead(const std::string& PDU, int PDULength) {
+  SMSEngine::TMessageList Entry;
+  Entry.Status = 2;
+  Entry.PDULength = PDULength;
+  Entry.PDU = PDU;
+  SMSEngine::DecodeSubmitPDU(PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA, Entry.Flash,
+                             Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
+  return Entry;
 }
 
 // The two halves of writing a message. When the phone did not answer one in time, it may still be
@@ -184,6 +206,9 @@ void TfrmSend::Build() {
   memUD->setTabChangesFocus(true);
 
   lblChars = Label(this, "0/160", 144, 204);
+  // Between the counter and the buttons; its tooltip lists what it cannot show.
+  lblUncarried = new QLabel(this);
+  lblUncarried->setGeometry(186, 202, 271, 14);
 
   cbxSRR = FixedDialog::CheckBox(this, QStringLiteral("Status report requested"), 320, 8, 137, 17);
   cbxRD = FixedDialog::CheckBox(this, QStringLiteral("Reject duplicates"), 320, 32, 105, 17);
@@ -210,6 +235,7 @@ void TfrmSend::Build() {
       {combxDA, "combxDA"},
       {memUD, "memUD"},
       {lblChars, "lblChars"},
+      {lblUncarried, "lblUncarried"},
       {cbxSRR, "cbxSRR"},
       {cbxRD, "cbxRD"},
       {cbxFlash, "cbxFlash"},
@@ -324,6 +350,7 @@ void TfrmSend::FormShow() {
   cbxFlash->setChecked(false);
   btnCancel->setEnabled(true);
 
+  FDone = false;
   UpdateButtons(true);
 
   if (edSCA->text().isEmpty())
@@ -336,6 +363,12 @@ void TfrmSend::FormShow() {
 
 void TfrmSend::UpdateButtons(bool AtOpening) {
   if (FBusy) return;  // the wait's end decides
+  if (FDone) {
+    // The phone has the message: a second press would send or store it again.
+    btnSend->setEnabled(false);
+    btnStore->setEnabled(false);
+    return;
+  }
   const bool Both = !edSCA->text().isEmpty() && !combxDA->currentText().isEmpty();
   btnSend->setEnabled(Both);
   btnStore->setEnabled(Both && (AtOpening || (frmMain && frmMain->MessagesUsed < frmMain->MessagesTotal)));
@@ -382,7 +415,25 @@ void TfrmSend::memUDChange() {
   const int Count = SMSEngine::CountSeptets(MemoText());
   lblChars->setText(QStringLiteral("%1/160").arg(Count));
   lblChars->adjustSize();
+  // Over 160 the phone refuses the message: the counter says so without the beep.
+  lblChars->setPalette(Count > 160 ? WarningPalette(*lblChars) : palette());
   if (Count > 160 && Beep) Beep();
+
+  // What goes otherwise than typed, shown as it is typed, not on every key in a box.
+  const QString Typed = memUD->toPlainText();
+  const QList<uint> Codes = Typed.toUcs4();
+  const std::u32string Uncarried = UncarriedCharacters(std::u32string(Codes.begin(), Codes.end()));
+  if (Uncarried.empty()) {
+    lblUncarried->clear();
+    lblUncarried->setToolTip(QString());
+    return;
+  }
+  QStringList Shown;
+  for (const char32_t Code : Uncarried) Shown << (Code == U'\t' ? QStringLiteral("Tab") : QString::fromUcs4(&Code, 1));
+  const QString Text = QStringLiteral("Sent as blank or ?: ") + Shown.join(QLatin1Char(' '));
+  lblUncarried->setPalette(WarningPalette(*lblUncarried));
+  lblUncarried->setText(QFontMetrics(lblUncarried->font()).elidedText(Text, Qt::ElideRight, lblUncarried->width()));
+  lblUncarried->setToolTip(Text);
 }
 
 // ---- Closing ----
@@ -435,6 +486,7 @@ void TfrmSend::btnSendClick() {
   if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU)) return;
 
   // The phone has taken the message: from here on it is sent, whatever it says about it.
+  MessageTaken(AsRead(PDU, PDULength));
   if (const auto Reference = ReplyNumber(Main.ReplyBuffer, "+CMGS:"))
     InfoBox("Message sent successfully.\r\nMessage reference is " + std::to_string(*Reference) + ".");
   else
@@ -445,6 +497,14 @@ void TfrmSend::btnSendClick() {
     Main.PhoneSCA = Message.SCA;
   }
   accept();
+}
+
+void TfrmSend::MessageTaken(const SMSEngine::TMessageList& AsRead) {
+  FDone = true;
+  // Should the dialog stay open (the address could not be written), it shows what went.
+  std::string Typed = MemoText();
+  if (Typed.ends_with("\r\n")) Typed.resize(Typed.size() - 2);  // the encoder leaves a last line break out
+  if (AsRead.UD != Typed) SetMemoText(AsRead.UD);
 }
 
 void TfrmSend::btnStoreClick() {
@@ -458,24 +518,12 @@ void TfrmSend::btnStoreClick() {
   if (!Encode(Message, PDULength, PDU)) return;
   if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU)) return;
 
+  // The entry is what a reading of the location will show.
+  SMSEngine::TMessageList Entry = AsRead(PDU, PDULength);
+  MessageTaken(Entry);
   if (const auto Location = ReplyNumber(Main.ReplyBuffer, "+CMGW:")) {
     InfoBox("Message was stored in memory location #" + std::to_string(*Location) + ".");
-    SMSEngine::TMessageList Entry;
     Entry.Index = *Location;
-    Entry.Status = 2;
-    Entry.PDULength = PDULength;
-    Entry.PDU = PDU;
-    Entry.SCA = Message.SCA;
-    Entry.SRR = Message.SRR;
-    Entry.VPF = Message.VPF;
-    Entry.RD = Message.RD;
-    Entry.MR = Message.MR;
-    Entry.DA = Message.DA;
-    Entry.Flash = Message.Flash;
-    Entry.VPRelative = Message.VPRelative;
-    Entry.VPAbsolute = Message.VPAbsolute;
-    Entry.VPTZ = Message.VPTZ;
-    Entry.UD = Message.UD;
     Main.AddStoredMessage(Entry);
   } else {
     // Stored, but where is unknown: the list is read again once the dialog has closed.

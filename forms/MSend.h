@@ -56,6 +56,8 @@ class TfrmSend : public TLazyDialog {
   QLabel* lblUD = nullptr;
   QPlainTextEdit* memUD = nullptr;
   QLabel* lblChars = nullptr;
+  // Beside the counter: the typed characters that the message cannot carry as typed.
+  QLabel* lblUncarried = nullptr;
   QCheckBox* cbxSRR = nullptr;
   QCheckBox* cbxRD = nullptr;
   QCheckBox* cbxFlash = nullptr;
@@ -84,6 +86,8 @@ class TfrmSend : public TLazyDialog {
 
   // True while an exchange of the dialog waits for the phone.
   bool Busy() const { return FBusy; }
+  // True once the phone has taken the message of this opening: it is not sent or stored again.
+  bool Done() const { return FDone; }
 
   // Event handlers.
   void FormShow();
@@ -111,7 +115,11 @@ class TfrmSend : public TLazyDialog {
   // Enables Send and Store as the texts and the memory allow; AtOpening leaves out the memory.
   void UpdateButtons(bool AtOpening);
 
+  // After the phone took the message: Send and Store stay off, and the memo shows what went.
+  void MessageTaken(const SMSEngine::TMessageList& AsRead);
+
   bool FBusy = false;
+  bool FDone = false;
 };
 
 extern TfrmSend* frmSend;

@@ -27,6 +27,8 @@
 #include "forms/Icons.h"
 #include "forms/Info.h"
 #include "forms/Progress.h"
+#include "rules/ComposeText.h"
+#include "rules/MessageStatus.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -220,11 +222,6 @@ TfrmMain::~TfrmMain() {
   if (frmMain == this) frmMain = nullptr;
 }
 
-const char* TfrmMain::StatusName(int Status) {
-  static const char* const Names[] = {"received unread", "received read", "stored unsent", "stored sent"};
-  return Status >= 0 && Status < 4 ? Names[Status] : "";
-}
-
 void TfrmMain::TakeFocusBack() {
   if (!isVisible()) return;
   // A window manager does not always give the focus back when a modal box closes.
@@ -407,6 +404,7 @@ int TfrmMain::MessageBehindRow(int Row) const {
   const std::string Idx = sgMessages->Cells(0, Row);
   if (Idx == "?") return 0;
   const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  if (Entry.Index == NoLocation) return 0;
   // An entry the phone counted but did not list stays empty: no Idx text, no location, no PDU.
   if (Idx.empty() && Entry.Index == 0 && Entry.PDU.empty()) return 0;
   return Row;
@@ -429,13 +427,10 @@ void TfrmMain::sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRe
 void TfrmMain::sgMessagesSelectCell(int, int Row) {
   const bool marked = sgMessages->Cells(0, Row) == "?";
   btnNew->setEnabled(!marked);
-  if (!Messages.empty()) {
-    for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(!marked);
-    const bool received = Row >= 1 && Row <= static_cast<int>(Messages.size()) && Messages[Row - 1].Status < 2;
-    btnAnswer->setEnabled(!marked && received);
-  } else {
-    for (QPushButton* b : {btnView, btnSave, btnDelete, btnAnswer, btnForward}) b->setEnabled(false);
-  }
+  // Only a row with a message behind it offers what can be done with a message.
+  const int Message = MessageBehindRow(Row);
+  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
+  btnAnswer->setEnabled(Message != 0 && Messages[static_cast<std::size_t>(Message - 1)].Status < 2);
 }
 
 void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {

@@ -86,8 +86,6 @@ class TfrmMain : public QWidget {
 
   // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
   const QPixmap* StatusBitmap(int Status) const;
-  // The words the viewers use for a status ("received unread", ...); empty for any other status.
-  static const char* StatusName(int Status);
   // After a modal dialog: the window is active again and a control that can take keys has the
   // focus, the one that had it when it still can.
   void TakeFocusBack();

@@ -1,14 +1,10 @@
 // Deleting a message from the phone, the list and the grid.
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "forms/ControlsLocked.h"
 #include "forms/Dialogs.h"

@@ -97,8 +97,12 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
     if (Form.SendCommand("AT+CSCS=\"UCS2\"\r\n")) {
       const int Last = PhonebookLastLocation(Storage);
       int Stored = 0;
-      for (int Location = 1; Stored != Storage.Used && Location <= Last && !Watch.Closed; ++Location) {
-        if (!Form.SendCommand("AT+CPBR=" + std::to_string(Location) + "\r\n")) break;
+      bool ToTheEnd = true;
+      for (int Location = 1; Stored != Storage.Used && Location <= Last; ++Location) {
+        if (Watch.Closed || !Form.SendCommand("AT+CPBR=" + std::to_string(Location) + "\r\n")) {
+          ToTheEnd = false;
+          break;
+        }
         const TPhonebookReply Entry = CutPhonebookEntry(Form.ReplyBuffer);
         if (Entry.Number.empty() || Entry.NameHex.empty()) continue;  // an empty location, or a number without a name
         Form.Phonebook.push_back({Entry.Number, UCS2HexToText(Entry.NameHex)});
@@ -108,17 +112,18 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
           frmProgress->lblProgress->setText(QStringLiteral("%1 of %2 phone book entries.").arg(Stored).arg(Total));
         }
       }
-      Form.PhonebookRead = true;
+      // A reading that ended early shows what it found, and the next click reads the book again.
+      Form.PhonebookRead = ToTheEnd;
       Outcome = TReadOutcome::Read;
     }
   } catch (...) {
     Error = std::current_exception();
   }
 
-  // The phone goes back to its own character set on every way out. A phone that stopped
-  // answering is not kept waiting for once more (a close of the window also ends a wait).
+  // The phone goes back to its own character set on every way out, also after a time-out: a
+  // phone left in UCS2 would answer the service centre query in hex.
   CharsetBack = false;
-  if ((Watch.Closed || !Form.TimedOut) && Form.KoComm->IsOpen()) {
+  if (Form.KoComm->IsOpen()) {
     try {
       CharsetBack = Form.SendCommand("AT+CSCS=\"IRA\"\r\n");
     } catch (...) {

@@ -88,6 +88,7 @@ void FillMessageRows(TfrmMain& Form) {
       Grid.SetCells(ColAddress, Row, "-");
       Grid.SetCells(TimeCol, Row, "-");
       Grid.SetCells(TextCol, Row, "<Status report>");
+      Form.Messages[static_cast<std::size_t>(Row - 1)].Index = NoLocation;
       break;
     }
     TMessageList& Entry = Form.Messages[static_cast<std::size_t>(Row - 1)];

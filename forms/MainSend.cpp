@@ -78,7 +78,8 @@ void TfrmMain::ShowStoredMessages() {
   const int TimeCol = NamesShown ? 4 : 3;
   const int TextCol = NamesShown ? 5 : 4;
   // The rows are taken in the order the messages were stored, each into the list as it stood then.
-  int Used = MessagesUsed - static_cast<int>(FStoredRows.size());
+  // The grid has one row per list entry: the phone's count may include messages it never lists.
+  int Used = static_cast<int>(Messages.size() - FStoredRows.size());
   for (const auto& [Row, Entry] : FStoredRows) {
     ++Used;
     Grid.SetRowCount(Used + 1);
@@ -101,6 +102,8 @@ void TfrmMain::ShowStoredMessages() {
   FStoredRows.clear();
 
   ApplyNames();
-  for (QPushButton* Button : {btnView, btnSave, btnDelete, btnAnswer, btnForward}) Button->setEnabled(true);
+  // The buttons follow the current row: the status reports' row offers nothing.
+  const bool Message = CurrentMessageRow() != 0;
+  for (QPushButton* Button : {btnView, btnSave, btnDelete, btnAnswer, btnForward}) Button->setEnabled(Message);
   lblMemory->setText(QStringLiteral("%1/%2").arg(MessagesUsed).arg(MessagesTotal));
 }

@@ -9,6 +9,7 @@
 
 #include "forms/Cp1252String.h"
 #include "forms/ViewFill.h"
+#include "rules/MessageStatus.h"
 
 using SMSEngine::TMessageList;
 
@@ -50,24 +51,8 @@ std::string MessageFileText(const TMessageList& Entry) {
   Lines.Add(std::string());
   Lines.Field("INDEX:", std::to_string(Entry.Index));
 
-  std::string Status;
-  bool Named = true;
-  switch (Entry.Status) {
-    case 0:
-      Status = "0 (received unread)";
-      break;
-    case 1:
-      Status = "1 (received read)";
-      break;
-    case 2:
-      Status = "2 (stored unsent)";
-      break;
-    case 3:
-      Status = "3 (stored sent)";
-      break;
-    default:
-      Named = false;
-  }
+  const std::string Status = StatusText(Entry.Status);
+  const bool Named = *StatusName(Entry.Status) != '\0';
   Lines.Field("STATUS:", Named ? &Status : nullptr);
   Lines.Field("SERVICE CENTRE ADDRESS:", SCAValue(Entry.SCA));
 

@@ -12,6 +12,7 @@
 #include "forms/ViewFill.h"
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
+#include "rules/MessageStatus.h"
 
 using SMSEngine::TMessageList;
 
@@ -92,26 +93,10 @@ QString ValidityText(const TMessageList& Entry) {
   }
 }
 
-// The status number with its meaning, as both viewers show it.
-static QString StatusText(int Status) {
-  switch (Status) {
-    case 0:
-      return QStringLiteral("0 (received unread)");
-    case 1:
-      return QStringLiteral("1 (received read)");
-    case 2:
-      return QStringLiteral("2 (stored unsent)");
-    case 3:
-      return QStringLiteral("3 (stored sent)");
-    default:
-      return QString::number(Status);
-  }
-}
-
 void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon) {
   Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
-  SetEdit(Form.edStatus, StatusText(Entry.Status));
+  SetEdit(Form.edStatus, QString::fromLatin1(StatusText(Entry.Status)));
   SetIcon(Form.imgStatus, Icon);
   SetEdit(Form.edSCA, SCAText(Entry.SCA));
   SetEdit(Form.edOA, AddressText(Entry.OA, Entry.Name));
@@ -123,7 +108,7 @@ void FillViewIn(TfrmViewIn& Form, const TMessageList& Entry, const QPixmap* Icon
 void FillViewOut(TfrmViewOut& Form, const TMessageList& Entry, const QPixmap* Icon) {
   Form.Build();
   SetEdit(Form.edIndex, QString::number(Entry.Index));
-  SetEdit(Form.edStatus, StatusText(Entry.Status));
+  SetEdit(Form.edStatus, QString::fromLatin1(StatusText(Entry.Status)));
   SetIcon(Form.imgStatus, Icon);
   SetEdit(Form.edSCA, SCAText(Entry.SCA));
   Form.cbxSRR->setChecked(Entry.SRR);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "rules/Cp1252.h"
+
 std::string DestinationNumber(const std::string& Text) {
   if (Text.find('(') == std::string::npos) return Text;
   // Backwards from the second-to-last character (the last is the closing parenthesis) to the "(".
@@ -27,7 +29,36 @@ std::string ServiceCentreOfReply(const std::string& Reply) {
   if (First == std::string::npos) return {};
   const auto Second = Reply.find('"', First + 1);
   if (Second == std::string::npos) return {};
-  return Reply.substr(First + 1, Second - First - 1);
+  std::string Address = Reply.substr(First + 1, Second - First - 1);
+  // A phone left in UCS2 writes the address as hex, four digits a character ("002B0034..."); no
+  // number is that long, so such a text is read as what it spells.
+  if (Address.size() > 20 && Address.size() % 4 == 0) {
+    std::string Spelt;
+    for (std::size_t At = 0; At < Address.size(); At += 4) {
+      const std::string Group = Address.substr(At, 4);
+      if (Group == "002B")
+        Spelt += '+';
+      else if (Group.starts_with("003") && Group[3] >= '0' && Group[3] <= '9')
+        Spelt += Group[3];
+      else
+        break;
+    }
+    if (Spelt.size() * 4 == Address.size()) Address = Spelt;
+  }
+  // ,<type>: the type of number is bits 6 to 4 of the type octet, 001 international.
+  std::size_t At = Second + 1;
+  while (At < Reply.size() && Reply[At] == ' ') ++At;
+  if (At < Reply.size() && Reply[At] == ',') {
+    ++At;
+    while (At < Reply.size() && Reply[At] == ' ') ++At;
+    int Type = 0;
+    int Digits = 0;
+    for (; At < Reply.size() && Digits < 3 && Reply[At] >= '0' && Reply[At] <= '9'; ++At, ++Digits)
+      Type = Type * 10 + (Reply[At] - '0');
+    const bool International = Digits > 0 && Type <= 255 && (Type & 0x70) == 0x10;
+    if (International && !Address.empty() && Address[0] != '+') Address.insert(0, 1, '+');
+  }
+  return Address;
 }
 
 std::optional<int> ReplyNumber(const std::string& Reply, const std::string& Prefix) {
@@ -48,9 +79,25 @@ std::optional<int> ReplyNumber(const std::string& Reply, const std::string& Pref
 
 std::size_t StoredListPosition(const std::vector<SMSEngine::TMessageList>& Messages, int Location) {
   const auto It = std::find_if(Messages.begin(), Messages.end(), [Location](const SMSEngine::TMessageList& Entry) {
-    return Entry.Index > Location || Entry.Index <= 0;
+    return Entry.Index > Location || Entry.Index < 0;
   });
   return static_cast<std::size_t>(It - Messages.begin());
+}
+
+bool CarriedAsTyped(char32_t Code) {
+  // A line break goes as the alphabet's CR and LF; the text of a reading has it as CR LF.
+  if (Code == U'\n') return true;
+  const int Byte = Cp1252::FromUnicode(Code);
+  if (Byte < 0) return false;
+  const std::string Typed(1, static_cast<char>(Byte));
+  return SMSEngine::GSMToText(SMSEngine::TextToGSM(Typed)) == Typed;
+}
+
+std::u32string UncarriedCharacters(std::u32string_view Text) {
+  std::u32string Found;
+  for (const char32_t Code : Text)
+    if (Found.find(Code) == std::u32string::npos && !CarriedAsTyped(Code)) Found += Code;
+  return Found;
 }
 
 std::string OneLineText(std::string Text) {

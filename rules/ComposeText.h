@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/SMSEngine.h"
@@ -18,7 +19,10 @@ std::string DestinationNumber(const std::string& Text);
 std::optional<std::string> CleanAddress(const std::string& Text);
 
 // The service centre address of a "+CSCA: "<address>",<type>" reply: the text between its first and
-// second double quote. Empty when the reply holds no two double quotes.
+// second double quote. An international type of number (type octet 1001xxxx, such as 145) with an
+// address that has no "+" gets its "+", so that it is encoded as international again. An address
+// that a phone in UCS2 wrote as hex ("002B0034...") is read as the number it spells. Empty when
+// the reply holds no two double quotes.
 std::string ServiceCentreOfReply(const std::string& Reply);
 
 // The number of the first result code Prefix ("+CMGS:" or "+CMGW:") in a reply: the run of at most
@@ -26,11 +30,24 @@ std::string ServiceCentreOfReply(const std::string& Reply);
 // code (the echo of the PDU, the prompt) is passed over. Nothing when no digit follows the prefix.
 std::optional<int> ReplyNumber(const std::string& Reply, const std::string& Prefix);
 
+// The location of a list entry that stands for no message: the status reports' place that the phone
+// counted but did not list. Location 0 is a location like any other.
+constexpr int NoLocation = -1;
+
 // The list position (0-based) where a message stored at memory location Location belongs: before
-// the first entry with a greater location, or before the first entry the phone did not list (a
-// status report's place, location 0), or at the end. The list stays ordered by location whichever
-// free location the phone chose.
+// the first entry with a greater location, or before the first entry without a location
+// (NoLocation), or at the end. The list stays ordered by location whichever free location the
+// phone chose.
 std::size_t StoredListPosition(const std::vector<SMSEngine::TMessageList>& Messages, int Location);
+
+// Whether a typed character (Unicode) reaches the phone as typed. A character that code page 1252
+// lacks goes as "?", one that the GSM default alphabet lacks as a blank or as a like letter (a tab
+// as a blank, "À" as "A").
+bool CarriedAsTyped(char32_t Code);
+
+// The characters of a typed text that a message does not carry as typed, each once, in the order
+// they first stand in the text.
+std::u32string UncarriedCharacters(std::u32string_view Text);
 
 // The grid's one-line copy of a message text: each CR and each LF becomes a blank.
 std::string OneLineText(std::string Text);

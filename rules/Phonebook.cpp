@@ -88,7 +88,14 @@ TPhonebookReply CutPhonebookEntry(std::string_view Reply) {
     Rest.remove_prefix(End + 1);
     return true;
   };
-  std::string_view Rest = LineStartingWith(Reply, "+CPBR:");
+  // The entry runs from its prefix to the closing quote of its name: a quoted field may hold line
+  // ends of its own (a phone sends raw control bytes in the number), so lines do not cut it.
+  std::string_view Rest;
+  for (std::size_t At = Reply.find("+CPBR:"); At != std::string_view::npos; At = Reply.find("+CPBR:", At + 1))
+    if (At == 0 || Reply[At - 1] == '\n' || Reply[At - 1] == '\r') {
+      Rest = Reply.substr(At);
+      break;
+    }
   TPhonebookReply Entry;
   std::string Skipped;
   // <location>," <number> ",<type>," <name> "
@@ -100,12 +107,47 @@ std::string_view NumberTail(std::string_view Number) {
   return Number.size() > 8 ? Number.substr(Number.size() - 8) : Number;
 }
 
+std::string DialledDigits(std::string_view Number) {
+  std::string Digits;
+  for (const char C : Number)
+    if (C != ' ' && C != '-') Digits += C;
+  return Digits;
+}
+
+bool SameNumber(std::string_view A, std::string_view B) {
+  const std::string First = DialledDigits(A);
+  const std::string Second = DialledDigits(B);
+  if (First.empty() || Second.empty()) return false;
+  if (First == Second) return true;
+  // "+<country><rest>" and the national "0<rest>": a country code has one to three digits.
+  const auto International = [](const std::string& Plus, const std::string& National) {
+    if (Plus.size() < 3 || Plus[0] != '+' || National.size() < 2 || National[0] != '0' || National[1] == '0')
+      return false;
+    const std::string_view Rest = std::string_view(National).substr(1);
+    for (std::size_t Country = 1; Country <= 3 && 1 + Country < Plus.size(); ++Country) {
+      const std::string_view Code = std::string_view(Plus).substr(1, Country);
+      if (Code.find_first_not_of("0123456789") != std::string_view::npos || Code[0] == '0') break;
+      if (std::string_view(Plus).substr(1 + Country) == Rest) return true;
+    }
+    return false;
+  };
+  return International(First, Second) || International(Second, First);
+}
+
 void MatchNames(std::vector<SMSEngine::TMessageList>& Messages, const std::vector<TPhonebookList>& Phonebook) {
   const auto Same = [](std::string_view Number, std::string_view EntryTail) {
     return !Number.empty() && NumberTail(Number) == EntryTail;
   };
   for (SMSEngine::TMessageList& Message : Messages) {
     if (!Message.Name.empty()) continue;
+    // The number itself wins over one that only ends the same way.
+    const auto Exact = std::find_if(Phonebook.begin(), Phonebook.end(), [&Message](const TPhonebookList& Entry) {
+      return SameNumber(Message.DA, Entry.Number) || SameNumber(Message.OA, Entry.Number);
+    });
+    if (Exact != Phonebook.end()) {
+      Message.Name = Exact->Name;
+      continue;
+    }
     for (const TPhonebookList& Entry : Phonebook) {
       if (Entry.Number.empty()) continue;
       const std::string_view Tail = NumberTail(Entry.Number);

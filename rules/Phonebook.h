@@ -38,8 +38,9 @@ TPhonebookStorage ParsePhonebookStorage(std::string_view Reply);
 constexpr int UnknownPhonebookLastLocation = 1000;
 int PhonebookLastLocation(const TPhonebookStorage& Storage);
 
-// The number and the name text (still hex) of the "+CPBR: <location>,"<number>",<type>,"<name>"" line
-// of a read reply. Both are empty for a reply without such a line (an empty location).
+// The number and the name text (still hex) of the "+CPBR: <location>,"<number>",<type>,"<name>"" entry
+// of a read reply, cut by its quotes: a line end inside a quoted field belongs to the field. Both are
+// empty for a reply without such an entry (an empty location).
 struct TPhonebookReply {
   std::string Number;
   std::string NameHex;
@@ -49,7 +50,15 @@ TPhonebookReply CutPhonebookEntry(std::string_view Reply);
 // The last eight characters of a number, or the whole number when it is shorter.
 std::string_view NumberTail(std::string_view Number);
 
-// Gives every message without a name the name of the first phone book entry whose number ends like
-// its destination or, else, its originating number (the last eight characters, compared exactly).
-// A message that has a name keeps it; an empty number matches nothing.
+// The number without the blanks and hyphens that people write into it.
+std::string DialledDigits(std::string_view Number);
+
+// Two numbers that dial the same: equal once blanks and hyphens are dropped, or one international
+// ("+49 30 123456") and the other national with the same rest ("030 123456"). Empty matches nothing.
+bool SameNumber(std::string_view A, std::string_view B);
+
+// Gives every message without a name the name of a phone book entry: the first whose number is the
+// message's number (SameNumber, destination or originating number), else the first whose number ends
+// like its destination or, else, its originating number (the last eight characters, compared
+// exactly). A message that has a name keeps it; an empty number matches nothing.
 void MatchNames(std::vector<SMSEngine::TMessageList>& Messages, const std::vector<TPhonebookList>& Phonebook);

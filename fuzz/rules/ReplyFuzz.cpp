@@ -7,36 +7,12 @@
 #include <vector>
 
 #include "rules/Reply.h"
+#include "tests/rules/ReplyFeed.h"
 
 namespace {
 
 void Check(bool Condition) {
   if (!Condition) __builtin_trap();
-}
-
-struct TFed {
-  std::string Buffer;
-  bool Complete = false;
-  bool Failed = false;
-  bool TooLong = false;
-  int Headers = 0;
-  std::vector<std::string> Boxes;
-  bool operator==(const TFed&) const = default;
-};
-
-TFed Feed(const std::vector<std::string>& Arrivals) {
-  TFed fed;
-  TReplyScan scan;
-  for (const auto& arrival : Arrivals) {
-    const auto out = RecogniseArrival(fed.Buffer, scan, arrival);
-    fed.Complete = fed.Complete || out.Complete;
-    fed.Failed = fed.Failed || out.Failed;
-    fed.TooLong = fed.TooLong || out.TooLong;
-    fed.Headers += out.Headers;
-    fed.Boxes.insert(fed.Boxes.end(), out.Boxes.begin(), out.Boxes.end());
-    Check(out.Headers >= 0);
-  }
-  return fed;
 }
 
 std::vector<std::string> Pieces(const std::string& Text, std::uint32_t Seed) {
@@ -77,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
   const std::string text = UpToTheEnd(arrived);
   const TFed whole = Feed({text});
+  Check(whole.Headers >= 0);
   Check(Feed(Pieces(text, Data[0] | 1u)) == whole);
   Check(Feed(Bytes(text)) == whole);
   return 0;

@@ -713,39 +713,160 @@ TEST_F(ComposeTest, AStoredMessageTakesItsPlaceInListAndGrid) {
   }
 }
 
-// A failing address command keeps the dialog open after a store; whatever follows, every message
-// stored in that opening is in the grid when it closes.
-TEST_F(ComposeTest, SeveralStoresInOneOpeningAndACancelAfterThem) {
+// A failing address command keeps the dialog open after a store: the message is the phone's, so
+// Send and Store stay off in that opening whatever is edited, and Cancel closes with the message
+// in the grid.
+TEST_F(ComposeTest, AStoredMessageIsNotStoredAgainFromTheSameOpening) {
   TPhoneOptions Options;
   Options.Fail = {{"AT+CSCA=", "ERROR"}};
-  Start(Card({{1, Received}, {3, Stored}, {5, Stored}}), Options);
-  for (const char* Text : {"first", "second", "third"}) {
-    Boxes.Answer();
-    Boxes.Answer(TBoxButton::Yes);
-    Boxes.Answer();
-    (void)Text;
-  }
+  TSimPhone& Phone = Start(Card({{1, Received}, {3, Stored}, {5, Stored}}), Options);
+  Boxes.Answer();
+  Boxes.Answer(TBoxButton::Yes);
+  Boxes.Answer();
   Compose(frmMain->btnNew, [] {
     frmSend->edSCA->setText("+491720000000");
-    for (const char* Text : {"first", "second", "third"}) {
-      Write("0171", Text);
-      frmSend->btnStore->click();
-      EXPECT_TRUE(frmSend->isVisible());
-    }
+    Write("0171", "first");
+    frmSend->btnStore->click();
+    EXPECT_TRUE(frmSend->isVisible());
+    EXPECT_FALSE(frmSend->btnStore->isEnabled());
+    EXPECT_FALSE(frmSend->btnSend->isEnabled());
+    Write("0172", "second");
+    frmSend->edSCA->setText("+491730000000");
+    EXPECT_FALSE(frmSend->btnStore->isEnabled());
+    EXPECT_FALSE(frmSend->btnSend->isEnabled());
+    frmSend->btnStore->click();
+    frmSend->btnSend->click();
     frmSend->btnCancel->click();
   });
-  EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{
-                               "Message was stored in memory location #2.", "Store Service Centre address in phone?",
-                               "ERROR: Invalid command.", "Message was stored in memory location #4.",
-                               "Store Service Centre address in phone?", "ERROR: Invalid command.",
-                               "Message was stored in memory location #6.", "Store Service Centre address in phone?",
-                               "ERROR: Invalid command."}));
+  EXPECT_EQ(Boxes.Texts(),
+            (std::vector<std::string>{"Message was stored in memory location #2.",
+                                      "Store Service Centre address in phone?", "ERROR: Invalid command."}));
   EXPECT_EQ(frmMain->PhoneSCA, "+491710760000");
-  ASSERT_EQ(frmMain->MessagesUsed, 6);
+  ASSERT_EQ(frmMain->MessagesUsed, 4);
+  EXPECT_EQ(Phone.Sim().MessagesUsed(), 4);
+  EXPECT_TRUE(Phone.Outbox().empty());
   ExpectGridFollowsList();
   EXPECT_EQ(frmMain->sgMessages->Cells(4, 2), "first");
-  EXPECT_EQ(frmMain->sgMessages->Cells(4, 4), "second");
-  EXPECT_EQ(frmMain->sgMessages->Cells(4, 6), "third");
+}
+
+// The same after a send whose address command fails: one message went, and no second one.
+TEST_F(ComposeTest, ASentMessageIsNotSentAgainFromTheSameOpening) {
+  TPhoneOptions Options;
+  Options.Fail = {{"AT+CSCA=", "ERROR"}};
+  TSimPhone& Phone = Start(Card({{1, Received}}), Options);
+  frmMain->PhoneSCA = "";
+  Boxes.Answer();
+  Boxes.Answer(TBoxButton::Yes);
+  Boxes.Answer();
+  Compose(frmMain->btnNew, [] {
+    frmSend->edSCA->setText("+491720000000");
+    Write("0171", "once");
+    frmSend->btnSend->click();
+    EXPECT_TRUE(frmSend->isVisible());
+    EXPECT_FALSE(frmSend->btnSend->isEnabled());
+    EXPECT_FALSE(frmSend->btnStore->isEnabled());
+    frmSend->btnSend->click();
+    frmSend->btnCancel->click();
+  });
+  ASSERT_EQ(Boxes.Texts().size(), 3u);
+  EXPECT_EQ(Phone.Outbox().size(), 1u);
+  // The next opening starts afresh.
+  Compose(frmMain->btnNew, [] {
+    EXPECT_FALSE(frmSend->Done());
+    frmSend->btnCancel->click();
+  });
+}
+
+// What joins the list and the grid after Store is what a reading of the location shows, row
+// against row; the dialog names the characters that do not go as typed before anything is sent.
+TEST_F(ComposeTest, TheStoredEntryIsWhatAReadingShows) {
+  const struct {
+    const char* Name;
+    QString Typed;
+    QString Uncarried;  // empty: the label says nothing
+  } Cases[] = {
+      {"Cyrillic, curly quotes, en dash and a half",
+       QString::fromUtf8("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 ok \xe2\x80\x9cquotes\xe2\x80\x9d "
+                         "\xe2\x80\x93 \xc2\xbd"),
+       QString::fromUtf8("\xd0\x9f")},
+      {"a tab", QStringLiteral("a\tb"), QStringLiteral("Tab")},
+      {"an emoji", QString::fromUtf8("ok \xf0\x9f\x98\x80"), QString::fromUtf8("\xf0\x9f\x98\x80")},
+      {"the nine extension characters", QString::fromUtf8("[\\]^{|}~\xe2\x82\xac"), QString()},
+      {"160 septets", QString(160, u'x'), QString()},
+      {"a line break", QStringLiteral("a\nb"), QString()},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    // Location 0 in use, and two status reports that the phone counts but does not list.
+    TSimCard Sim = Card({{0, Received}, {1, Stored}});
+    for (const int Location : {4, 5}) {
+      TSimMessage Report;
+      Report.PDU = Received;
+      Report.Hidden = true;
+      Sim.Messages[Location] = Report;
+    }
+    TSimPhone& Phone = Start(Sim);
+    Boxes.Shown.clear();
+    Boxes.Answer();
+    Compose(frmMain->btnNew, [&Case] {
+      Write("0171", Case.Typed);
+      const QString Label = frmSend->lblUncarried->toolTip();
+      if (Case.Uncarried.isEmpty())
+        EXPECT_TRUE(Label.isEmpty()) << Label.toStdString();
+      else
+        EXPECT_TRUE(Label.contains(Case.Uncarried)) << Label.toStdString();
+      frmSend->btnStore->click();
+    });
+    ASSERT_EQ(Boxes.Texts(), std::vector<std::string>{"Message was stored in memory location #2."});
+    // The list after the store, row by row, against a new reading.
+    std::vector<std::vector<std::string>> Shown;
+    for (int Row = 1; Row < frmMain->sgMessages->RowCount(); ++Row) Shown.push_back(GridRow(Row));
+    const std::vector<TMessageList> Stored = frmMain->Messages;
+    EXPECT_EQ(frmMain->sgMessages->RowCount(), static_cast<int>(Stored.size()) + 1);
+    // The status reports' row offers nothing to do with a message.
+    SelectRow(frmMain->sgMessages->RowCount() - 1);
+    for (QPushButton* Button :
+         {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnAnswer, frmMain->btnForward})
+      EXPECT_FALSE(Button->isEnabled()) << Button->objectName().toStdString();
+    frmMain->btnRead->click();
+    ASSERT_EQ(frmMain->sgMessages->RowCount(), static_cast<int>(Shown.size()) + 1);
+    for (int Row = 1; Row < frmMain->sgMessages->RowCount(); ++Row)
+      EXPECT_EQ(GridRow(Row), Shown[static_cast<std::size_t>(Row - 1)]) << "row " << Row;
+    ASSERT_EQ(frmMain->Messages.size(), Stored.size());
+    for (std::size_t I = 0; I < Stored.size(); ++I) {
+      EXPECT_EQ(frmMain->Messages[I].Index, Stored[I].Index) << I;
+      EXPECT_EQ(frmMain->Messages[I].UD, Stored[I].UD) << I;
+      EXPECT_EQ(frmMain->Messages[I].DA, Stored[I].DA) << I;
+      EXPECT_EQ(frmMain->Messages[I].PDU, Stored[I].PDU) << I;
+    }
+    EXPECT_EQ(Shown[2][0], "2");  // between location 1 and the status reports' row
+    EXPECT_EQ(Shown.back()[0], "?");
+    frmMain->KoComm->ClosePort();
+    Phone.Stop();
+  }
+}
+
+// 161 septets: the counter shows it in the warning colour, and the phone refuses the message, as a
+// real phone does; nothing is reported as sent or stored.
+TEST_F(ComposeTest, ATextOverOneMessageIsRefusedByThePhone) {
+  TSimPhone& Phone = Start(Card({{1, Received}}));
+  for (QPushButton* TfrmSend::*Button : {&TfrmSend::btnSend, &TfrmSend::btnStore}) {
+    Boxes.Answer();
+    Compose(frmMain->btnNew, [Button] {
+      Write("0171", QString(160, u'x'));
+      const QColor Normal = frmSend->lblChars->palette().color(QPalette::WindowText);
+      Write("0171", QString(161, u'x'));
+      EXPECT_EQ(frmSend->lblChars->text(), "161/160");
+      EXPECT_NE(frmSend->lblChars->palette().color(QPalette::WindowText), Normal);
+      (frmSend->*Button)->click();
+      EXPECT_TRUE(frmSend->isVisible());
+    });
+  }
+  ASSERT_EQ(Boxes.Texts().size(), 2u);
+  for (const std::string& Text : Boxes.Texts()) EXPECT_NE(Text.find("+CMS ERROR 304"), std::string::npos) << Text;
+  EXPECT_TRUE(Phone.Outbox().empty());
+  EXPECT_EQ(Phone.Sim().MessagesUsed(), 1);
+  EXPECT_EQ(frmMain->MessagesUsed, 1);
 }
 
 TEST_F(ComposeTest, RefusedBeforeAnythingIsWritten) {

@@ -220,7 +220,9 @@ TEST_F(TMainWindow, MovingTheRowNeverScrollsSideways) {
   };
   for (const auto& move : moves) {
     QTest::keyClick(&grid, move.key, move.shift);
-    if (move.row) EXPECT_EQ(grid.Row(), move.row);
+    if (move.row) {
+      EXPECT_EQ(grid.Row(), move.row);
+    }
     expectInView(QKeySequence(move.key | move.shift).toString().toStdString().c_str());
   }
   EXPECT_GT(grid.verticalScrollBar()->value(), 0) << "it still scrolls up and down";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "forms/ViewFill.h"
+#include "rules/ComposeText.h"
 #include "tests/support/FormsFixture.h"
 #include "tests/support/PackedText.h"
 
@@ -216,7 +217,7 @@ TEST_F(ReadingTest, MoreCountedThanListedShowsTheStatusReportRow) {
       {"?", "-", "-", "<Status report>", -1},
   });
   ASSERT_EQ(frmMain->Messages.size(), 3u);
-  EXPECT_EQ(frmMain->Messages[2].Index, 0);
+  EXPECT_EQ(frmMain->Messages[2].Index, NoLocation);
   EXPECT_EQ(frmMain->Messages[2].PDU, "");
   ExpectControlsBack();
   ExpectMessageButtons(true);

@@ -59,6 +59,49 @@ TEST(ServiceCentreOfReply, TakesTheTextBetweenTheFirstTwoQuotes) {
   EXPECT_EQ(ServiceCentreOfReply(""), "");
 }
 
+TEST(ServiceCentreOfReply, AnInternationalTypeGivesTheAddressItsPlus) {
+  const struct {
+    const char* Reply;
+    const char* Address;
+  } Cases[] = {
+      {"+CSCA: \"6281100000\",145", "+6281100000"},       // a real phone's reply
+      {"+CSCA: \"6281100000\", 145\r\n", "+6281100000"},  // a blank after the comma
+      {"+CSCA: \"6281100000\",159", "+6281100000"},       // international, another numbering plan
+      {"+CSCA: \"+6281100000\",145", "+6281100000"},      // a "+" already there stays single
+      {"+CSCA: \"0301234567\",129", "0301234567"},        // national: as it stands
+      {"+CSCA: \"0301234567\",161", "0301234567"},
+      {"+CSCA: \"0301234567\"", "0301234567"},  // no type
+      {"+CSCA: \"0301234567\",", "0301234567"},
+      {"+CSCA: \"0301234567\",x145", "0301234567"},
+      {"+CSCA: \"\",145", ""},  // no address gets no "+" either
+  };
+  for (const auto& Case : Cases) EXPECT_EQ(ServiceCentreOfReply(Case.Reply), Case.Address) << Case.Reply;
+}
+
+TEST(CarriedAsTyped, WhatTheAlphabetTakesAndWhatItChanges) {
+  const struct {
+    const char* Name;
+    std::u32string Text;
+    std::u32string Uncarried;
+  } Cases[] = {
+      {"plain letters, digits and signs", U"Hello, 1-2 @ 3 $ ok?!", U""},
+      {"line breaks", U"a\r\nb\nc", U""},
+      {"the nine extension characters", U"[\\]^{|}~\u20AC", U""},
+      {"letters of the alphabet beyond ASCII",
+       U"\u00E4\u00F6\u00FC\u00C4\u00D6\u00DC\u00DF\u00E9\u00E8\u00A3\u00A5\u00BF\u00A1", U""},
+      {"Cyrillic goes as question marks", U"\u041F\u0440\u0438\u0432\u0435\u0442 ok",
+       U"\u041F\u0440\u0438\u0432\u0435\u0442"},
+      {"curly quotes, en dash and a half go as blanks", U"\u201Cquotes\u201D \u2013 \u00BD",
+       U"\u201C\u201D\u2013\u00BD"},
+      {"a tab goes as a blank", U"a\tb", U"\t"},
+      {"an emoji goes as question marks", U"ok \U0001F600", U"\U0001F600"},
+      {"a letter the alphabet has only without its accent", U"\u00C0 \u00E1", U"\u00C0\u00E1"},
+      {"each character once, in order", U"\u2013a\u00BD\u2013\u00BD", U"\u2013\u00BD"},
+      {"the backtick", U"`", U"`"},
+  };
+  for (const auto& Case : Cases) EXPECT_EQ(UncarriedCharacters(Case.Text), Case.Uncarried) << Case.Name;
+}
+
 TEST(ReplyNumber, ReadsAtMostFourDigitsAfterTheResultCode) {
   const struct {
     std::string Reply;
@@ -123,7 +166,12 @@ TEST(StoredListPosition, KeepsTheListInOrderOfLocation) {
       {"at the end", {1, 2, 3}, 4, 3},
       {"beyond a dense list", {1, 2, 3}, 30, 3},
       {"into a gap of a sparse list", {1, 5, 9}, 7, 2},
-      {"before the place of an unlisted message", {1, 2, 0}, 4, 2},
+      {"before the place of an unlisted message", {1, 2, NoLocation}, 4, 2},
+      {"after location 0", {0, 1, 2}, 35, 3},
+      {"after location 0, before the unlisted", {0, 1, NoLocation}, 35, 2},
+      {"between 0 and a later location", {0, 5}, 3, 1},
+      {"at 0 into an empty memory", {NoLocation}, 0, 0},
+      {"at 0 before a list that starts at 1", {1, 2}, 0, 0},
       {"a location the list already holds", {1, 2, 3}, 2, 2},
   };
   for (const auto& Case : Cases)

@@ -119,6 +119,10 @@ TEST(PhonebookEntry, NumberAndNameText) {
       {"+CPBR: 4,\"0301234\",129,\"0041", "0301234", ""},
       {"+XYZ: \"a\",\"b\",\"c\"\r\n+CPBR: 2,\"123\",129,\"0042\"", "123", "0042"},
       {"\"a\",\"b\",\"c\"", "", ""},  // no entry line at all
+      // A line end inside a quoted field belongs to the field (a real phone's raw number).
+      {"\r\n+CPBR: 241,\"\x0e\x04\n\xa1$_   \",129,\"004F0032\",0\r\n", "\x0e\x04\n\xa1$_   ", "004F0032"},
+      {"+CPBR: 5,\"030\r\n123\",129,\"0041\r\n0042\"\r\n", "030\r\n123", "0041\r\n0042"},
+      {"x+CPBR: 1,\"9\",129,\"0041\"\r\n+CPBR: 2,\"123\",129,\"0042\"", "123", "0042"},  // a prefix inside a line
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Reply);
@@ -148,7 +152,8 @@ TEST(MatchNames, TailsOfEightInPhonebookOrder) {
       {Record("", "030123456"), "Anna"},  // both tails are 30123456
       {Record("030123456", ""), "Anna"},  // a stored message on its destination
       {Record("", "+4930123456"), "Anna"},
-      {Record("", "030 123456"), ""},  // nothing is normalised
+      {Record("", "030 123456"), "Anna"},  // the same number, written with a blank
+      {Record("", "0049 30 123456"), ""},  // the tail rule normalises nothing
       {Record("", "0301234567"), ""},
       {Record("1234", ""), "Kurz"},  // shorter numbers are compared whole
       {Record("", "01234"), ""},
@@ -166,8 +171,65 @@ TEST(MatchNames, TailsOfEightInPhonebookOrder) {
 
   // Another phone book later fills only what is still empty.
   MatchNames(Messages, {{"0301234567", "Late"}, {"030123456", "Other"}});
-  EXPECT_EQ(Messages[4].Name, "Late");
+  EXPECT_EQ(Messages[5].Name, "Late");
   EXPECT_EQ(Messages[0].Name, "Anna");
+}
+
+TEST(MatchNames, TheNumberItselfWinsOverAnEqualTail) {
+  const std::vector<TPhonebookList> Phonebook = {
+      {"+4930 12345678", "Anna M\xfcller"},
+      {"04012345678", "Praxis Dr. \xd6zt\xfcrk"},
+      {"+49 171 555-0101", "Ben"},
+      {"0171 5550101", "Ben privat"},
+      {"+15550100", "Cara"},
+      {"0612345678", "Dora"},
+  };
+  const struct {
+    SMSEngine::TMessageList Message;
+    const char* Name;
+  } Cases[] = {
+      {Record("", "04012345678"), "Praxis Dr. \xd6zt\xfcrk"},  // exact, though Anna's tail comes first
+      {Record("04012345678", ""), "Praxis Dr. \xd6zt\xfcrk"},
+      {Record("", "+4930 1234 5678"), "Anna M\xfcller"},  // exact once the blanks are dropped
+      {Record("", "+4917155501 01"), "Ben"},
+      {Record("", "01715550101"), "Ben"},  // national against +49: the first such entry
+      {Record("", "+491715550101"), "Ben"},
+      {Record("", "+33612345678"), "Dora"},  // +33 against 0: the same rest
+      {Record("", "15550100"), "Cara"},      // no number the same: the tail of eight decides
+      {Record("", "0015550100"), "Cara"},
+      {Record("", "99912345678"), "Anna M\xfcller"},  // tails only: Anna's entry comes first
+      {Record("", "+"), ""},
+      {Record("", "-"), ""},
+  };
+  std::vector<SMSEngine::TMessageList> Messages;
+  for (const auto& Case : Cases) Messages.push_back(Case.Message);
+  MatchNames(Messages, Phonebook);
+  for (std::size_t I = 0; I < std::size(Cases); ++I)
+    EXPECT_EQ(Messages[I].Name, Cases[I].Name) << "DA " << Cases[I].Message.DA << " OA " << Cases[I].Message.OA;
+}
+
+TEST(MatchNames, SameNumber) {
+  const struct {
+    const char* A;
+    const char* B;
+    bool Same;
+  } Cases[] = {
+      {"030123456", "030123456", true},
+      {"030 123-456", "030123456", true},
+      {"+4930123456", "030123456", true},
+      {"030123456", "+4930123456", true},
+      {"+130123456", "030123456", true},
+      {"+4930123456", "0130123456", false},
+      {"+4930123456", "0030123456", false},
+      {"0030123456", "030123456", false},
+      {"+030123456", "030123456", false},
+      {"", "", false},
+      {" - ", "", false},
+      {"1234", "01234", false},
+      {"+4930", "030", true},
+      {"+49", "0", false},
+  };
+  for (const auto& Case : Cases) EXPECT_EQ(SameNumber(Case.A, Case.B), Case.Same) << Case.A << " / " << Case.B;
 }
 
 TEST(MatchNames, NumberTail) {

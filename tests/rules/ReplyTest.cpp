@@ -5,39 +5,9 @@
 #include <vector>
 
 #include "rules/Reply.h"
+#include "tests/rules/ReplyFeed.h"
 
 namespace {
-
-struct TFed {
-  std::string Buffer;
-  bool Complete = false;
-  bool Failed = false;
-  int Headers = 0;
-  std::vector<std::string> Boxes;
-  bool operator==(const TFed&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& Out, const TFed& F) {
-  Out << "{buffer \"";
-  for (char c : F.Buffer) Out << (c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c));
-  Out << "\", complete " << F.Complete << ", failed " << F.Failed << ", headers " << F.Headers << ", boxes [";
-  for (const auto& b : F.Boxes) Out << "\"" << b << "\" ";
-  return Out << "]}";
-}
-
-// Feeds the arrivals one after another, as the window does, and sums up what they meant.
-TFed Feed(const std::vector<std::string>& Arrivals) {
-  TFed fed;
-  TReplyScan scan;
-  for (const auto& arrival : Arrivals) {
-    const auto out = RecogniseArrival(fed.Buffer, scan, arrival);
-    fed.Complete = fed.Complete || out.Complete;
-    fed.Failed = fed.Failed || out.Failed;
-    fed.Headers += out.Headers;
-    fed.Boxes.insert(fed.Boxes.end(), out.Boxes.begin(), out.Boxes.end());
-  }
-  return fed;
-}
 
 const std::string CpmsLine = "+CPMS: \"SM\",3,10,\"SM\",3,10,\"SM\",3,10";
 const std::string Pdu1 = "07913366003051F5040B913366304381F900005180719120348004D4F29C0E";

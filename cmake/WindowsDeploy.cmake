@@ -1,10 +1,10 @@
 # Copies what a cross-built Qt program needs beside its .exe, as windeployqt would on Windows:
 # the Qt DLLs, the platform and style plugins, and the compiler's runtime DLLs that Qt links.
-#   pelmo_deploy_windows(TARGET)
+#   pelmo_deploy_windows(TARGET [QT_MODULE...])    (further modules beside Core, Gui and Widgets: Test)
 function(pelmo_deploy_windows Target)
   set(Dir $<TARGET_FILE_DIR:${Target}>)
   set(Commands)
-  foreach(Lib Core Gui Widgets)
+  foreach(Lib Core Gui Widgets ${ARGN})
     list(APPEND Commands COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Qt6::${Lib}> ${Dir})
   endforeach()
   # The windows platform for the screen, offscreen for runs without one.

@@ -84,7 +84,9 @@ int main(int argc, char** argv) {
   QTimer::singleShot(0, [&Result] {
     frmMain->btnRead->click();
     Result = Dump();
-    QApplication::quit();
+    // Ends the loop without closing the windows first: under Wine, closing them all from here
+    // has been seen never to return.
+    QApplication::exit(Result);
   });
   Application.exec();
   std::fclose(GOut);

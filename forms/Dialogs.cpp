@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "forms/Cp1252String.h"
+#include "forms/SaveText.h"
 
 namespace {
 
@@ -47,11 +48,11 @@ class TRealDialogs : public TDialogs {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // an existing file is only replaced on Yes
-    if (!Request.Folder.empty()) dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(Request.Folder)));
+    if (!Request.Folder.empty()) dialog.setDirectory(FileSystemPath(Request.Folder));
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     // The path keeps every character of the folders the user went through.
-    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    return FileSystemName(dialog.selectedFiles().first());
   }
 };
 

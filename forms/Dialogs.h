@@ -31,7 +31,8 @@ class TDialogs {
   // Yes or No for confirmations.
   virtual TBoxButton MessageBox(const TBoxRequest& Request) = 0;
   // Asks for the name of a file to write; nothing when the user cancels. The name is a path in the
-  // file system's encoding (QFile::encodeName), not in the code page, so that any folder can be chosen.
+  // file system's encoding (QFile::encodeName; UTF-8 on Windows), not in the code page, so that any
+  // folder can be chosen.
   virtual std::optional<std::string> SaveFileName(const TSaveRequest& Request) = 0;
 };
 

@@ -17,7 +17,7 @@ void TfrmMain::btnSaveClick() {
   std::string Reason;
   if (!WriteTextFile(*FileName, MessageFileText(Entry), &Reason)) {
     // The second line says where and why, in the system's words.
-    const std::string Path = QStringToCp1252(QFile::decodeName(QByteArray::fromStdString(*FileName)));
+    const std::string Path = QStringToCp1252(FileSystemPath(*FileName));
     ErrorBox("I/O ERROR: File could not be created.\r\n" + Path + ": " + Reason);
     return;
   }

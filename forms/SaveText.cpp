@@ -91,8 +91,24 @@ std::string ProposedFileName(const TMessageList& Entry) {
   return (Outgoing ? "SM to " : "SM from ") + Who + ".txt";
 }
 
+std::string FileSystemName(const QString& Path) {
+#ifdef Q_OS_WIN
+  return Path.toUtf8().toStdString();
+#else
+  return QFile::encodeName(Path).toStdString();
+#endif
+}
+
+QString FileSystemPath(const std::string& Name) {
+#ifdef Q_OS_WIN
+  return QString::fromUtf8(Name);
+#else
+  return QFile::decodeName(QByteArray::fromStdString(Name));
+#endif
+}
+
 bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::string* Reason) {
-  QFile File(QFile::decodeName(QByteArray::fromStdString(FileName)));
+  QFile File(FileSystemPath(FileName));
   const auto Failed = [&File, Reason] {
     if (Reason) *Reason = QStringToCp1252(File.errorString());
     return false;
@@ -115,13 +131,12 @@ std::string SaveFolder() {
   const QSettings Settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pelmo"),
                            QStringLiteral("Pelmo"));
   const QString Last = Settings.value(QStringLiteral("Save/Folder")).toString();
-  if (!Last.isEmpty() && QFileInfo(Last).isDir()) return QFile::encodeName(Last).toStdString();
+  if (!Last.isEmpty() && QFileInfo(Last).isDir()) return FileSystemName(Last);
   const QString Documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  return QFile::encodeName(QFileInfo(Documents).isDir() ? Documents : QDir::homePath()).toStdString();
+  return FileSystemName(QFileInfo(Documents).isDir() ? Documents : QDir::homePath());
 }
 
 void RememberSaveFolder(const std::string& FileName) {
   QSettings Settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pelmo"), QStringLiteral("Pelmo"));
-  Settings.setValue(QStringLiteral("Save/Folder"),
-                    QFileInfo(QFile::decodeName(QByteArray::fromStdString(FileName))).absolutePath());
+  Settings.setValue(QStringLiteral("Save/Folder"), QFileInfo(FileSystemPath(FileName)).absolutePath());
 }

@@ -7,6 +7,14 @@
 
 #include "engine/SMSEngine.h"
 
+class QString;
+
+// A path in the file system's encoding, as the save dialog gives it and WriteTextFile takes it:
+// QFile::encodeName on Linux; UTF-8 on Windows, whose UTF-16 names the ANSI code page of
+// encodeName cannot hold, and where QFile opens it through the wide API.
+std::string FileSystemName(const QString& Path);
+QString FileSystemPath(const std::string& Name);
+
 // The whole file in code page 1252: one layout for incoming records (status 0 or 1), one for
 // outgoing ones (status 2 or more), every line ending in CR LF, the last one too. A value line the
 // layout has no text for (a status it does not name, a validity format other than 0, 2 and 3) is

@@ -50,8 +50,11 @@ class TMainWindow : public TFormsTest {
 
   std::string Enabled() const {
     std::string text;
-    for (auto* b : Buttons())
-      if (b->isEnabled()) text += (text.empty() ? "" : " ") + b->objectName().toStdString();
+    for (auto* b : Buttons()) {
+      if (!b->isEnabled()) continue;
+      if (!text.empty()) text += ' ';
+      text += b->objectName().toStdString();
+    }
     return text;
   }
 };

@@ -1,10 +1,13 @@
 // The text file of a saved message: the two layouts against golden files, the proposed file names
 // and the writing of the file, without a window.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <QLocale>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,8 +20,18 @@ using SMSEngine::TMessageList;
 
 namespace {
 
+// The names are as WriteTextFile takes them: the file system's encoding, UTF-8 on Windows, where
+// the file is opened through the wide API.
+std::filesystem::path Native(const std::string& Name) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(Name.begin(), Name.end()));
+#else
+  return Name;
+#endif
+}
+
 std::string ReadBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
+  std::ifstream In(Native(Path), std::ios::binary);
   return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
 }
 
@@ -155,9 +168,12 @@ TEST_F(SaveTextTest, ProposedFileNames) {
 class WriteTextFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char Template[] = "/tmp/pelmo-save-XXXXXX";
-    ASSERT_NE(::mkdtemp(Template), nullptr);
-    Dir = Template;
+    static std::atomic<int> Serial = 0;
+    const auto Now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::filesystem::path Path =
+        std::filesystem::temp_directory_path() / ("pelmo-save-" + std::to_string(Now) + "-" + std::to_string(Serial++));
+    ASSERT_TRUE(std::filesystem::create_directory(Path));
+    Dir = Path.generic_string();
   }
   void TearDown() override {
     std::filesystem::permissions(Dir, std::filesystem::perms::owner_all);
@@ -168,7 +184,7 @@ class WriteTextFileTest : public ::testing::Test {
 
 TEST_F(WriteTextFileTest, WritesTheBytesAndEmptiesAnExistingFile) {
   const std::string Path = Dir + "/SM from +4930.txt";
-  std::ofstream(Path, std::ios::binary) << std::string(1000, 'x');
+  std::ofstream(Native(Path), std::ios::binary) << std::string(1000, 'x');
   const std::string Bytes = "A\r\n\x80\xE4\r\n";
   ASSERT_TRUE(WriteTextFile(Path, Bytes));
   EXPECT_EQ(ReadBytes(Path), Bytes);
@@ -176,21 +192,23 @@ TEST_F(WriteTextFileTest, WritesTheBytesAndEmptiesAnExistingFile) {
 
 TEST_F(WriteTextFileTest, PathInTheFileSystemEncoding) {
   const std::string Folder = Dir + "/\xD0\x94\xD0\xBE\xD0\xBA";  // a folder name that code page 1252 cannot hold
-  std::filesystem::create_directory(Folder);
+  std::filesystem::create_directory(Native(Folder));
   ASSERT_TRUE(WriteTextFile(Folder + "/m.txt", "x\r\n"));
   EXPECT_EQ(ReadBytes(Folder + "/m.txt"), "x\r\n");
 }
 
 TEST_F(WriteTextFileTest, FailuresToCreateOrWrite) {
+#ifndef _WIN32
   // Who may write anywhere would not see the folder refuse.
   if (::geteuid() != 0) {
     std::filesystem::permissions(Dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_FALSE(WriteTextFile(Dir + "/refused.txt", "x\r\n"));
     std::filesystem::permissions(Dir, std::filesystem::perms::owner_all);
   }
+  EXPECT_FALSE(WriteTextFile("/dev/full", "x\r\n"));
+#endif
   EXPECT_FALSE(WriteTextFile(Dir + "/no such folder/m.txt", "x\r\n"));
   EXPECT_FALSE(WriteTextFile(Dir, "x\r\n"));  // a folder
-  EXPECT_FALSE(WriteTextFile("/dev/full", "x\r\n"));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 //   }
 //
 // A box that no test queued an answer for fails the test (and is closed with OK or No), so a
-// test never blocks on a box.
+// test never blocks on a box. The simulated phone runs on a Linux pseudo-terminal: built for
+// Windows, the fixture has the boxes and the windows only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include "emulator/SimPhone.h"
+#endif
 #include "forms/Dialogs.h"
 #include "forms/Info.h"
 #include "forms/MSend.h"
@@ -86,7 +89,9 @@ class TScriptedDialogs : public TDialogs {
 class TFormsTest : public ::testing::Test {
  protected:
   TScriptedDialogs Boxes;
+#ifndef _WIN32
   std::unique_ptr<TSimPhone> Phone;
+#endif
 
   void SetUp() override {
     SetDialogs(&Boxes);
@@ -108,15 +113,18 @@ class TFormsTest : public ::testing::Test {
     frmSend = nullptr;
     frmProgress = nullptr;
     frmInfo = nullptr;
+#ifndef _WIN32
     if (Phone) Phone->Stop();
     Phone.reset();
     for (int n : FPortsSet) ::unsetenv(("PELMO_COM" + std::to_string(n)).c_str());
+#endif
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window outlived its test";
     EXPECT_TRUE(Boxes.Answers.empty()) << Boxes.Answers.size() << " expected box(es) never shown";
     SetDialogs(nullptr);
   }
 
+#ifndef _WIN32
   // Starts a simulated phone and points COM Port at it (PELMO_COMn); the window's channel opens it
   // when its PortNum is Port.
   TSimPhone& StartPhone(TSimCard Sim = DemoSim(), TPhoneOptions Options = {}, int Port = 4) {
@@ -130,6 +138,7 @@ class TFormsTest : public ::testing::Test {
     ::setenv(("PELMO_COM" + std::to_string(Port)).c_str(), Device.c_str(), 1);
     FPortsSet.push_back(Port);
   }
+#endif
 
   // Opens the window's channel on Port, as a reading does before its first command.
   void OpenPort(int Port = 4) {
@@ -142,5 +151,7 @@ class TFormsTest : public ::testing::Test {
   static constexpr int TimeOutMs = 400;
 
  private:
+#ifndef _WIN32
   std::vector<int> FPortsSet;
+#endif
 };

@@ -1,6 +1,7 @@
-/* Loaded into Wine for the channel's tests only (LD_PRELOAD): a pseudo-terminal has no modem
- * lines, and Wine's serial driver cancels every pending wait of a port when it cannot read
- * them. On a pseudo-terminal whose other side is open this answers the modem-line requests as
+/* Loaded into Wine for runs against a pseudo-terminal only (LD_PRELOAD: the channel's tests,
+ * Pelmo.exe on the simulated phone): a pseudo-terminal has no modem lines, and Wine's serial
+ * driver cancels every pending wait of a port when it cannot read them. On a pseudo-terminal
+ * whose other side is open this answers the modem-line requests as
  * a cable with CTS, DSR and carrier up would, and takes DTR and RTS changes. Once the other
  * side has hung up the request fails as before, so that Wine ends the waits as Windows does
  * for a device that has gone. Everything else goes to the real ioctl.

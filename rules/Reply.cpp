@@ -328,16 +328,9 @@ TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std:
 
   const size_t from = Scan.ResultsFrom;
   Scan.ResultsFrom = Buffer.size();
-  if (FoundFrom(Buffer, "\r\nOK\r\n", from)) {
-    Buffer = Trim(Buffer);
-    if (Buffer.compare(0, 3, "AT+") == 0) {
-      const auto q = Buffer.find("\r\n\r\n");
-      Buffer.erase(0, q == std::string::npos ? 3 : q + 4);
-    }
-    const auto ok = Buffer.find("\r\nOK");
-    if (ok != std::string::npos) Buffer.erase(ok, 4);
-    out.Complete = true;
-  }
+  // The other results are looked for in the text as it came: taking the OK out below could join
+  // two lines into one that looks like a result the phone never sent.
+  const bool ok = FoundFrom(Buffer, "\r\nOK\r\n", from);
   // The PDU prompt: most phones put a line break before it; some send it straight behind the
   // echoed command line, which ends in CR alone, or with echo off as the very first thing.
   if (FoundFrom(Buffer, "\r\n> ", from) || FoundFrom(Buffer, "\r> ", from) || Buffer.starts_with("> "))
@@ -357,6 +350,16 @@ TReplyOutcome RecogniseArrival(std::string& Buffer, TReplyScan& Scan, const std:
       out.Boxes.push_back(ErrorBoxText("+CMS ERROR", cms, CmsErrorText(cms.Code)));
     out.Complete = true;
     out.Failed = true;
+  }
+  if (ok) {
+    Buffer = Trim(Buffer);
+    if (Buffer.compare(0, 3, "AT+") == 0) {
+      const auto q = Buffer.find("\r\n\r\n");
+      Buffer.erase(0, q == std::string::npos ? 3 : q + 4);
+    }
+    const auto at = Buffer.find("\r\nOK");
+    if (at != std::string::npos) Buffer.erase(at, 4);
+    out.Complete = true;
   }
   if (!out.Complete && Buffer.size() > MaxReplySize) {
     // No phone sends this much for one command: whatever it is, it ends here, and the memory goes.

@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
   QTimer::singleShot(0, [&Result] {
     frmMain->btnRead->click();
     Result = Dump();
-    // Ends the loop without closing the windows first: under Wine, closing them all from here
-    // has been seen never to return.
+    // Ends the loop without closing the windows first: on the windows platform under Wine
+    // without an X display, closing them all never returns.
     QApplication::exit(Result);
   });
   Application.exec();

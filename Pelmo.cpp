@@ -2,14 +2,9 @@
 #include <QDir>
 #include <memory>
 
+#include "forms/AllWindows.h"
 #include "forms/Application.h"
 #include "forms/Icons.h"
-#include "forms/Info.h"
-#include "forms/MSend.h"
-#include "forms/Main.h"
-#include "forms/Progress.h"
-#include "forms/ViewIn.h"
-#include "forms/ViewOut.h"
 
 #ifndef PELMO_VERSION
 #define PELMO_VERSION "1.1.0.53"
@@ -23,24 +18,11 @@ int main(int argc, char** argv) {
   Application.setDesktopFileName(QStringLiteral("pelmo"));
   Application.setWindowIcon(ProgramIcon());
 
-  // Every window exists before the first one shows. The main window comes first: closing it ends
-  // the program, and the others are its dialogs.
-  auto main = std::make_unique<TfrmMain>();
-  frmMain = main.get();
-  frmViewIn = new TfrmViewIn(frmMain);
-  frmViewOut = new TfrmViewOut(frmMain);
-  frmSend = new TfrmSend(frmMain);
-  frmProgress = new TfrmProgress(frmMain);
-  frmInfo = new TfrmInfo(frmMain);
-
+  // Every window exists before the first one shows.
+  auto main = CreateAllWindows();
   frmMain->show();
   const int result = Application.exec();
-
-  frmInfo = nullptr;
-  frmProgress = nullptr;
-  frmSend = nullptr;
-  frmViewOut = nullptr;
-  frmViewIn = nullptr;
   main.reset();
+  ForgetAllWindows();
   return result;
 }

@@ -29,6 +29,7 @@
 #ifndef _WIN32
 #include "emulator/SimPhone.h"
 #endif
+#include "forms/AllWindows.h"
 #include "forms/Dialogs.h"
 #include "forms/Info.h"
 #include "forms/MSend.h"
@@ -95,24 +96,14 @@ class TFormsTest : public ::testing::Test {
 
   void SetUp() override {
     SetDialogs(&Boxes);
-    frmMain = new TfrmMain();
-    frmViewIn = new TfrmViewIn(frmMain);
-    frmViewOut = new TfrmViewOut(frmMain);
-    frmSend = new TfrmSend(frmMain);
-    frmProgress = new TfrmProgress(frmMain);
-    frmInfo = new TfrmInfo(frmMain);
+    CreateAllWindows().release();  // deleted with frmMain in TearDown
     // Time-outs of a test need not last five seconds.
     frmMain->Timer->setInterval(TimeOutMs);
   }
 
   void TearDown() override {
     delete frmMain;  // its dialogs go with it
-    frmMain = nullptr;
-    frmViewIn = nullptr;
-    frmViewOut = nullptr;
-    frmSend = nullptr;
-    frmProgress = nullptr;
-    frmInfo = nullptr;
+    ForgetAllWindows();
 #ifndef _WIN32
     if (Phone) Phone->Stop();
     Phone.reset();

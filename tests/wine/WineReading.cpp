@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "forms/AllWindows.h"
 #include "forms/Application.h"
 #include "forms/Dialogs.h"
 #include "forms/Grid.h"
@@ -71,13 +72,7 @@ int main(int argc, char** argv) {
   TLoggedDialogs Boxes;
   SetDialogs(&Boxes);
 
-  auto Main = std::make_unique<TfrmMain>();
-  frmMain = Main.get();
-  frmViewIn = new TfrmViewIn(frmMain);
-  frmViewOut = new TfrmViewOut(frmMain);
-  frmSend = new TfrmSend(frmMain);
-  frmProgress = new TfrmProgress(frmMain);
-  frmInfo = new TfrmInfo(frmMain);
+  auto Main = CreateAllWindows();
   frmMain->show();
 
   int Result = 1;

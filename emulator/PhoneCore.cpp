@@ -530,9 +530,10 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
     return ok;
   }
   // A setting of one number: reading shows it, the test its range, setting takes a number in it.
-  auto setting = [&](int& value, int max, const char* range, const std::string& shown) -> TOutcome {
+  // What follows the number in a reading is After.
+  auto setting = [&](int& value, int max, const char* range, const std::string& after = {}) -> TOutcome {
     if (read)
-      info = {shown};
+      info = {name + ": " + std::to_string(value) + after};
     else if (test)
       info = {name + ": " + range};
     else if (set && ParseInt(arg, n, 0, max))
@@ -541,7 +542,7 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
       return error;
     return ok;
   };
-  if (name == "+CMEE") return setting(FCmee, 2, "(0-2)", "+CMEE: " + std::to_string(FCmee));
+  if (name == "+CMEE") return setting(FCmee, 2, "(0-2)");
   if (name == "+CPIN") {
     if (read)
       info = {"+CPIN: READY"};
@@ -549,11 +550,9 @@ TPhoneCore::TOutcome TPhoneCore::ExecuteExtended(const std::string& name, const 
       return {TResult::Cme, 3, {}};
     return ok;
   }
-  if (name == "+CFUN") return setting(FCfun, 1, "(0,1),(0)", "+CFUN: " + std::to_string(FCfun));
+  if (name == "+CFUN") return setting(FCfun, 1, "(0,1),(0)");
   // Registered at home; with +CREG=2 the location area and the cell come along.
-  if (name == "+CREG")
-    return setting(FCreg, 2, "(0-2)",
-                   "+CREG: " + std::to_string(FCreg) + ",1" + (FCreg == 2 ? ",\"0F0B\",\"5C2E\"" : ""));
+  if (name == "+CREG") return setting(FCreg, 2, "(0-2)", FCreg == 2 ? ",1,\"0F0B\",\"5C2E\"" : ",1");
   if (name == "+CSQ") {
     if (test)
       info = {"+CSQ: (0-31,99),(99)"};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rules/Cp1252.h"
+#include "rules/Phonebook.h"
 
 std::string DestinationNumber(const std::string& Text) {
   if (Text.find('(') == std::string::npos) return Text;
@@ -35,13 +36,9 @@ std::string ServiceCentreOfReply(const std::string& Reply) {
   if (Address.size() > 20 && Address.size() % 4 == 0) {
     std::string Spelt;
     for (std::size_t At = 0; At < Address.size(); At += 4) {
-      const std::string Group = Address.substr(At, 4);
-      if (Group == "002B")
-        Spelt += '+';
-      else if (Group.starts_with("003") && Group[3] >= '0' && Group[3] <= '9')
-        Spelt += Group[3];
-      else
-        break;
+      const int Code = HexQuadToInt(std::string_view(Address).substr(At, 4));
+      if (Code != '+' && (Code < '0' || Code > '9')) break;
+      Spelt += static_cast<char>(Code);
     }
     if (Spelt.size() * 4 == Address.size()) Address = Spelt;
   }

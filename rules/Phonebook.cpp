@@ -9,17 +9,19 @@ namespace {
 
 constexpr std::string_view HexDigits = "0123456789ABCDEF";
 
+// Where the first line of Reply that starts with Prefix begins; npos when none does.
+std::size_t LineStartOf(std::string_view Reply, std::string_view Prefix) {
+  for (std::size_t At = Reply.find(Prefix); At != std::string_view::npos; At = Reply.find(Prefix, At + 1))
+    if (At == 0 || Reply[At - 1] == '\n' || Reply[At - 1] == '\r') return At;
+  return std::string_view::npos;
+}
+
 // The first line of Reply that starts with Prefix, without its line end; empty when there is none.
 std::string_view LineStartingWith(std::string_view Reply, std::string_view Prefix) {
-  for (std::size_t Start = 0; Start < Reply.size();) {
-    const auto End = Reply.find('\n', Start);
-    std::string_view Line = Reply.substr(Start, End == std::string_view::npos ? std::string_view::npos : End - Start);
-    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
-    if (Line.starts_with(Prefix)) return Line;
-    if (End == std::string_view::npos) break;
-    Start = End + 1;
-  }
-  return {};
+  const std::size_t At = LineStartOf(Reply, Prefix);
+  if (At == std::string_view::npos) return {};
+  std::string_view Line = Reply.substr(At);
+  return Line.substr(0, Line.find_first_of("\r\n"));
 }
 
 // Code page 1252 for a UCS2 code unit; '?' for one it lacks. The control characters that stand
@@ -90,12 +92,8 @@ TPhonebookReply CutPhonebookEntry(std::string_view Reply) {
   };
   // The entry runs from its prefix to the closing quote of its name: a quoted field may hold line
   // ends of its own (a phone sends raw control bytes in the number), so lines do not cut it.
-  std::string_view Rest;
-  for (std::size_t At = Reply.find("+CPBR:"); At != std::string_view::npos; At = Reply.find("+CPBR:", At + 1))
-    if (At == 0 || Reply[At - 1] == '\n' || Reply[At - 1] == '\r') {
-      Rest = Reply.substr(At);
-      break;
-    }
+  const std::size_t At = LineStartOf(Reply, "+CPBR:");
+  std::string_view Rest = At == std::string_view::npos ? std::string_view() : Reply.substr(At);
   TPhonebookReply Entry;
   std::string Skipped;
   // <location>," <number> ",<type>," <name> "

@@ -26,9 +26,9 @@ TKoCommEventThread::~TKoCommEventThread() {
   KoOSCloseWatch(FWatch);
 }
 
-std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize) {
-  if (BaudRate <= 0 || ReadSize <= 0) return KoRxGatherMaxMs;
-  const long long HalfQueueMs = static_cast<long long>(ReadSize) / 2 * 10 * 1000 / BaudRate;
+std::uint32_t KoRxGatherMs(int BaudRate, int Queue) {
+  if (BaudRate <= 0 || Queue <= 0) return KoRxGatherMaxMs;
+  const long long HalfQueueMs = static_cast<long long>(Queue) / 2 * 10 * 1000 / BaudRate;
   return static_cast<std::uint32_t>(std::clamp<long long>(HalfQueueMs, 1, KoRxGatherMaxMs));
 }
 
@@ -73,7 +73,16 @@ void TKoCommEventThread::Execute() {
     }
     std::uint32_t Events = 0;
     bool Hangup = false;
-    TKoWaitResult R = Timeout == 0 ? wrTimeout : KoOSWaitCommEvent(FWatch, Timeout, Events, Hangup);
+    TKoWaitResult R = wrTimeout;
+    if (Held && Timeout != 0) {
+      // Text waits while the line delivers: the line is looked at again only when it would have
+      // gone quiet, not at every piece that comes, so a phone that sends a few bytes at a time does
+      // not wake this thread for each of them. What came meanwhile is reported by the look.
+      if (FCompletion.WaitFor(Timeout) != wrTimeout) continue;
+      R = KoOSWaitCommEvent(FWatch, 0, Events, Hangup);
+    } else if (Timeout != 0) {
+      R = KoOSWaitCommEvent(FWatch, Timeout, Events, Hangup);
+    }
     if (R == wrAbandoned) continue;
     const std::uint32_t Now = KoTickCount();
     if (R == wrTimeout) {
@@ -344,8 +353,9 @@ void TKoCustomComm::StartWorkers() {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
     Thread->FBaudRate = BuildLineSettings().BaudRate;
-    Thread->FGatherMs = KoRxGatherMs(Thread->FBaudRate, FBuffers.ReadSize());
-    Thread->FFullHandOver = std::max(1, FBuffers.ReadSize() / 4 * 3);
+    const int Queue = KoOSReceiveQueue(FBuffers.ReadSize());
+    Thread->FGatherMs = KoRxGatherMs(Thread->FBaudRate, Queue);
+    Thread->FFullHandOver = std::max(1, Queue / 4 * 3);
     Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);
@@ -594,7 +604,7 @@ void TKoCustomComm::ApplyLineSettings() {
   if (!KoOSSetLineSettings(FHandle, Settings)) RaiseLastError(sKoWriteDCB, KoOSLastError());
   if (FEventThread) {
     FEventThread->FBaudRate = Settings.BaudRate;
-    FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, FBuffers.ReadSize());
+    FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, KoOSReceiveQueue(FBuffers.ReadSize()));
   }
 }
 

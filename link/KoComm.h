@@ -48,12 +48,12 @@ class TKoCustomComm;
 
 // While text keeps arriving, the event thread hands it to the main thread at most once per
 // gathering interval, in milliseconds: KoRxGatherMaxMs, or less where the line would fill half the
-// receive queue sooner (8 data bits with start and stop bit: ten bit times a byte). The first text
-// after a quiet spell is handed over at once, so a short reply waits for no interval; nor does the
-// next hand-over wait where the last one found three quarters of the receive queue filled, since
+// receive queue (KoOSReceiveQueue) sooner (8 data bits with start and stop bit: ten bit times a
+// byte). The first text after a quiet spell is handed over at once, so a short reply waits for no
+// interval; nor does the next hand-over wait where the last one found three quarters of the receive queue filled, since
 // then the line delivers faster than its rate says (a phone on USB may ignore it).
-inline constexpr std::uint32_t KoRxGatherMaxMs = 50;
-std::uint32_t KoRxGatherMs(int BaudRate, int ReadSize);
+inline constexpr std::uint32_t KoRxGatherMaxMs = 100;
+std::uint32_t KoRxGatherMs(int BaudRate, int Queue);
 
 // Within the interval, text is handed over as soon as the line has gone quiet: when nothing new
 // has arrived for KoRxQuietMs after a piece of PieceBytes came in. A driver (a USB adapter, a

@@ -40,6 +40,8 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status);
 // The bytes that have arrived and wait to be read, or -1 on failure. Line errors are kept for
 // the next KoOSClearCommError.
 int KoOSBytesWaiting(TKoHandle Device);
+// The receive queue that the system keeps for a device whose queues were set up with ReadSize.
+int KoOSReceiveQueue(int ReadSize);
 // Reads or writes what can be moved at once: the byte count, 0 when nothing could be moved
 // now (KoOSLastError() is then 0), or -1 on failure.
 int KoOSRead(TKoHandle Device, void* Buffer, int Count);

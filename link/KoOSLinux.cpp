@@ -413,6 +413,12 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   return true;
 }
 
+int KoOSReceiveQueue(int ReadSize) {
+  // The line discipline keeps 4096 bytes for every terminal whatever was asked for, and the
+  // driver's buffers hold more behind it.
+  return std::max(ReadSize, 4096);
+}
+
 int KoOSBytesWaiting(TKoHandle Device) {
   // The error counters are left alone: the next status query compares them.
   int In = 0;

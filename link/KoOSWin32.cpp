@@ -297,6 +297,11 @@ bool KoOSClearCommError(TKoHandle Device, TKoCommStatus& Status) {
   return true;
 }
 
+int KoOSReceiveQueue(int ReadSize) {
+  // The serial driver's queue is the size asked for when the queues were set up.
+  return ReadSize;
+}
+
 int KoOSBytesWaiting(TKoHandle Device) {
   std::shared_ptr<TDevice> D = FindDevice(Device);
   if (!D) {

@@ -334,7 +334,7 @@ TEST_F(KoCommPty, EveryByteOfALongReplyIsReceivedInOrder) {
 }
 
 // While text keeps coming it is gathered; a line that falls quiet hands over what it sent at once
-// instead of at the end of the gathering interval (44 ms at 115200 baud). Pieces 30 ms apart
+// instead of at the end of the gathering interval (100 ms at 115200 baud here). Pieces 30 ms apart
 // therefore come one by one, while pieces 1 ms apart are gathered into a few hand-overs. The
 // stream runs at 9600 baud, where the line counts as quiet after 16 ms rather than 2: a writer
 // that a busy machine holds up for a few milliseconds still sends a stream.

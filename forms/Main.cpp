@@ -350,15 +350,10 @@ bool TfrmMain::OpenPortAndWait() {
   ReplyComplete = false;
   TimedOut = false;
   KoComm->OpenPort();
-  // The channel reports the opening at the end of OpenPort, so there is usually nothing left to
-  // wait for, and the phone gets its first command at once; passes are spent only while the open
-  // event is still to come.
-  if (!ReplyComplete) {
-    Timer->start();
-    WaitReply();
-    if (TimedOut) return false;
-    Timer->stop();
-  }
+  Timer->start();
+  WaitReply();
+  if (TimedOut) return false;
+  Timer->stop();
   // A device that went away at once has been reported, and its port is closed.
   return KoComm->IsOpen();
 }

@@ -295,9 +295,7 @@ bool TfrmMain::SendCommand(const std::string& Command) {
   // A command that was not written gets no answer: it fails at once instead of by the time-out,
   // and the log holds only what went out.
   const auto notWritten = [this](const char* Text) {
-    Timer->stop();
-    ReplyComplete = true;
-    ReplyOK = false;
+    EndCommandFailed();
     if (Text) ErrorBox(Text);
     return false;
   };
@@ -358,6 +356,12 @@ bool TfrmMain::OpenPortAndWait() {
   return KoComm->IsOpen();
 }
 
+void TfrmMain::EndCommandFailed() {
+  Timer->stop();
+  ReplyOK = false;
+  ReplyComplete = true;
+}
+
 void TfrmMain::AbandonCommand() {
   Timer->stop();
   ReplyOK = false;
@@ -390,11 +394,7 @@ void TfrmMain::KoCommError(TKoComponent*, int Errors) {
   KoComm->ClosePort();
   // A command that waits fails at once: no reply can come any more. Its operation then ends by
   // its failure path.
-  if (FCommandWaiting && !ReplyComplete && !TimedOut) {
-    Timer->stop();
-    ReplyOK = false;
-    ReplyComplete = true;
-  }
+  if (FCommandWaiting && !ReplyComplete && !TimedOut) EndCommandFailed();
   // Nothing to compose or look up without a port; an operation under way sets its controls when
   // it ends.
   btnNew->setEnabled(false);

@@ -179,6 +179,8 @@ class TfrmMain : public QWidget {
 
  private:
   void ReplyArrived(const std::string& Arrival);
+  // The command ends here as failed, without its time-out: no reply can come.
+  void EndCommandFailed();
   // "ERROR: Phone disconnected (COM 4)." for the port whose device went away.
   std::string DisconnectedText() const;
 

@@ -56,6 +56,8 @@ void TKoCommEventThread::Execute() {
   std::uint32_t Interval = 0;  // tick of the last hand-over of text
   std::uint32_t Quiet = 0;     // tick from which the line counts as quiet
   int Counted = 0;             // bytes waiting at the last arrival
+  // A hand-over of this much skips the gathering.
+  const int FullHandOver = std::max(1, FQueue / 4 * 3);
   while (!Terminated()) {
     if (Gone) {
       // The device has gone and the owner has been told; only the stop is left to wait for.
@@ -65,7 +67,7 @@ void TKoCommEventThread::Execute() {
     std::uint32_t Timeout = KO_INFINITE;
     if (Gathering) {
       const std::uint32_t Now = KoTickCount();
-      const std::uint32_t Gather = FGatherMs.load(std::memory_order_relaxed);
+      const std::uint32_t Gather = KoRxGatherMs(FBaudRate.load(std::memory_order_relaxed), FQueue);
       const std::uint32_t IntervalSpent = KoTicksSince(Interval, Now);
       const std::uint32_t QuietLeft = static_cast<std::int32_t>(Quiet - Now) > 0 ? Quiet - Now : 0;
       Timeout = QuietLeft;
@@ -74,17 +76,19 @@ void TKoCommEventThread::Execute() {
     std::uint32_t Events = 0;
     bool Hangup = false;
     TKoWaitResult R = wrTimeout;
-    if (Held && Timeout != 0) {
-      // Text waits while the line delivers: the line is looked at again only when it would have
-      // gone quiet, not at every piece that comes, so a phone that sends a few bytes at a time does
-      // not wake this thread for each of them. What came meanwhile is reported by the look.
-      if (FCompletion.WaitFor(Timeout) != wrTimeout) continue;
-      R = KoOSWaitCommEvent(FWatch, 0, Events, Hangup);
-    } else if (Timeout != 0) {
+    if (Timeout != 0) {
+      if (Held) {
+        // Text waits while the line delivers: the line is looked at again only when it would have
+        // gone quiet, not at every piece that comes, so a phone that sends a few bytes at a time
+        // does not wake this thread for each of them. The look reports what came meanwhile.
+        if (FCompletion.WaitFor(Timeout) != wrTimeout) continue;
+        Timeout = 0;
+      }
       R = KoOSWaitCommEvent(FWatch, Timeout, Events, Hangup);
     }
     if (R == wrAbandoned) continue;
     const std::uint32_t Now = KoTickCount();
+    const int BaudRate = FBaudRate.load(std::memory_order_relaxed);
     if (R == wrTimeout) {
       if (!Held) {
         Gathering = false;  // quiet since the last hand-over: the next text goes at once
@@ -96,7 +100,7 @@ void TKoCommEventThread::Execute() {
       if (!HandOver(KO_EV_RXCHAR, false)) continue;
       Interval = KoTickCount();
       Counted = 0;
-      Gathering = !LineQuiet && FComm->FRxHandedOver.load(std::memory_order_relaxed) < FFullHandOver;
+      Gathering = !LineQuiet && FComm->FRxHandedOver.load(std::memory_order_relaxed) < FullHandOver;
       continue;
     }
     if (R != wrSignaled) {
@@ -111,13 +115,13 @@ void TKoCommEventThread::Execute() {
     }
     Events &= FMask | (Hangup ? KO_EV_ERR : 0);
     if (Events == 0) continue;
-    if ((Events & KO_EV_RXCHAR) && Gathering && Events == KO_EV_RXCHAR) {
+    if (Gathering && Events == KO_EV_RXCHAR) {
       // More of a stream: held until the line goes quiet for as long as this piece took on the
       // line and a few characters more.
       const int Waiting = BytesArrived();
       if (Waiting == 0) continue;  // the bytes went with the last hand-over already
       if (Waiting > 0) {
-        Quiet = Now + KoRxQuietMs(FBaudRate.load(std::memory_order_relaxed), Waiting - std::min(Counted, Waiting));
+        Quiet = Now + KoRxQuietMs(BaudRate, Waiting - std::min(Counted, Waiting));
         Counted = Waiting;
       }
       Held = true;
@@ -133,9 +137,9 @@ void TKoCommEventThread::Execute() {
       // The next piece of a stream is due within the time this one took on the line.
       const int Handed = FComm->FRxHandedOver.load(std::memory_order_relaxed);
       Interval = KoTickCount();
-      Quiet = Now + KoRxQuietMs(FBaudRate.load(std::memory_order_relaxed), Handed);
+      Quiet = Now + KoRxQuietMs(BaudRate, Handed);
       Counted = 0;
-      Gathering = Handed < FFullHandOver;
+      Gathering = Handed < FullHandOver;
     }
   }
 }
@@ -353,9 +357,7 @@ void TKoCustomComm::StartWorkers() {
     auto Thread = std::make_unique<TKoCommEventThread>(this, PostToMainThread, FEventMask);
     Thread->FOpening = FOpenings;
     Thread->FBaudRate = BuildLineSettings().BaudRate;
-    const int Queue = KoOSReceiveQueue(FBuffers.ReadSize());
-    Thread->FGatherMs = KoRxGatherMs(Thread->FBaudRate, Queue);
-    Thread->FFullHandOver = std::max(1, Queue / 4 * 3);
+    Thread->FQueue = KoOSReceiveQueue(FBuffers.ReadSize());
     Thread->FWatch = KoOSCreateWatch(FHandle, FEventMask, Thread->FCompletion.Handle());
     if (Thread->FWatch == KO_INVALID_HANDLE) RaiseLastError(sKoSetEventMask, KoOSLastError());
     Thread->SetPriority(FEventPriority);
@@ -602,10 +604,7 @@ void TKoCustomComm::ApplyLineSettings() {
   if (!IsOpen() || !FUpdateDCB) return;
   const TKoLineSettings Settings = BuildLineSettings();
   if (!KoOSSetLineSettings(FHandle, Settings)) RaiseLastError(sKoWriteDCB, KoOSLastError());
-  if (FEventThread) {
-    FEventThread->FBaudRate = Settings.BaudRate;
-    FEventThread->FGatherMs = KoRxGatherMs(Settings.BaudRate, KoOSReceiveQueue(FBuffers.ReadSize()));
-  }
+  if (FEventThread) FEventThread->FBaudRate = Settings.BaudRate;
 }
 
 void TKoCustomComm::SettingsChanged(TKoPersistent* Sender) {

@@ -50,8 +50,9 @@ class TKoCustomComm;
 // gathering interval, in milliseconds: KoRxGatherMaxMs, or less where the line would fill half the
 // receive queue (KoOSReceiveQueue) sooner (8 data bits with start and stop bit: ten bit times a
 // byte). The first text after a quiet spell is handed over at once, so a short reply waits for no
-// interval; nor does the next hand-over wait where the last one found three quarters of the receive queue filled, since
-// then the line delivers faster than its rate says (a phone on USB may ignore it).
+// interval; nor does the next hand-over wait where the last one found three quarters of the
+// receive queue filled, since then the line delivers faster than its rate says (a phone on USB may
+// ignore it).
 inline constexpr std::uint32_t KoRxGatherMaxMs = 100;
 std::uint32_t KoRxGatherMs(int BaudRate, int Queue);
 
@@ -85,11 +86,11 @@ class TKoCommEventThread : public TKoThread {
 
   TKoCustomComm* FComm;
   std::uint32_t FMask;
-  std::uint64_t FOpening = 0;                             // the opening of the port that this thread watches
-  TKoWaitEvent FCompletion;                               // ends a pending wait; set only by Stop
-  std::atomic<std::uint32_t> FGatherMs{KoRxGatherMaxMs};  // set by the main thread
-  std::atomic<int> FBaudRate{0};                          // for the quiet time; set by the main thread
-  int FFullHandOver = 0;  // bytes of a hand-over that skips the gathering; set before it starts
+  std::uint64_t FOpening = 0;  // the opening of the port that this thread watches
+  TKoWaitEvent FCompletion;    // ends a pending wait; set only by Stop
+  // The gathering interval and the quiet time follow these.
+  std::atomic<int> FBaudRate{0};  // set by the main thread
+  int FQueue = 0;                 // the receive queue in bytes; set before it starts
   TKoHandle FWatch = KO_INVALID_HANDLE;
 };
 

@@ -75,7 +75,7 @@ TEST(KoSettings, XonXoffLimitsFollowTheReadSize) {
 // has to hold more than it was given room for, however fast the line.
 TEST(KoSettings, GatheringIntervalLeavesHalfTheReceiveQueueFree) {
   struct TCase {
-    int BaudRate, ReadSize;
+    int BaudRate, Queue;
     std::uint32_t Ms;
   } Cases[] = {
       {115200, 1024, 44},  // 512 bytes take 44.4 ms
@@ -86,7 +86,7 @@ TEST(KoSettings, GatheringIntervalLeavesHalfTheReceiveQueueFree) {
       {0, 1024, KoRxGatherMaxMs},
       {115200, 0, KoRxGatherMaxMs},
   };
-  for (const TCase& T : Cases) EXPECT_EQ(KoRxGatherMs(T.BaudRate, T.ReadSize), T.Ms) << T.BaudRate << " " << T.ReadSize;
+  for (const TCase& T : Cases) EXPECT_EQ(KoRxGatherMs(T.BaudRate, T.Queue), T.Ms) << T.BaudRate << " " << T.Queue;
 }
 
 // The line counts as quiet once nothing has come for as long as the last piece took on the line and

@@ -29,6 +29,9 @@ void TKoThread::Resume() {
 }
 
 void TKoThread::Run() {
+  // Recorded by the worker itself: the main thread may still be storing the std::thread object
+  // that Resume made, so the worker must not read it.
+  FId.store(std::this_thread::get_id());
   FSystemId.store(KoOSCurrentThreadId());
   if (FPriority.load() != tpNormal) KoOSSetThreadPriority(FSystemId.load(), FPriority.load());
   Execute();
@@ -39,10 +42,12 @@ void TKoThread::Stop() {
   FStopSignal->SetSignal();
 }
 
-bool TKoThread::IsCurrent() const { return FThread.get_id() == std::this_thread::get_id(); }
+bool TKoThread::IsCurrent() const { return FId.load() == std::this_thread::get_id(); }
 
 void TKoThread::WaitFor() {
-  if (FThread.joinable() && !IsCurrent()) FThread.join();
+  // The worker itself never touches its std::thread object; only the thread that started it does.
+  if (IsCurrent()) return;
+  if (FThread.joinable()) FThread.join();
 }
 
 void TKoThread::SetPriority(TKoThreadPriority Value) {

@@ -147,5 +147,6 @@ class TKoThread {
   std::shared_ptr<TKoSyncTicket> FTicket = std::make_shared<TKoSyncTicket>();
   std::atomic<TKoThreadPriority> FPriority{tpNormal};
   std::atomic<long> FSystemId{0};
+  std::atomic<std::thread::id> FId{};  // the worker's, once it runs
   std::thread FThread;
 };

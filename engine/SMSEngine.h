@@ -55,6 +55,9 @@ struct TMessageList {  // every field starts zero or empty
   TDateTime SCTS = 0;
   std::string UD;
   std::string Name;
+  // Not of the message but of the list that holds it: the PDU was decoded into the fields above.
+  // A list shows an entry without it as refused.
+  bool Decoded = false;
 };
 
 std::string TextToGSM(const std::string& Text);

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "forms/ControlsLocked.h"
 #include "forms/Cp1252String.h"
 #include "forms/Dialogs.h"
 #include "forms/FixedDialog.h"
@@ -90,8 +89,8 @@ SMSEngine::TMessageList AsRead(const std::string& PDU, int PDULength) {
   Entry.Status = SMSEngine::StatusStoredUnsent;
   Entry.PDULength = PDULength;
   Entry.PDU = PDU;
-  SMSEngine::DecodeSubmitPDU(PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA, Entry.Flash,
-                             Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
+  Entry.Decoded = SMSEngine::DecodeSubmitPDU(PDU, Entry.SCA, Entry.SRR, Entry.VPF, Entry.RD, Entry.MR, Entry.DA,
+                                             Entry.Flash, Entry.VPRelative, Entry.VPAbsolute, Entry.VPTZ, Entry.UD);
   return Entry;
 }
 
@@ -106,20 +105,22 @@ bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULeng
 }  // namespace
 
 // While an exchange of the dialog waits, nothing in it may start another one or close it; the
-// buttons come back on every way out.
+// buttons follow what the dialog knows again on every way out.
 class TfrmSend::TBusy {
  public:
-  explicit TBusy(TfrmSend& Form)
-      : FLocked({Form.btnSend, Form.btnStore, Form.btnCancel}, [&Form] {
-          Form.FBusy = false;
-          Form.btnCancel->setEnabled(true);
-          Form.UpdateButtons(false);
-        }) {
-    Form.FBusy = true;
+  explicit TBusy(TfrmSend& Form) : FForm(Form) {
+    FForm.FBusy = true;
+    FForm.UpdateButtons();
   }
+  ~TBusy() {
+    FForm.FBusy = false;
+    FForm.UpdateButtons();
+  }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
 
  private:
-  TControlsLocked FLocked;
+  TfrmSend& FForm;
 };
 
 TfrmSend::TfrmSend(QWidget* Parent) : TLazyDialog(Parent) {
@@ -341,10 +342,9 @@ void TfrmSend::FormShow() {
   cbxSRR->setChecked(false);
   cbxRD->setChecked(false);
   cbxFlash->setChecked(false);
-  btnCancel->setEnabled(true);
-
   FDone = false;
-  UpdateButtons(true);
+  FEdited = false;
+  UpdateButtons();
 
   if (edSCA->text().isEmpty())
     edSCA->setFocus();
@@ -354,22 +354,26 @@ void TfrmSend::FormShow() {
     memUD->setFocus();
 }
 
-void TfrmSend::UpdateButtons(bool AtOpening) {
-  if (FBusy) return;  // the wait's end decides
-  if (FDone) {
-    // The phone has the message: a second press would send or store it again.
-    btnSend->setEnabled(false);
-    btnStore->setEnabled(false);
-    return;
-  }
+void TfrmSend::UpdateButtons() {
   const bool Both = !edSCA->text().isEmpty() && !combxDA->currentText().isEmpty();
-  btnSend->setEnabled(Both);
-  btnStore->setEnabled(Both && (AtOpening || (frmMain && frmMain->MessagesUsed < frmMain->MessagesTotal)));
+  // Once the phone has the message, a second press would send or store it again.
+  const bool Ready = !FBusy && !FDone && Both;
+  btnSend->setEnabled(Ready);
+  // The memory is looked at from the first edit of an address on; until then Store is offered as
+  // at the opening, also after a press that failed.
+  btnStore->setEnabled(Ready && (!FEdited || (frmMain && frmMain->MessagesUsed < frmMain->MessagesTotal)));
+  btnCancel->setEnabled(!FBusy);
 }
 
-void TfrmSend::edSCAChange() { UpdateButtons(false); }
+void TfrmSend::edSCAChange() {
+  FEdited = true;
+  UpdateButtons();
+}
 
-void TfrmSend::combxDAChange() { UpdateButtons(false); }
+void TfrmSend::combxDAChange() {
+  FEdited = true;
+  UpdateButtons();
+}
 
 void TfrmSend::combxVPChange() {
   const int Page = std::clamp(combxVP->currentIndex(), 0, 2);

@@ -111,14 +111,16 @@ class TfrmSend : public TLazyDialog {
   class TBusy;
   // Checks the addresses and encodes; false when something was refused (the box has been shown).
   bool Encode(TComposedMessage& Message, int& PDULength, std::string& PDU);
-  // Enables Send and Store as the texts and the memory allow; AtOpening leaves out the memory.
-  void UpdateButtons(bool AtOpening);
+  // Send, Store and Cancel as the addresses, the memory, a waiting exchange and a message already
+  // taken allow.
+  void UpdateButtons();
 
   // After the phone took the message: Send and Store stay off, and the memo shows what went.
   void MessageTaken(const SMSEngine::TMessageList& AsRead);
 
   bool FBusy = false;
   bool FDone = false;
+  bool FEdited = false;  // an address was edited since the opening
 };
 
 extern TfrmSend* frmSend;

@@ -29,6 +29,7 @@
 #include "forms/Icons.h"
 #include "forms/Info.h"
 #include "forms/Progress.h"
+#include "forms/ViewFill.h"
 #include "rules/ComposeText.h"
 #include "rules/MessageStatus.h"
 
@@ -88,7 +89,6 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->setGeometry(8, 8, 616, 275);
   sgMessages->SetColCount(5);
   sgMessages->SetRowCount(2);
-  sgMessages->setEnabled(false);
   sgMessages->OnDrawCell = [this](QPainter& p, int c, int r, const QRect& rect) { sgMessagesDrawCell(p, c, r, rect); };
   sgMessages->OnSelectCell = [this](int c, int r) { sgMessagesSelectCell(c, r); };
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
@@ -136,7 +136,6 @@ TfrmMain::TfrmMain(QWidget* Parent)
   btnNames = MakeButton(this, "btnNames", "Show na&mes", 416, 296);
   btnInfo = MakeButton(this, "btnInfo", "&Info", 416, 328);
   btnExit = MakeButton(this, "btnExit", "E&xit", 536, 328);
-  for (QPushButton* b : {btnView, btnNew, btnSave, btnDelete, btnAnswer, btnForward, btnNames}) b->setEnabled(false);
 
   {
     // A memo lays out a first document of its own in the application's font as it is made, which
@@ -220,6 +219,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   SMSEngine::SetErrorReporter([](const std::string& Text) { ErrorBox(Text); });
 
   FormCreate();
+  UpdateControls();
 }
 
 TfrmMain::~TfrmMain() {
@@ -242,9 +242,10 @@ void TfrmMain::TakeFocusBack(QWidget* HadFocus) {
   Focus->setFocus(Qt::OtherFocusReason);
 }
 
+void TfrmMain::FocusGrid() { TakeFocusBack(sgMessages); }
+
 const QPixmap* TfrmMain::StatusBitmap(int Status) const {
-  return Status >= SMSEngine::StatusReceivedUnread && Status <= SMSEngine::StatusStoredSent ? &FStatusBitmaps[Status]
-                                                                                            : nullptr;
+  return KnownStatus(Status) ? &FStatusBitmaps[Status] : nullptr;
 }
 
 void TfrmMain::FormCreate() {
@@ -326,6 +327,12 @@ void TfrmMain::WaitReply() {
   // fired, so that a reply that completes after the first pass is not held to the end of its pass.
   QElapsedTimer waited;
   waited.start();
+  struct TWaitingFlag {
+    bool& Flag;
+    bool Outer;
+    ~TWaitingFlag() { Flag = Outer; }
+  } waiting{FWaiting, FWaiting};
+  FWaiting = true;
   do {
     // A pass sleeps in the event loop, so waiting costs no processor time while the replies, the
     // timer and the user's input are handled as they come.
@@ -392,13 +399,16 @@ void TfrmMain::KoCommError(TKoComponent*, int Errors) {
   FGonePort = Item >= 0 ? QStringToCp1252(cbxCOMPort->itemText(Item)) : "COM " + std::to_string(KoComm->PortNum());
   // Closed now, so that whatever runs next finds it closed, and the next reading opens it afresh.
   KoComm->ClosePort();
-  // A command that waits fails at once: no reply can come any more. Its operation then ends by
-  // its failure path.
-  if (FCommandWaiting && !ReplyComplete && !TimedOut) EndCommandFailed();
-  // Nothing to compose or look up without a port; an operation under way sets its controls when
-  // it ends.
-  btnNew->setEnabled(false);
-  btnNames->setEnabled(false);
+  // A command that waits, or the opening's wait, fails at once: no reply can come any more, and no
+  // time-out box is to follow. Its operation then ends by its failure path.
+  if (FWaiting && !TimedOut) {
+    if (ReplyComplete)
+      Timer->stop();  // the port had opened: its wait ends by its own first pass
+    else
+      EndCommandFailed();
+  }
+  // Nothing to compose or look up without a port.
+  UpdateControls();
   ErrorBox(DisconnectedText());
 }
 
@@ -448,43 +458,116 @@ void TfrmMain::TimerTimer() {
 
 void TfrmMain::AppendLog(const std::string& Text) { FLog->Append(Text); }
 
+// ---- What may be pressed ----
+
+TfrmMain::TOperationRunning::TOperationRunning(TfrmMain& Form, TOperation Operation)
+    : FForm(Form), FOuter(Form.Operation) {
+  FForm.Operation = Operation;
+  FForm.AnswerAfterStore = false;
+  FForm.UpdateControls();
+}
+
+TfrmMain::TOperationRunning::~TOperationRunning() {
+  FForm.Operation = FOuter;
+  FForm.UpdateControls();
+}
+
+void TfrmMain::UpdateControls() {
+  const bool Idle = Operation == TOperation::None;
+  const bool Open = KoComm->IsOpen();
+  const int Row = sgMessages->Row();
+  const int Message = MessageBehindRow(Row);
+  const bool Received = Message && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status);
+  sgMessages->setEnabled(Idle && ReadingDone);
+  cbxCOMPort->setEnabled(Idle);
+  btnRead->setEnabled(Idle);
+  // Composing asks the phone: not with the port closed, and not on the status reports' row.
+  btnNew->setEnabled(Idle && Open && !StatusReportRow(Row));
+  for (QPushButton* Button : {btnView, btnSave, btnDelete, btnForward}) Button->setEnabled(Idle && Message);
+  btnAnswer->setEnabled(Idle && Message && (Received || AnswerAfterStore));
+  btnNames->setEnabled(Idle && Open);
+  btnInfo->setEnabled(Operation != TOperation::Reading && Operation != TOperation::Names);
+  btnExit->setEnabled(Idle || Operation == TOperation::Delete);
+}
+
 // ---- The grid ----
 
-int TfrmMain::MessageBehindRow(int Row) const {
-  if (Row < 1 || Row > static_cast<int>(Messages.size())) return 0;
-  const std::string Idx = sgMessages->Cells(0, Row);
-  if (Idx == "?") return 0;
+namespace {
+
+// Where the grid shows what: the names layout puts "Name" at 3 and moves the rest right.
+struct TGridColumns {
+  int Name;  // -1: not shown
+  int Timestamp;
+  int Text;
+};
+constexpr int ColIdx = 0;
+constexpr int ColStat = 1;
+constexpr int ColAddress = 2;
+constexpr TGridColumns PlainColumns = {-1, 3, 4};
+constexpr TGridColumns NamesColumns = {3, 4, 5};
+
+}  // namespace
+
+void TfrmMain::ShowMessageRow(int Row) {
+  TStringGrid& Grid = *sgMessages;
+  for (int Col = 0; Col < Grid.ColCount(); ++Col) Grid.SetCells(Col, Row, "");
+  Grid.SetObjects(ColStat, Row, nullptr);
+  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return;
   const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
-  if (Entry.Index == NoLocation) return 0;
-  // An entry the phone counted but did not list stays empty: no Idx text, no location, no PDU.
-  if (Idx.empty() && Entry.Index == 0 && Entry.PDU.empty()) return 0;
-  return Row;
+  const TGridColumns& Columns = NamesShown ? NamesColumns : PlainColumns;
+  if (StatusReportRow(Row)) {
+    Grid.SetCells(ColIdx, Row, "?");
+    Grid.SetCells(ColAddress, Row, "-");
+    Grid.SetCells(Columns.Timestamp, Row, "-");
+    Grid.SetCells(Columns.Text, Row, "<Status report>");
+    return;
+  }
+  const bool Known = KnownStatus(Entry.Status);
+  // A header of a status no phone gives shows nothing; one that could not be read at all, "ERROR".
+  if (!Known && Entry.Status != UnreadStatus) return;
+  if (Entry.Index != NoLocation) Grid.SetCells(ColIdx, Row, std::to_string(Entry.Index));
+  if (Known) Grid.SetObjects(ColStat, Row, StatusBitmap(Entry.Status));
+  if (!Known || !Entry.Decoded) {
+    Grid.SetCells(ColAddress, Row, "ERROR");
+    return;
+  }
+  const bool Received = IsReceived(Entry.Status);
+  Grid.SetCells(ColAddress, Row, Received ? Entry.OA : Entry.DA);
+  if (Columns.Name >= 0) Grid.SetCells(Columns.Name, Row, Entry.Name);
+  if (Received) Grid.SetCells(Columns.Timestamp, Row, QStringToCp1252(DateTimeText(Entry.SCTS)));
+  Grid.SetCells(Columns.Text, Row, OneLineText(Entry.UD));
+}
+
+void TfrmMain::ShowList() {
+  const int Rows = ListingProcessed ? static_cast<int>(Messages.size()) : 0;
+  sgMessages->SetRowCount(std::max(Rows, 1) + 1);
+  for (int Row = 1; Row <= std::max(Rows, 1); ++Row) ShowMessageRow(Row);
+  UpdateControls();
+}
+
+bool TfrmMain::StatusReportRow(int Row) const {
+  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return false;
+  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  return Entry.Index == NoLocation && Entry.PDU.empty();
+}
+
+int TfrmMain::MessageBehindRow(int Row) const {
+  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return 0;
+  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  // Only a message whose location and status were read can be viewed, saved, deleted or answered.
+  return Entry.Index != NoLocation && KnownStatus(Entry.Status) ? Row : 0;
 }
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }
-
-void TfrmMain::EnableMessageButtons(int Message) {
-  for (QPushButton* b : {btnView, btnSave, btnDelete, btnForward}) b->setEnabled(Message != 0);
-  btnAnswer->setEnabled(Message != 0 && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status));
-}
-
-std::vector<QWidget*> TfrmMain::OperationControls(bool WithInfo, bool WithExit) const {
-  std::vector<QWidget*> Controls = {sgMessages, cbxCOMPort, btnRead,   btnView,    btnNew,
-                                    btnSave,    btnDelete,  btnAnswer, btnForward, btnNames};
-  if (WithInfo) Controls.push_back(btnInfo);
-  if (WithExit) Controls.push_back(btnExit);
-  return Controls;
-}
 
 void TfrmMain::sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect) {
   if (const QPixmap* bitmap = sgMessages->Objects(Col, Row)) Painter.drawPixmap(Rect.left() + 4, Rect.top(), *bitmap);
 }
 
-void TfrmMain::sgMessagesSelectCell(int, int Row) {
-  const bool marked = sgMessages->Cells(0, Row) == "?";
-  btnNew->setEnabled(!marked);
+void TfrmMain::sgMessagesSelectCell(int, int) {
   // Only a row with a message behind it offers what can be done with a message.
-  EnableMessageButtons(MessageBehindRow(Row));
+  AnswerAfterStore = false;
+  UpdateControls();
 }
 
 void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {

@@ -139,6 +139,52 @@ class TfrmMain : public QWidget {
   // The phone stored a message without telling where: the list is read again once the dialog closes.
   bool ReadAfterCompose = false;
 
+  // ---- What may be pressed ----
+  // The phone operations of the window. While one runs, its commands wait with window messages
+  // flowing, so the controls that could start another one are off.
+  enum class TOperation {
+    None,
+    Reading,        // everything off
+    Names,          // the phone book is read: everything off
+    Delete,         // Info and Exit stay on
+    ServiceCentre,  // the compose dialog asks for the address first: Info stays on
+  };
+  TOperation Operation = TOperation::None;
+  // Marks an operation for its scope; the controls follow at its start and on every way out.
+  class TOperationRunning {
+   public:
+    TOperationRunning(TfrmMain& Form, TOperation Operation);
+    ~TOperationRunning();
+    TOperationRunning(const TOperationRunning&) = delete;
+    TOperationRunning& operator=(const TOperationRunning&) = delete;
+
+   private:
+    TfrmMain& FForm;
+    TOperation FOuter;
+  };
+  // A reading has ended (whatever its outcome): the grid is there to be used.
+  bool ReadingDone = false;
+  // Messages is what the last reading listed, with what was stored and deleted since. False before
+  // the first reading, and from the start of each reading until its listing (or a memory without
+  // messages) is in: a reading that fails leaves no list behind the grid.
+  bool ListingProcessed = false;
+  // A message was just stored and the current row has not moved since: Answer is offered whatever
+  // the row's message is.
+  bool AnswerAfterStore = false;
+  // Sets every control of the window from what is known now: the operation that runs, the port,
+  // the list and the message behind the current row. Never kept, always derived.
+  void UpdateControls();
+  // The grid takes the keys after an operation that had it off; Read messages when the grid is off.
+  void FocusGrid();
+
+  // ---- The grid shown from the list ----
+  // Grid row Row as its list entry says: location, status icon, address, name, time stamp, text,
+  // "ERROR" for a message the codec refused, the status reports' row for an entry without location.
+  void ShowMessageRow(int Row);
+  // The whole grid from the list: one row per entry, at least one row; an empty row while no
+  // reading's list is behind it.
+  void ShowList();
+
   // Event handlers.
   void FormCreate();
   void KoCommOpen(TKoComponent* Sender);
@@ -161,17 +207,13 @@ class TfrmMain : public QWidget {
   void btnInfoKeyPress(char Key);
 
   // The list position of the message shown in grid row Row, or 0 when no message stands behind the
-  // row: a row beyond the list, the status report row ("?"), or an entry the phone counted but did
-  // not list (no location, no PDU).
+  // row: a row beyond the list, the status report row, an entry whose location or status could not
+  // be read, or any row while no reading's list is behind the grid.
   int MessageBehindRow(int Row) const;
   // The current row's list position when a message stands behind it, else 0.
   int CurrentMessageRow() const;
-  // View, Save, Delete and Forward when a message stands behind the row (Message its list
-  // position, 0 for none), Answer when that message was received.
-  void EnableMessageButtons(int Message);
-  // The controls that could start another phone operation: the grid, the port list and the
-  // buttons from Read to Show names; Info and Exit as asked.
-  std::vector<QWidget*> OperationControls(bool WithInfo, bool WithExit) const;
+  // The row stands for the status reports that the phone counted but did not list.
+  bool StatusReportRow(int Row) const;
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -184,19 +226,17 @@ class TfrmMain : public QWidget {
   // "ERROR: Phone disconnected (COM 4)." for the port whose device went away.
   std::string DisconnectedText() const;
 
-  // Puts the messages stored during the last opening of the compose dialog into their grid rows.
-  void ShowStoredMessages();
-
   QPixmap FStatusBitmaps[4];
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
+  bool FWaiting = false;  // a wait for the phone runs: a command's or the opening's
   bool FTimeOutShowing = false;
   // The port as the list names it, while it is closed because its device went away; empty once
   // the port opens again.
   std::string FGonePort;
-  // The messages stored during the current opening of the compose dialog, each with the list
-  // position (1-based) it took, in the order they were stored.
-  std::vector<std::pair<int, SMSEngine::TMessageList>> FStoredRows;
+  // A message was stored during the current opening of the compose dialog: the grid shows the list
+  // again when it closes.
+  bool FStored = false;
   TCommLog* FLog = nullptr;  // owned by memLog
   bool FLogFontSet = false;
 };

@@ -11,15 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "forms/ControlsLocked.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
 #include "rules/Phonebook.h"
 
 namespace {
-
-constexpr int ColName = 3;
 
 const char* const CharsetNotBack = "Phone character set could not be set to back \"IRA\".";
 
@@ -48,19 +45,6 @@ class TCloseWatch : public QObject {
   TfrmMain& FForm;
 };
 
-// The buttons as a finished phone book reading leaves them: the message buttons follow the row
-// that is current, as a selection of it would set them.
-void EnableAfterReading(TfrmMain& Form) {
-  for (QWidget* Control : {static_cast<QWidget*>(Form.sgMessages), static_cast<QWidget*>(Form.cbxCOMPort),
-                           static_cast<QWidget*>(Form.btnRead)})
-    Control->setEnabled(true);
-  // A port closed because the phone went away meanwhile shows closed, as after a reading.
-  Form.btnNew->setEnabled(Form.KoComm->IsOpen());
-  Form.EnableMessageButtons(Form.CurrentMessageRow());
-  Form.btnNames->setEnabled(Form.KoComm->IsOpen());
-  for (QPushButton* Button : {Form.btnInfo, Form.btnExit}) Button->setEnabled(true);
-}
-
 enum class TReadOutcome {
   Read,     // the phone book was read (also when the reading ended early): show the names
   Empty,    // the phone book holds nothing: show the (empty) names, ask again next time
@@ -68,13 +52,9 @@ enum class TReadOutcome {
 };
 
 // Reads the phone book into Form.Phonebook. Errors of the phone have been shown; an exception
-// leaves with the controls and the phone's character set restored. CharsetBack is false when the
-// phone could not be switched back to its own character set.
-TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack) {
-  // Nothing may start another command while one waits; the controls come back as they were when
-  // the phone book turns out to be empty or cannot be asked for.
-  TControlsLocked Locked(Form.OperationControls(true, true));
-
+// leaves with the phone's character set restored. When the phone could not be switched back to its
+// own character set, the user is told before the progress window closes.
+TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch) {
   if (!Form.SendCommand("AT+CPBS?\r\n")) return TReadOutcome::NotRead;
   const TPhonebookStorage Storage = ParsePhonebookStorage(Form.ReplyBuffer);
   // What an earlier phone book held is gone; the entries come in as they are read.
@@ -121,7 +101,7 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
 
   // The phone goes back to its own character set on every way out, also after a time-out: a
   // phone left in UCS2 would answer the service centre query in hex.
-  CharsetBack = false;
+  bool CharsetBack = false;
   if (Form.KoComm->IsOpen()) {
     try {
       CharsetBack = Form.SendCommand("AT+CSCS=\"IRA\"\r\n");
@@ -129,9 +109,9 @@ TReadOutcome ReadPhonebook(TfrmMain& Form, TCloseWatch& Watch, bool& CharsetBack
       if (!Error) Error = std::current_exception();
     }
   }
+  // A window that is gone asks nothing more of the user.
+  if (!CharsetBack && !Watch.Closed) WarningBox(CharsetNotBack);
   if (frmProgress) frmProgress->close();
-  Locked.Release();
-  EnableAfterReading(Form);
   if (Error) std::rethrow_exception(Error);
   return Outcome;
 }
@@ -145,13 +125,11 @@ void EnterNamesLayout(TfrmMain& Form) {
   Grid.SetColWidths(3, 100);
   Grid.SetColWidths(4, 100);
   Grid.SetColWidths(5, 259);
-  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
-    Grid.SetCells(5, Row, Grid.Cells(4, Row));
-    Grid.SetCells(4, Row, Grid.Cells(3, Row));
-    Grid.SetCells(ColName, Row, "");
-  }
-  Grid.SetCells(ColName, 0, "Name");
+  Grid.SetCells(3, 0, "Name");
+  Grid.SetCells(4, 0, "Timestamp");
+  Grid.SetCells(5, 0, "Text");
   Form.NamesShown = true;
+  Form.ShowList();
 }
 
 void LeaveNamesLayout(TfrmMain& Form) {
@@ -159,29 +137,30 @@ void LeaveNamesLayout(TfrmMain& Form) {
   Form.btnNames->setText(QStringLiteral("Show na&mes"));
   Grid.SetColWidths(3, 100);
   Grid.SetColWidths(4, 360);
-  for (int Row = 0; Row < Grid.RowCount(); ++Row) {
-    Grid.SetCells(3, Row, Grid.Cells(4, Row));
-    Grid.SetCells(4, Row, Grid.Cells(5, Row));
-  }
   Grid.SetColCount(5);
+  Grid.SetCells(3, 0, "Timestamp");
+  Grid.SetCells(4, 0, "Text");
   Form.NamesShown = false;
+  Form.ShowList();
 }
 
 void TfrmMain::btnNamesClick() {
   if (NamesShown) {
     LeaveNamesLayout(*this);
+    FocusGrid();
     return;
   }
   if (!PhonebookRead) {
     TReadOutcome Outcome = TReadOutcome::NotRead;
-    bool CharsetBack = true;
     bool Closed = false;
     std::exception_ptr Error;
     {
       TWaitCursor Cursor;
       TCloseWatch Watch(*this);
+      // Nothing may start another command while one waits.
+      TOperationRunning Running(*this, TOperation::Names);
       try {
-        Outcome = ReadPhonebook(*this, Watch, CharsetBack);
+        Outcome = ReadPhonebook(*this, Watch);
       } catch (...) {
         Error = std::current_exception();
       }
@@ -190,7 +169,7 @@ void TfrmMain::btnNamesClick() {
     }
     // A window that is gone asks nothing more of the user.
     if (Closed) return;
-    if (!CharsetBack) WarningBox(CharsetNotBack);
+    FocusGrid();
     if (Error) {
       ShowException(Error);
       return;
@@ -199,11 +178,10 @@ void TfrmMain::btnNamesClick() {
   }
   EnterNamesLayout(*this);
   ApplyNames();
+  FocusGrid();
 }
 
 void TfrmMain::ApplyNames() {
   MatchNames(Messages, Phonebook);
-  if (!NamesShown) return;
-  for (std::size_t Pos = 0; Pos < Messages.size(); ++Pos)
-    sgMessages->SetCells(ColName, static_cast<int>(Pos) + 1, Messages[Pos].Name);
+  if (NamesShown) ShowList();
 }

@@ -11,6 +11,11 @@ void TfrmMain::btnSaveClick() {
   if (!Row) return;
   // A copy: the list may change while the dialog keeps window messages flowing.
   const SMSEngine::TMessageList Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  // However the dialog closes, the keys come back to the grid.
+  struct TFocusBack {
+    TfrmMain& Form;
+    ~TFocusBack() { Form.TakeFocusBack(Form.sgMessages); }
+  } FocusBack{*this};
   const auto FileName =
       Dialogs().SaveFileName({"Save message", ProposedFileName(Entry), "Text (*.txt)", "txt", SaveFolder()});
   if (!FileName) return;

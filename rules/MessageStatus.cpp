@@ -4,7 +4,11 @@
 
 const char* StatusName(int Status) {
   static const char* const Names[] = {"received unread", "received read", "stored unsent", "stored sent"};
-  return Status >= SMSEngine::StatusReceivedUnread && Status <= SMSEngine::StatusStoredSent ? Names[Status] : "";
+  return KnownStatus(Status) ? Names[Status] : "";
+}
+
+bool KnownStatus(int Status) {
+  return Status >= SMSEngine::StatusReceivedUnread && Status <= SMSEngine::StatusStoredSent;
 }
 
 bool IsReceived(int Status) {

@@ -11,3 +11,9 @@ bool IsReceived(int Status);
 
 // The status number with its meaning, "0 (received unread)"; the bare number for a status without one.
 std::string StatusText(int Status);
+
+// The status of a listed entry whose header could not be read that far.
+constexpr int UnreadStatus = -1;
+
+// One of the four statuses a phone gives a stored message.
+bool KnownStatus(int Status);

@@ -285,9 +285,18 @@ TEST_F(ComposeTest, DestinationListHoldsThePhonebookSorted) {
 }
 
 TEST_F(ComposeTest, WithTheMemoryFullStoreIsEnabledUntilTheFirstEdit) {
-  Start(Card({{1, Received}, {2, Stored}}, 2));
+  TPhoneOptions Options;
+  Options.Fail = {{"AT+CMGW", "+CMS ERROR: 322"}};
+  Start(Card({{1, Received}, {2, Stored}}, 2), Options);
   SelectRow(1);
-  Compose(frmMain->btnAnswer, [] {
+  Compose(frmMain->btnAnswer, [this] {
+    EXPECT_TRUE(frmSend->btnSend->isEnabled());
+    EXPECT_TRUE(frmSend->btnStore->isEnabled());
+    // A press the phone refuses is no edit: Store stays as it was.
+    Boxes.Answer();
+    frmSend->memUD->setPlainText("hi");
+    frmSend->btnStore->click();
+    ASSERT_EQ(Boxes.Texts(), std::vector<std::string>{"+CMS ERROR 322: Memory full."});
     EXPECT_TRUE(frmSend->btnSend->isEnabled());
     EXPECT_TRUE(frmSend->btnStore->isEnabled());
     frmSend->combxDA->setEditText("+4917112345678");

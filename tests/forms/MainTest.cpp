@@ -15,6 +15,7 @@
 
 #include "forms/Cp1252String.h"
 #include "forms/Icons.h"
+#include "rules/ComposeText.h"
 #include "tests/support/FormsFixture.h"
 
 namespace {
@@ -31,31 +32,16 @@ class TMainWindow : public TFormsTest {
   void FillList(const std::vector<int>& Statuses, bool StatusReportLast) {
     auto* f = frmMain;
     f->Messages.assign(Statuses.size() + (StatusReportLast ? 1 : 0), {});
-    f->sgMessages->SetRowCount(static_cast<int>(f->Messages.size()) + 1);
     for (size_t i = 0; i < Statuses.size(); ++i) {
       f->Messages[i].Index = static_cast<int>(i) + 1;
       f->Messages[i].Status = Statuses[i];
-      f->sgMessages->SetCells(0, static_cast<int>(i) + 1, std::to_string(i + 1));
-      f->sgMessages->SetObjects(1, static_cast<int>(i) + 1, f->StatusBitmap(Statuses[i]));
+      f->Messages[i].PDU = "00";
+      f->Messages[i].Decoded = true;
     }
-    if (StatusReportLast) {
-      const int row = static_cast<int>(Statuses.size()) + 1;
-      f->sgMessages->SetCells(0, row, "?");
-      f->sgMessages->SetCells(2, row, "-");
-      f->sgMessages->SetCells(3, row, "-");
-      f->sgMessages->SetCells(4, row, "<Status report>");
-    }
-    f->sgMessages->setEnabled(true);
-  }
-
-  std::string Enabled() const {
-    std::string text;
-    for (auto* b : Buttons()) {
-      if (!b->isEnabled()) continue;
-      if (!text.empty()) text += ' ';
-      text += b->objectName().toStdString();
-    }
-    return text;
+    if (StatusReportLast) f->Messages.back().Index = NoLocation;
+    f->ReadingDone = true;
+    f->ListingProcessed = true;
+    f->ShowList();
   }
 };
 
@@ -69,7 +55,7 @@ TEST_F(TMainWindow, StartState) {
       {f->btnForward, "&Forward"},    {f->btnNames, "Show na&mes"}, {f->btnInfo, "&Info"},
       {f->btnExit, "E&xit"}};
   for (const auto& [button, caption] : captions) EXPECT_EQ(button->text().toStdString(), caption);
-  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  EXPECT_EQ(EnabledControls(), "btnRead btnInfo btnExit cbxCOMPort");
   EXPECT_TRUE(f->cbxCOMPort->isEnabled());
   EXPECT_FALSE(f->sgMessages->isEnabled());
 
@@ -126,11 +112,13 @@ TEST_F(TMainWindow, TheGridTakingTheFocusSelectsNothing) {
   frmMain->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
   EXPECT_EQ(frmMain->sgMessages->Row(), 1);
-  frmMain->sgMessages->setEnabled(true);
+  // As a reading that closed the port leaves it.
+  frmMain->ReadingDone = true;
+  frmMain->UpdateControls();
   frmMain->sgMessages->setFocus();
   QTest::qWait(50);
   ASSERT_TRUE(frmMain->sgMessages->hasFocus());
-  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  EXPECT_EQ(EnabledControls(), "btnRead btnInfo btnExit sgMessages cbxCOMPort");
 }
 
 TEST_F(TMainWindow, TabOrder) {
@@ -148,6 +136,12 @@ TEST_F(TMainWindow, TabOrder) {
   EXPECT_FALSE(f->memLog->focusPolicy() & Qt::TabFocus);
 }
 
+// With the port closed (no phone here), nothing that asks the phone is offered.
+constexpr const char* Received =
+    "btnRead btnView btnSave btnDelete btnAnswer btnForward btnInfo btnExit sgMessages cbxCOMPort";
+constexpr const char* Stored = "btnRead btnView btnSave btnDelete btnForward btnInfo btnExit sgMessages cbxCOMPort";
+constexpr const char* NoMessage = "btnRead btnInfo btnExit sgMessages cbxCOMPort";
+
 struct TSelectCase {
   const char* Name;
   std::vector<int> Statuses;
@@ -162,44 +156,32 @@ TEST_P(TRowSelection, EnablesTheButtonsThatFitTheRow) {
   const auto& c = GetParam();
   FillList(c.Statuses, c.StatusReport);
   frmMain->sgMessages->SetRow(c.Row);
-  EXPECT_EQ(Enabled(), c.Enabled);
+  EXPECT_EQ(EnabledControls(), c.Enabled);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, TRowSelection,
-    ::testing::Values(
-        TSelectCase{"received",
-                    {1, 2},
-                    false,
-                    1,
-                    "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
-        TSelectCase{"unread",
-                    {2, 0},
-                    false,
-                    2,
-                    "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit"},
-        TSelectCase{
-            "stored unsent", {1, 2}, false, 2, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
-        TSelectCase{
-            "stored sent", {3, 1}, false, 1, "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit"},
-        TSelectCase{"status report", {1, 1}, true, 3, "btnRead btnInfo btnExit"},
-        TSelectCase{"empty list", {}, false, 1, "btnRead btnNew btnInfo btnExit"}),
-    [](const auto& info) {
-      std::string name = info.param.Name;
-      for (char& ch : name)
-        if (ch == ' ') ch = '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Rows, TRowSelection,
+                         ::testing::Values(TSelectCase{"received", {1, 2}, false, 1, Received},
+                                           TSelectCase{"unread", {2, 0}, false, 2, Received},
+                                           TSelectCase{"stored unsent", {1, 2}, false, 2, Stored},
+                                           TSelectCase{"stored sent", {3, 1}, false, 1, Stored},
+                                           TSelectCase{"status report", {1, 1}, true, 3, NoMessage},
+                                           TSelectCase{"empty list", {}, false, 1, NoMessage}),
+                         [](const auto& info) {
+                           std::string name = info.param.Name;
+                           for (char& ch : name)
+                             if (ch == ' ') ch = '_';
+                           return name;
+                         });
 
 // Moving from a message to the status report row and back again.
 TEST_F(TMainWindow, SelectionFollowsTheRow) {
   FillList({1, 3}, true);
   frmMain->sgMessages->SetRow(3);
-  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  EXPECT_EQ(EnabledControls(), NoMessage);
   frmMain->sgMessages->SetRow(1);
-  EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnAnswer btnForward btnInfo btnExit");
+  EXPECT_EQ(EnabledControls(), Received);
   frmMain->sgMessages->SetRow(2);
-  EXPECT_EQ(Enabled(), "btnRead btnView btnNew btnSave btnDelete btnForward btnInfo btnExit");
+  EXPECT_EQ(EnabledControls(), Stored);
 }
 
 // With more rows than the grid shows, no key that moves the current row scrolls it sideways: the
@@ -322,8 +304,8 @@ TEST_F(TMainWindow, CellsSayWhatTheyCannotShow) {
   EXPECT_EQ(grid.Hint(1, 4), "");
 }
 
-// The current row shows as selected once the grid has the focus, as after a reading; no handler
-// hears of it as a move.
+// The current row shows as selected once the grid has the focus, as after a reading, and stays
+// where it was.
 TEST_F(TMainWindow, TheCurrentRowIsDrawnSelectedWithTheFocus) {
   frmMain->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frmMain));
@@ -332,7 +314,8 @@ TEST_F(TMainWindow, TheCurrentRowIsDrawnSelectedWithTheFocus) {
   frmMain->sgMessages->setFocus();
   QTest::qWait(20);
   EXPECT_TRUE(frmMain->sgMessages->selectionModel()->isRowSelected(0, {}));
-  EXPECT_EQ(Enabled(), "btnRead btnInfo btnExit");
+  EXPECT_EQ(frmMain->sgMessages->Row(), 1);
+  EXPECT_EQ(EnabledControls(), Received);
 }
 
 // Enter, Delete, double-click and View need a message behind the row: on the status report row
@@ -342,7 +325,7 @@ TEST_F(TMainWindow, KeysAndDoubleClickWithoutAMessageDoNothing) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(frmMain));
   for (bool emptyList : {true, false}) {
     if (emptyList) {
-      frmMain->sgMessages->setEnabled(true);
+      FillList({}, false);
       frmMain->sgMessages->SetRow(1);
     } else {
       FillList({1}, true);

@@ -17,10 +17,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,6 +89,20 @@ class TScriptedDialogs : public TDialogs {
     return answer;
   }
 };
+
+// The main window's controls that are enabled now, by name, in tab order; empty when none is.
+inline std::string EnabledControls() {
+  std::string Names;
+  for (QWidget* Control :
+       std::initializer_list<QWidget*>{frmMain->btnRead, frmMain->btnView, frmMain->btnNew, frmMain->btnSave,
+                                       frmMain->btnDelete, frmMain->btnAnswer, frmMain->btnForward, frmMain->btnNames,
+                                       frmMain->btnInfo, frmMain->btnExit, frmMain->sgMessages, frmMain->cbxCOMPort}) {
+    if (!Control->isEnabled()) continue;
+    if (!Names.empty()) Names += ' ';
+    Names += Control->objectName().toStdString();
+  }
+  return Names;
+}
 
 class TFormsTest : public ::testing::Test {
  protected:

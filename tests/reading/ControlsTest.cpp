@@ -120,6 +120,15 @@ class ControlsTest : public TFormsTest {
     EXPECT_FALSE(HangUp.isActive()) << "the moment never came";
   }
 
+  // A message composed with New and sent or stored by Button; the phone's box of success is answered.
+  void ComposeAndPress(QPushButton* TfrmSend::*Button) {
+    Compose([&] {
+      Type("12345", "hi");
+      Boxes.Answer();
+      (frmSend->*Button)->click();
+    });
+  }
+
   static void Type(const char* Destination, const char* Text) {
     frmSend->combxDA->setEditText(QString::fromLatin1(Destination));
     frmSend->memUD->setPlainText(QString::fromLatin1(Text));
@@ -268,11 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
         TMoment{"after a send",
                 [](ControlsTest& T) {
                   T.ReadAndPick(5);
-                  ControlsTest::Compose([&] {
-                    ControlsTest::Type("12345", "hi");
-                    T.Boxes.Answer();
-                    frmSend->btnSend->click();
-                  });
+                  T.ComposeAndPress(&TfrmSend::btnSend);
                   return EnabledControls();
                 },
                 Everything},
@@ -280,11 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
         TMoment{"after a store",
                 [](ControlsTest& T) {
                   T.ReadAndPick(2);
-                  ControlsTest::Compose([&] {
-                    ControlsTest::Type("12345", "hi");
-                    T.Boxes.Answer();
-                    frmSend->btnStore->click();
-                  });
+                  T.ComposeAndPress(&TfrmSend::btnStore);
                   EXPECT_EQ(frmMain->sgMessages->RowCount(), 8);
                   return EnabledControls();
                 },
@@ -292,11 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
         TMoment{"after a store, the row moved and back",
                 [](ControlsTest& T) {
                   T.ReadAndPick(2);
-                  ControlsTest::Compose([&] {
-                    ControlsTest::Type("12345", "hi");
-                    T.Boxes.Answer();
-                    frmSend->btnStore->click();
-                  });
+                  T.ComposeAndPress(&TfrmSend::btnStore);
                   frmMain->sgMessages->SetRow(1);
                   frmMain->sgMessages->SetRow(2);
                   return EnabledControls();

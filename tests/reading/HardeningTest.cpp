@@ -59,18 +59,6 @@ class HardeningTest : public TFormsTest {
   void Read() { frmMain->btnReadClick(); }
   TStringGrid& Grid() { return *frmMain->sgMessages; }
 
-  void ExpectControlsBack() {
-    EXPECT_TRUE(frmMain->sgMessages->isEnabled());
-    EXPECT_TRUE(frmMain->btnRead->isEnabled());
-    EXPECT_TRUE(frmMain->btnExit->isEnabled());
-    EXPECT_TRUE(frmMain->cbxCOMPort->isEnabled());
-    // Composing needs the phone, and is not offered on the status reports' row.
-    EXPECT_EQ(frmMain->btnNew->isEnabled(),
-              frmMain->KoComm->IsOpen() && !frmMain->StatusReportRow(frmMain->sgMessages->Row()));
-    EXPECT_FALSE(frmProgress->isVisible());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  }
-
   int Sent(const std::string& Command) {
     return static_cast<int>(frmMain->memLog->toPlainText().count(QString::fromStdString(Command)));
   }
@@ -84,7 +72,7 @@ class HardeningTest : public TFormsTest {
     EXPECT_TRUE(Boxes.Shown.empty()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text);
     EXPECT_EQ(Sent("AT+CGSN"), 0);
     EXPECT_EQ(Grid().RowCount(), Rows + 1);
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
   }
 
   // Lets the phone finish what it is still sending, and the window take it in.
@@ -121,7 +109,7 @@ TEST_F(HardeningTest, UnsolicitedFloodEndsByTheTimeOut) {
     EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Timeout});
     EXPECT_EQ(frmMain->lblMemory->text(), "3/30");
     EXPECT_TRUE(frmMain->KoComm->IsOpen());
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
 
     frmMain->memLog->clear();
     Boxes.Shown.clear();
@@ -151,7 +139,7 @@ TEST_F(HardeningTest, TextWithoutEndIsCutOffAtTheBound) {
   EXPECT_TRUE(frmMain->KoComm->IsOpen());
   EXPECT_EQ(frmMain->lblMemory->text(), "3/30");
   EXPECT_EQ(Grid().RowCount(), 2);
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
   LetTheLineSettle();
   EXPECT_TRUE(frmMain->ReplyBuffer.empty()) << "nothing more is taken once the command has ended";
   // The reply buffer's bound, the log's tail and the line's own buffers; not ten times that. The
@@ -187,7 +175,7 @@ TEST_F(HardeningTest, GarbledCountKeepsMemoryFlat) {
     EXPECT_EQ(Grid().Cells(0, 3), "3");
     EXPECT_EQ(Grid().Cells(0, 4), "?");
     EXPECT_EQ(Grid().Cells(4, 4), "<Status report>");
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     EXPECT_TRUE(frmMain->btnView->isEnabled());
     frmMain->KoComm->ClosePort();
     Phone->Stop();
@@ -215,7 +203,7 @@ TEST_F(HardeningTest, HugeOrStrangeErrorTexts) {
     Boxes.Answer();
     Read();
     EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Case.Box});
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     NextReadingWorks(3);
     frmMain->KoComm->ClosePort();
     Phone->Stop();
@@ -353,7 +341,7 @@ TEST_F(HardeningTest, APhoneThatGoesAwayIsReportedAtOnce) {
     EXPECT_EQ(Boxes.Texts(), Case.Boxes);
     EXPECT_FALSE(frmMain->KoComm->IsOpen());
     EXPECT_FALSE(frmMain->CommandWaiting());
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     EXPECT_FALSE(frmMain->btnNames->isEnabled());
 
     // The next command says what happened; a new reading opens the port again.
@@ -367,7 +355,7 @@ TEST_F(HardeningTest, APhoneThatGoesAwayIsReportedAtOnce) {
     EXPECT_TRUE(Boxes.Shown.empty()) << (Boxes.Shown.empty() ? "" : Boxes.Shown[0].Text);
     EXPECT_TRUE(frmMain->KoComm->IsOpen());
     EXPECT_EQ(Grid().RowCount(), 4);
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     frmMain->KoComm->ClosePort();
     Phone->Stop();
     Boxes.Shown.clear();
@@ -401,7 +389,7 @@ TEST_F(HardeningTest, OneMalformedMessageLeavesTheOthers) {
   EXPECT_EQ(Grid().Objects(1, 3), nullptr);
   EXPECT_EQ(Grid().Cells(4, 5), "May salary na ba?");
   EXPECT_TRUE(frmMain->btnView->isEnabled());
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
 }
 
 // A memory status or listing that gets no answer leaves the port open: the next reading goes on
@@ -423,7 +411,7 @@ TEST_F(HardeningTest, UnansweredMemoryStatusOrListingLeavesThePortOpen) {
     EXPECT_EQ(frmMain->lblMemory->text(), Case.Memory);
     EXPECT_TRUE(frmMain->Messages.empty());
     EXPECT_TRUE(frmMain->btnNew->isEnabled());
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     NextReadingWorks(3);
     frmMain->KoComm->ClosePort();
     Phone->Stop();

@@ -99,21 +99,6 @@ class ReadingTest : public TFormsTest {
     }
   }
 
-  // The controls as every reading leaves them, whatever its outcome.
-  void ExpectControlsBack() {
-    EXPECT_TRUE(frmMain->sgMessages->isEnabled());
-    EXPECT_TRUE(frmMain->btnRead->isEnabled());
-    EXPECT_TRUE(frmMain->btnInfo->isEnabled());
-    EXPECT_TRUE(frmMain->btnExit->isEnabled());
-    EXPECT_TRUE(frmMain->cbxCOMPort->isEnabled());
-    // Composing needs the phone, and is not offered on the status reports' row.
-    EXPECT_EQ(frmMain->btnNew->isEnabled(),
-              frmMain->KoComm->IsOpen() && !frmMain->StatusReportRow(frmMain->sgMessages->Row()));
-    EXPECT_EQ(frmMain->btnNames->isEnabled(), frmMain->KoComm->IsOpen());
-    EXPECT_FALSE(frmProgress->isVisible());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  }
-
   void ExpectMessageButtons(bool Enabled) {
     for (QPushButton* Button : {frmMain->btnView, frmMain->btnSave, frmMain->btnDelete, frmMain->btnForward})
       EXPECT_EQ(Button->isEnabled(), Enabled) << Button->text().toStdString();
@@ -187,7 +172,7 @@ TEST_F(ReadingTest, AllStatusesRefusalsAndLineBreaks) {
   EXPECT_EQ(Refused.PDULength, 27);
   EXPECT_EQ(frmMain->Messages[8].SCA, "");
 
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
   ExpectMessageButtons(true);
   EXPECT_TRUE(frmMain->btnAnswer->isEnabled());  // row 1 holds a received message
   EXPECT_TRUE(frmMain->KoComm->IsOpen());
@@ -202,7 +187,7 @@ TEST_F(ReadingTest, NoMessagesSendsNoListing) {
   EXPECT_EQ(frmProgress->lblProgress->text(), "");  // never prepared, never shown
   EXPECT_EQ(Grid().RowCount(), 2);
   EXPECT_TRUE(frmMain->Messages.empty());
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
   ExpectMessageButtons(false);
   EXPECT_FALSE(frmMain->btnAnswer->isEnabled());
 }
@@ -221,7 +206,7 @@ TEST_F(ReadingTest, MoreCountedThanListedShowsTheStatusReportRow) {
   ASSERT_EQ(frmMain->Messages.size(), 3u);
   EXPECT_EQ(frmMain->Messages[2].Index, NoLocation);
   EXPECT_EQ(frmMain->Messages[2].PDU, "");
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
   ExpectMessageButtons(true);
   EXPECT_FALSE(frmMain->btnAnswer->isEnabled());  // row 1 holds a stored message
 
@@ -239,7 +224,7 @@ TEST_F(ReadingTest, NothingListedOfThreeCounted) {
   Read();
   EXPECT_EQ(frmMain->lblMemory->text(), "3/30");
   ExpectRows({{"?", "-", "-", "<Status report>", -1}});
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
   // No message stands behind the first row.
   ExpectMessageButtons(false);
   EXPECT_FALSE(frmMain->btnAnswer->isEnabled());
@@ -461,7 +446,7 @@ TEST_F(ReadingTest, FailureRows) {
     EXPECT_EQ(frmMain->Messages.size(), Case.Entries);
     EXPECT_EQ(Grid().RowCount(), Case.Rows);
     EXPECT_EQ(Grid().Cells(0, 1), "");
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     ExpectMessageButtons(false);
     frmMain->KoComm->ClosePort();
     Phone->Stop();
@@ -477,7 +462,7 @@ TEST_F(ReadingTest, PortThatCannotBeOpened) {
   ASSERT_EQ(Boxes.Shown.size(), 1u);
   EXPECT_NE(Boxes.Shown[0].Text.find(Missing), std::string::npos) << Boxes.Shown[0].Text;
   EXPECT_FALSE(frmMain->KoComm->IsOpen());
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
 }
 
 TEST_F(ReadingTest, NoOpenEventEndsByTheTimeOut) {
@@ -487,7 +472,7 @@ TEST_F(ReadingTest, NoOpenEventEndsByTheTimeOut) {
   Read();
   EXPECT_EQ(Boxes.Texts(), (std::vector<std::string>{"ERROR: No answer from phone (timeout)."}));
   EXPECT_FALSE(frmMain->KoComm->IsOpen());
-  ExpectControlsBack();
+  ExpectControlsAfterReading();
 }
 
 // The same SIM read through the phone's awkward habits gives the same grid.
@@ -545,7 +530,7 @@ TEST_F(ReadingTest, FaultsOfThePhoneDoNotChangeTheResult) {
       for (int R = 1; R < 13; ++R)
         for (int C = 0; C < 5; ++C) EXPECT_EQ(Grid().Cells(C, R), Expected[R - 1][C]) << "row " << R << " column " << C;
       EXPECT_EQ(frmMain->ListingCount, 11);
-      ExpectControlsBack();
+      ExpectControlsAfterReading();
     }
     frmMain->KoComm->ClosePort();
     Phone->Stop();
@@ -573,7 +558,7 @@ TEST_F(ReadingTest, PhoneGoingSilentOrAwayInTheListing) {
     EXPECT_EQ(frmMain->lblMemory->text(), "12/30");
     EXPECT_EQ(Grid().RowCount(), 2);
     EXPECT_TRUE(frmMain->Messages.empty());
-    ExpectControlsBack();
+    ExpectControlsAfterReading();
     ExpectMessageButtons(false);
     EXPECT_EQ(frmMain->KoComm->IsOpen(), !HangsUp);
     Boxes.Shown.clear();

@@ -104,6 +104,22 @@ inline std::string EnabledControls() {
   return Names;
 }
 
+// The controls as every reading leaves them, whatever its outcome: the grid, Read messages, Info,
+// Exit and the port list on; Show names with the port open, New too but on the status reports'
+// row; the progress window closed and the cursor back.
+inline void ExpectControlsAfterReading() {
+  const std::string Enabled = " " + EnabledControls() + " ";
+  const auto On = [&Enabled](const char* Name) {
+    return Enabled.find(std::string(" ") + Name + " ") != std::string::npos;
+  };
+  for (const char* Name : {"btnRead", "btnInfo", "btnExit", "sgMessages", "cbxCOMPort"}) EXPECT_TRUE(On(Name)) << Name;
+  const bool Open = frmMain->KoComm->IsOpen();
+  EXPECT_EQ(On("btnNames"), Open);
+  EXPECT_EQ(On("btnNew"), Open && !frmMain->StatusReportRow(frmMain->sgMessages->Row()));
+  EXPECT_FALSE(frmProgress->isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 class TFormsTest : public ::testing::Test {
  protected:
   TScriptedDialogs Boxes;

@@ -1,5 +1,6 @@
 #include "forms/MSend.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -96,8 +97,14 @@ SMSEngine::TMessageList AsRead(const std::string& PDU, int PDULength) {
 
 // The two halves of writing a message. When the phone did not answer one in time, it may still be
 // waiting for the PDU, and would take every later command for one: Esc makes it drop the message.
-bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU) {
-  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r") && Main.SendCommand(PDU + "\x1A")) return true;
+// A text over one message's length gets a second line on the phone's refusal that says so, in the
+// counter's own figure.
+bool SendMessageCommands(TfrmMain& Main, const std::string& Command, int PDULength, const std::string& PDU,
+                         int Septets) {
+  const std::string Note =
+      Septets > 160 ? "The text has " + std::to_string(Septets) + " characters; one message carries 160." : "";
+  if (Main.SendCommand(Command + std::to_string(PDULength) + "\r", Note) && Main.SendCommand(PDU + "\x1A", Note))
+    return true;
   Main.CancelPDUPrompt();
   return false;
 }
@@ -206,6 +213,24 @@ void TfrmSend::Build() {
   cbxSRR = FixedDialog::CheckBox(this, QStringLiteral("Status report requested"), 320, 8, 137, 17);
   cbxRD = FixedDialog::CheckBox(this, QStringLiteral("Reject duplicates"), 320, 32, 105, 17);
   cbxFlash = FixedDialog::CheckBox(this, QStringLiteral("Flash message"), 320, 56, 97, 17);
+
+  // A screen reader names each field by the label beside it; the fields without one get a name.
+  lblSCA->setBuddy(edSCA);
+  lblMR->setBuddy(spedMR);
+  lblVP->setBuddy(combxVP);
+  lblDA->setBuddy(combxDA);
+  lblUD->setBuddy(memUD);
+  lblVPDate->setBuddy(dtpVPDate);
+  lblVPTime->setBuddy(dtpVPTime);
+  lblVPTZ->setBuddy(edVPTZ);
+  combxDA->lineEdit()->setAccessibleName(QStringLiteral("Destination address"));
+  combxDA->view()->setAccessibleName(QStringLiteral("Phone book"));
+  combxVP->view()->setAccessibleName(QStringLiteral("Validity period formats"));
+  edVPRelative->setAccessibleName(QStringLiteral("Relative validity period"));
+  udVPRelative->setAccessibleName(QStringLiteral("Relative validity period up-down"));
+  udVPTZ->setAccessibleName(QStringLiteral("Time zone up-down"));
+  lblChars->setAccessibleName(QStringLiteral("Characters"));
+  lblUncarried->setAccessibleName(QStringLiteral("Characters not sent as typed"));
 
   btnSend = Button(this, "&Send", 200);
   btnStore = Button(this, "S&tore", 288);
@@ -409,25 +434,21 @@ void TfrmSend::tsVPAbsoluteShow() {
 void TfrmSend::udVPTZClick(TUDBtnType) { edVPTZ->setText(QStringLiteral("GMT ") + TimeZoneText(udVPTZ->Position())); }
 
 void TfrmSend::memUDChange() {
-  const int Count = SMSEngine::CountSeptets(MemoText());
-  lblChars->setText(QStringLiteral("%1/160").arg(Count));
+  const QList<uint> Codes = memUD->toPlainText().toUcs4();
+  const TTypedText Typed = TypedText(std::u32string(Codes.begin(), Codes.end()));
+  lblChars->setText(QStringLiteral("%1/160").arg(Typed.Septets));
   lblChars->adjustSize();
   // Over 160 the phone refuses the message: the counter says so without the beep.
-  lblChars->setPalette(Count > 160 ? WarningPalette(*lblChars) : palette());
-  if (Count > 160 && Beep) Beep();
+  lblChars->setPalette(Typed.Septets > 160 ? WarningPalette(*lblChars) : palette());
+  if (Typed.Septets > 160 && Beep) Beep();
 
   // What goes otherwise than typed, shown as it is typed, not on every key in a box.
-  const QString Typed = memUD->toPlainText();
-  const QList<uint> Codes = Typed.toUcs4();
-  const std::u32string Uncarried = UncarriedCharacters(std::u32string(Codes.begin(), Codes.end()));
-  if (Uncarried.empty()) {
+  if (Typed.Label.empty()) {
     lblUncarried->clear();
     lblUncarried->setToolTip(QString());
     return;
   }
-  QStringList Shown;
-  for (const char32_t Code : Uncarried) Shown << (Code == U'\t' ? QStringLiteral("Tab") : QString::fromUcs4(&Code, 1));
-  const QString Text = QStringLiteral("Sent as blank or ?: ") + Shown.join(QLatin1Char(' '));
+  const QString Text = QString::fromUcs4(Typed.Label.data(), static_cast<qsizetype>(Typed.Label.size()));
   lblUncarried->setPalette(WarningPalette(*lblUncarried));
   lblUncarried->setText(QFontMetrics(lblUncarried->font()).elidedText(Text, Qt::ElideRight, lblUncarried->width()));
   lblUncarried->setToolTip(Text);
@@ -480,7 +501,7 @@ void TfrmSend::btnSendClick() {
   int PDULength = 0;
   std::string PDU;
   if (!Encode(Message, PDULength, PDU)) return;
-  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU)) return;
+  if (!SendMessageCommands(Main, "AT+CMGS=", PDULength, PDU, SMSEngine::CountSeptets(MemoText()))) return;
 
   // The phone has taken the message: from here on it is sent, whatever it says about it.
   MessageTaken(AsRead(PDU, PDULength));
@@ -513,7 +534,7 @@ void TfrmSend::btnStoreClick() {
   int PDULength = 0;
   std::string PDU;
   if (!Encode(Message, PDULength, PDU)) return;
-  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU)) return;
+  if (!SendMessageCommands(Main, "AT+CMGW=", PDULength, PDU, SMSEngine::CountSeptets(MemoText()))) return;
 
   // The entry is what a reading of the location will show.
   SMSEngine::TMessageList Entry = AsRead(PDU, PDULength);

@@ -1,6 +1,7 @@
 #include "forms/Main.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -93,6 +94,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnSelectCell = [this](int c, int r) { sgMessagesSelectCell(c, r); };
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
   sgMessages->OnDblClick = [this] { btnViewClick(); };
+  sgMessages->setAccessibleName(QStringLiteral("Messages"));
   // A status icon is named in the viewers' words.
   sgMessages->ObjectText = [this](const QPixmap* Bitmap) {
     for (int Status = SMSEngine::StatusReceivedUnread; Status <= SMSEngine::StatusStoredSent; ++Status)
@@ -114,6 +116,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
     image->setObjectName(QStringLiteral("imgStatus%1").arg(i));
     image->setGeometry(560 + 16 * i, 304, 16, 16);
     image->setPixmap(FStatusBitmaps[i]);
+    image->setAccessibleName(QString::fromLatin1(StatusName(i)));
     image->hide();
     *images[i] = image;
   }
@@ -122,6 +125,8 @@ TfrmMain::TfrmMain(QWidget* Parent)
   cbxCOMPort->setObjectName(QStringLiteral("cbxCOMPort"));
   cbxCOMPort->setGeometry(8, 296, 89, 21);
   cbxCOMPort->setEditable(false);
+  cbxCOMPort->setAccessibleName(QStringLiteral("COM port"));
+  cbxCOMPort->view()->setAccessibleName(QStringLiteral("COM ports"));
   // The ports the system offers, each with the port number that opens it.
   for (const TKoPortEntry& port : TKoComm::ListPorts())
     cbxCOMPort->addItem(QString::fromLocal8Bit(port.Caption.c_str()), port.PortNum);
@@ -153,6 +158,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
                      7 * sgMessages->verticalHeader()->defaultSectionSize();
   memLog->setGeometry(sgMessages->x(), logTop, sgMessages->width(), sgMessages->geometry().bottom() + 1 - logTop);
   memLog->setReadOnly(true);
+  memLog->setAccessibleName(QStringLiteral("Communication log"));
   memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memLog->setFocusPolicy(Qt::ClickFocus);
@@ -273,7 +279,7 @@ void TfrmMain::showEvent(QShowEvent* Event) {
 
 // ---- The AT command exchange ----
 
-bool TfrmMain::SendCommand(const std::string& Command) {
+bool TfrmMain::SendCommand(const std::string& Command, const std::string& RefusalNote) {
   // One exchange at a time: a second command would empty the reply of the first.
   if (FCommandWaiting) return false;
   TWaitCursor cursor;
@@ -285,14 +291,15 @@ bool TfrmMain::SendCommand(const std::string& Command) {
   FCommandWaiting = true;
   // The hidden log takes the whole exchange at its end.
   FLog->SetHeld(true);
+  FRefusalNote = RefusalNote;
   struct TWaitingFlag {
-    bool& Flag;
-    TCommLog* Log;
+    TfrmMain& Form;
     ~TWaitingFlag() {
-      Flag = false;
-      Log->SetHeld(false);
+      Form.FCommandWaiting = false;
+      Form.FRefusalNote.clear();
+      Form.FLog->SetHeld(false);
     }
-  } waiting{FCommandWaiting, FLog};
+  } waiting{*this};
   // A command that was not written gets no answer: it fails at once instead of by the time-out,
   // and the log holds only what went out.
   const auto notWritten = [this](const char* Text) {
@@ -436,7 +443,7 @@ void TfrmMain::ReplyArrived(const std::string& Arrival) {
     }
   }
   if (outcome.TooLong && FCommandWaiting) ErrorBox(ReplyTooLongText);
-  for (const std::string& text : outcome.Boxes) ErrorBox(text);
+  for (const std::string& text : outcome.Boxes) ErrorBox(FRefusalNote.empty() ? text : text + "\r\n" + FRefusalNote);
   if (outcome.Complete) {
     ReplyComplete = true;
     if (outcome.Failed) ReplyOK = false;

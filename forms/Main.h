@@ -96,7 +96,8 @@ class TfrmMain : public QWidget {
   // +CMS ERROR or the time-out, which the user has already been told of (except +CMS ERROR 330).
   // A call while another command is still waiting is refused at once with false and leaves the
   // waiting command alone.
-  bool SendCommand(const std::string& Command);
+  // RefusalNote, when given, is a second line for the box of the phone's refusal of this command.
+  bool SendCommand(const std::string& Command, const std::string& RefusalNote = {});
   // Waits in 100 ms passes that keep window messages flowing until ReplyComplete or TimedOut.
   void WaitReply();
   // True while SendCommand waits for a reply.
@@ -229,6 +230,7 @@ class TfrmMain : public QWidget {
   QPixmap FStatusBitmaps[4];
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
+  std::string FRefusalNote;  // the second line of a refusal's box, for the command that waits
   bool FWaiting = false;  // a wait for the phone runs: a command's or the opening's
   bool FTimeOutShowing = false;
   // The port as the list names it, while it is closed because its device went away; empty once

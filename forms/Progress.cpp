@@ -39,6 +39,7 @@ TfrmProgress::TfrmProgress(QWidget* Parent)
   ProgressBar->setRange(0, 100);
   ProgressBar->setValue(0);
   ProgressBar->setTextVisible(false);
+  ProgressBar->setAccessibleName(QStringLiteral("Progress"));
 
   lblProgress = new QLabel(this);
   lblProgress->setObjectName(QStringLiteral("lblProgress"));

@@ -12,6 +12,8 @@ TUpDown::TUpDown(QWidget* Parent, int Min, int Max)
   FUp->setArrowType(Qt::UpArrow);
   FDown = new QToolButton(this);
   FDown->setArrowType(Qt::DownArrow);
+  FUp->setAccessibleName(QStringLiteral("Up"));
+  FDown->setAccessibleName(QStringLiteral("Down"));
   for (QToolButton* Button : {FUp, FDown}) {
     Button->setFocusPolicy(Qt::NoFocus);
     Button->setAutoRepeat(true);

@@ -1,6 +1,9 @@
 #include "forms/ViewDialog.h"
 
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "forms/FixedDialog.h"
@@ -14,6 +17,11 @@ void TViewDialog::BuildHeader(int IconWidth) {
   imgStatus = Image(this, 124, 34, IconWidth, 16);
   lblSCA = Label(this, "Service Centre address:", 8, 59);
   edSCA = Edit(this, 144, 56, 161);
+  // A screen reader names each field by the label beside it, and the icon by what it shows.
+  lblIndex->setBuddy(edIndex);
+  lblStatus->setBuddy(edStatus);
+  lblSCA->setBuddy(edSCA);
+  imgStatus->setAccessibleName(QStringLiteral("Status icon"));
 }
 
 void TViewDialog::BuildText(int Top) {
@@ -21,6 +29,8 @@ void TViewDialog::BuildText(int Top) {
   lblUD = Label(this, "Text:", 8, Top + 3);
   memUD = Memo(this, 144, Top, 313, 73);
   lblChars = Label(this, "", 144, Top + 76);
+  lblUD->setBuddy(memUD);
+  lblChars->setAccessibleName(QStringLiteral("Characters"));
 }
 
 void TViewDialog::showEvent(QShowEvent* Event) {

@@ -27,6 +27,9 @@ void TfrmViewIn::Build() {
   edOA = Edit(this, 144, 104, 313);
   BuildText(128);
   cbxFlash = CheckBox(this, "Flash message", 360, 8, 97, 17);
+  // A screen reader names each field by the label beside it.
+  lblSCTS->setBuddy(edSCTS);
+  lblOA->setBuddy(edOA);
   btnOK = OKButton(this, 376, 216);
 
   setTabOrder(btnOK, edIndex);

@@ -31,6 +31,10 @@ void TfrmViewOut::Build() {
   cbxSRR = CheckBox(this, "Status report requested", 320, 8, 137, 17);
   cbxRD = CheckBox(this, "Reject duplicates", 320, 32, 105, 17);
   cbxFlash = CheckBox(this, "Flash message", 320, 56, 97, 17);
+  // A screen reader names each field by the label beside it.
+  lblMR->setBuddy(edMR);
+  lblVP->setBuddy(edVP);
+  lblDA->setBuddy(edDA);
   btnOK = OKButton(this, 376, 240);
 
   setTabOrder(btnOK, edIndex);

@@ -91,11 +91,51 @@ bool CarriedAsTyped(char32_t Code) {
   return SMSEngine::GSMToText(SMSEngine::TextToGSM(Typed)) == Typed;
 }
 
-std::u32string UncarriedCharacters(std::u32string_view Text) {
-  std::u32string Found;
-  for (const char32_t Code : Text)
-    if (Found.find(Code) == std::u32string::npos && !CarriedAsTyped(Code)) Found += Code;
-  return Found;
+TTypedText TypedText(std::u32string_view Typed) {
+  TTypedText Result;
+  std::string Text;
+  for (const char32_t Code : Typed) {
+    if (Code == U'\n') {
+      Text += "\r\n";
+      continue;
+    }
+    const int Byte = Cp1252::FromUnicode(Code);
+    if (Byte >= 0)
+      Text += static_cast<char>(Byte);
+    else
+      Text += Code > 0xFFFF ? "??" : "?";  // one "?" for each UTF-16 unit
+  }
+  Result.Septets = SMSEngine::CountSeptets(Text);
+  Result.Carried = SMSEngine::GSMToText(SMSEngine::TextToGSM(Text));
+
+  // Each character that does not go as typed, once, under what it becomes.
+  struct TGroup {
+    std::u32string Becomes;
+    std::u32string Shown;
+  };
+  std::vector<TGroup> Groups;
+  std::u32string Seen;
+  for (const char32_t Code : Typed) {
+    if (Seen.find(Code) != std::u32string::npos || CarriedAsTyped(Code)) continue;
+    Seen += Code;
+    std::u32string Becomes = U"?";
+    if (const int Byte = Cp1252::FromUnicode(Code); Byte >= 0) {
+      Becomes.clear();
+      for (const char Carried : SMSEngine::GSMToText(SMSEngine::TextToGSM(std::string(1, static_cast<char>(Byte)))))
+        Becomes += Cp1252::ToUnicode(static_cast<unsigned char>(Carried));
+    }
+    if (Becomes == U" ") Becomes = U"blank";
+    auto Group = std::find_if(Groups.begin(), Groups.end(), [&](const TGroup& G) { return G.Becomes == Becomes; });
+    if (Group == Groups.end()) Group = Groups.insert(Groups.end(), {Becomes, {}});
+    if (!Group->Shown.empty()) Group->Shown += U' ';
+    Group->Shown += Code == U'\t' ? std::u32string(U"Tab") : std::u32string(1, Code);
+    if (Code > 0xFFFF) Group->Shown += U" (2 ?)";
+  }
+  for (const TGroup& Group : Groups) {
+    if (!Result.Label.empty()) Result.Label += U"  ";
+    Result.Label += U"Sent as " + Group.Becomes + U": " + Group.Shown;
+  }
+  return Result;
 }
 
 std::string OneLineText(std::string Text) {

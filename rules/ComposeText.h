@@ -45,9 +45,19 @@ std::size_t StoredListPosition(const std::vector<SMSEngine::TMessageList>& Messa
 // as a blank, "À" as "A").
 bool CarriedAsTyped(char32_t Code);
 
-// The characters of a typed text that a message does not carry as typed, each once, in the order
-// they first stand in the text.
-std::u32string UncarriedCharacters(std::u32string_view Text);
+// What a text typed in the compose dialog becomes. It is taken into code page 1252 one UTF-16 unit
+// at a time, a line break as CR LF: a character the code page lacks goes as "?", one beyond the
+// Basic Multilingual Plane as two. The alphabet then puts a blank or a like letter for what it
+// lacks.
+struct TTypedText {
+  int Septets = 0;      // what the counter shows: the septets of the text in the code page
+  std::string Carried;  // the text as the phone keeps it, as a reading shows it (code page 1252)
+  // What the label beside the counter says, grouped by what the characters become, in the order
+  // each first stands in the text: "Sent as ?: П р 😀 (2 ?)  Sent as blank: “ ½  Sent as A: À".
+  // Empty when every character goes as typed.
+  std::u32string Label;
+};
+TTypedText TypedText(std::u32string_view Typed);
 
 // The grid's one-line copy of a message text: each CR and each LF becomes a blank.
 std::string OneLineText(std::string Text);

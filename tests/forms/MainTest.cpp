@@ -11,7 +11,9 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <functional>
 #include <map>
+#include <set>
 
 #include "forms/Cp1252String.h"
 #include "forms/Icons.h"
@@ -538,6 +540,38 @@ TEST(Cp1252, EveryByteSurvivesTheWayThroughQString) {
   EXPECT_EQ(QStringToCp1252(QString::fromUtf8("Grüße → ✓")),
             "Gr\xfc\xdf"
             "e ? ?");
+}
+
+// A screen reader can name every control of the windows: each button, field, box, the grid and the
+// progress bar, by its own text, the label beside it or a name of its own.
+TEST_F(TMainWindow, EveryControlCanBeNamed) {
+  frmViewIn->Build();
+  frmViewOut->Build();
+  frmSend->Build();
+  // What a reader treats as a control; labels, panes and scroll bars are not.
+  const std::set<QAccessible::Role> Controls = {
+      QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton, QAccessible::EditableText,
+      QAccessible::ComboBox,   QAccessible::SpinBox,  QAccessible::Table,       QAccessible::ProgressBar,
+      QAccessible::Slider,     QAccessible::List,     QAccessible::Graphic};
+  std::function<void(QAccessibleInterface*, const std::string&, std::vector<std::string>&)> Walk =
+      [&](QAccessibleInterface* Node, const std::string& Path, std::vector<std::string>& Nameless) {
+        if (!Node) return;
+        const QAccessible::Role Role = Node->role();
+        const QObject* Object = Node->object();
+        const std::string Here = Path + "/" +
+                                 (Object && !Object->objectName().isEmpty() ? Object->objectName().toStdString()
+                                                                            : std::to_string(static_cast<int>(Role)));
+        if (Controls.count(Role) && Node->text(QAccessible::Name).trimmed().isEmpty()) Nameless.push_back(Here);
+        // A table's cells are named by what they show.
+        if (Role == QAccessible::Table) return;
+        for (int I = 0; I < Node->childCount(); ++I) Walk(Node->child(I), Here, Nameless);
+      };
+  for (QWidget* Window : std::initializer_list<QWidget*>{frmMain, frmViewIn, frmViewOut, frmSend, frmProgress}) {
+    SCOPED_TRACE(Window->objectName().toStdString());
+    std::vector<std::string> Nameless;
+    Walk(QAccessible::queryAccessibleInterface(Window), "", Nameless);
+    EXPECT_EQ(Nameless, std::vector<std::string>{});
+  }
 }
 
 }  // namespace

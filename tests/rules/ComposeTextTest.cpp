@@ -78,28 +78,36 @@ TEST(ServiceCentreOfReply, AnInternationalTypeGivesTheAddressItsPlus) {
   for (const auto& Case : Cases) EXPECT_EQ(ServiceCentreOfReply(Case.Reply), Case.Address) << Case.Reply;
 }
 
-TEST(CarriedAsTyped, WhatTheAlphabetTakesAndWhatItChanges) {
+// Typed text -> the counter's septets, the text as the phone keeps it, and what the label says.
+TEST(TypedText, WhatGoesAsTypedAndWhatEachOtherCharacterBecomes) {
   const struct {
     const char* Name;
-    std::u32string Text;
-    std::u32string Uncarried;
+    std::u32string Typed;
+    int Septets;
+    std::string Carried;
+    std::u32string Label;
   } Cases[] = {
-      {"plain letters, digits and signs", U"Hello, 1-2 @ 3 $ ok?!", U""},
-      {"line breaks", U"a\r\nb\nc", U""},
-      {"the nine extension characters", U"[\\]^{|}~\u20AC", U""},
-      {"letters of the alphabet beyond ASCII",
-       U"\u00E4\u00F6\u00FC\u00C4\u00D6\u00DC\u00DF\u00E9\u00E8\u00A3\u00A5\u00BF\u00A1", U""},
-      {"Cyrillic goes as question marks", U"\u041F\u0440\u0438\u0432\u0435\u0442 ok",
-       U"\u041F\u0440\u0438\u0432\u0435\u0442"},
-      {"curly quotes, en dash and a half go as blanks", U"\u201Cquotes\u201D \u2013 \u00BD",
-       U"\u201C\u201D\u2013\u00BD"},
-      {"a tab goes as a blank", U"a\tb", U"\t"},
-      {"an emoji goes as question marks", U"ok \U0001F600", U"\U0001F600"},
-      {"a letter the alphabet has only without its accent", U"\u00C0 \u00E1", U"\u00C0\u00E1"},
-      {"each character once, in order", U"\u2013a\u00BD\u2013\u00BD", U"\u2013\u00BD"},
-      {"the backtick", U"`", U"`"},
+      {"plain letters, digits and signs", U"Hello, 1-2 @ 3 $ ok?!", 21, "Hello, 1-2 @ 3 $ ok?!", U""},
+      {"a line break goes as CR LF", U"a\nb", 4, "a\r\nb", U""},
+      {"the nine extension characters count two", U"[\\]^{|}~\u20AC", 18, "[\\]^{|}~\x80", U""},
+      {"letters of the alphabet beyond ASCII", U"\u00E4\u00F6\u00FC\u00DF\u00E9\u00A3", 6, "\xE4\xF6\xFC\xDF\xE9\xA3",
+       U""},
+      {"Cyrillic, curly quotes, an emoji and a half",
+       U"\u041F\u0440\u0438\u0432\u0435\u0442 \u201CHi\u201D \U0001F600 \u00BD", 16, "??????  Hi  ??  ",
+       U"Sent as ?: \u041F \u0440 \u0438 \u0432 \u0435 \u0442 \U0001F600 (2 ?)  Sent as blank: \u201C \u201D "
+       U"\u00BD"},
+      {"a tab goes as a blank", U"a\tb", 3, "a b", U"Sent as blank: Tab"},
+      {"each character once, in order", U"\u2013a\u00BD\u2013\u00BD", 5, " a   ", U"Sent as blank: \u2013 \u00BD"},
+      {"a letter the alphabet has only without its accent", U"\u00C0 \u00E1", 3, "A a",
+       U"Sent as A: \u00C0  Sent as a: \u00E1"},
   };
-  for (const auto& Case : Cases) EXPECT_EQ(UncarriedCharacters(Case.Text), Case.Uncarried) << Case.Name;
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TTypedText Text = TypedText(Case.Typed);
+    EXPECT_EQ(Text.Septets, Case.Septets);
+    EXPECT_EQ(Text.Carried, Case.Carried);
+    EXPECT_TRUE(Text.Label == Case.Label) << std::string(Text.Label.begin(), Text.Label.end());
+  }
 }
 
 TEST(ReplyNumber, ReadsAtMostFourDigitsAfterTheResultCode) {

@@ -231,7 +231,7 @@ class TfrmMain : public QWidget {
   TReplyScan FReplyScan;
   bool FCommandWaiting = false;
   std::string FRefusalNote;  // the second line of a refusal's box, for the command that waits
-  bool FWaiting = false;  // a wait for the phone runs: a command's or the opening's
+  bool FWaiting = false;     // a wait for the phone runs: a command's or the opening's
   bool FTimeOutShowing = false;
   // The port as the list names it, while it is closed because its device went away; empty once
   // the port opens again.

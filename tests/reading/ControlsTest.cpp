@@ -17,13 +17,6 @@ namespace {
 const std::string Received = "0791198948004544040C9119894882006200007050307040042206CF35689E9603";
 const std::string Stored = "0791361907001003B17A0C913619397750320000AD11CD701E340FB3C3F23CC81D0689C3BF";
 
-TSimMessage Sms(int Status, const std::string& PDU) {
-  TSimMessage Message;
-  Message.Status = Status;
-  Message.PDU = PDU;
-  return Message;
-}
-
 // Rows 1 to 5: received read, stored unsent, received unread, stored sent, received read; row 6
 // stands for a status report that the phone counts but does not list.
 TSimCard Card() {

@@ -33,13 +33,6 @@ const std::string BadTimeDeliver =
 const std::string Timeout = "ERROR: No answer from phone (timeout).";
 const std::string Disconnected = "ERROR: Phone disconnected (COM 4).";
 
-TSimMessage Sms(int Status, const std::string& PDU) {
-  TSimMessage Message;
-  Message.Status = Status;
-  Message.PDU = PDU;
-  return Message;
-}
-
 TSimCard ThreeMessages() {
   TSimCard Card;
   Card.SCA = "+491710760000";

@@ -34,14 +34,6 @@ std::string Deliver(const std::string& Septets, bool WithSCA = true) {
 const std::string LineBreakAndExtension =
     std::string("Line one") + '\x0A' + "Price 5" + "\x1B\x65" + " " + "\x1B\x3C" + "net" + "\x1B\x3E";
 
-TSimMessage Sms(int Status, const std::string& PDU, bool HasSCA = true) {
-  TSimMessage Message;
-  Message.Status = Status;
-  Message.PDU = PDU;
-  Message.HasSCA = HasSCA;
-  return Message;
-}
-
 TSimMessage StatusReport() {
   TSimMessage Message = Sms(1, "07914356060013F1065A098136395339F6219011700463802190117004638030");
   Message.Hidden = true;

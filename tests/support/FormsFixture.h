@@ -41,6 +41,17 @@
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
 
+#ifndef _WIN32
+// A message of the simulated phone's SIM with its status and PDU.
+inline TSimMessage Sms(int Status, const std::string& PDU, bool HasSCA = true) {
+  TSimMessage Message;
+  Message.Status = Status;
+  Message.PDU = PDU;
+  Message.HasSCA = HasSCA;
+  return Message;
+}
+#endif
+
 class TScriptedDialogs : public TDialogs {
  public:
   struct TAnswer {

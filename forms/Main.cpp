@@ -234,21 +234,14 @@ TfrmMain::~TfrmMain() {
   if (frmMain == this) frmMain = nullptr;
 }
 
-void TfrmMain::TakeFocusBack(QWidget* HadFocus) {
+void TfrmMain::FocusGrid() {
   if (!isVisible()) return;
   // A window manager does not always give the focus back when a modal box closes.
   activateWindow();
-  auto CanTake = [this](QWidget* Widget) {
-    return Widget && Widget->window() == this && Widget->isEnabled() && Widget->isVisible();
-  };
-  // A control disabled while the phone was asked something lost the focus to the next one.
-  QWidget* Focus = CanTake(HadFocus) ? HadFocus : focusWidget();
-  if (!CanTake(Focus))
-    Focus = sgMessages->isEnabled() ? static_cast<QWidget*>(sgMessages) : static_cast<QWidget*>(btnRead);
+  // Before the first reading the grid is off: Read messages takes the keys then.
+  QWidget* Focus = sgMessages->isEnabled() ? static_cast<QWidget*>(sgMessages) : static_cast<QWidget*>(btnRead);
   Focus->setFocus(Qt::OtherFocusReason);
 }
-
-void TfrmMain::FocusGrid() { TakeFocusBack(sgMessages); }
 
 const QPixmap* TfrmMain::StatusBitmap(int Status) const {
   return KnownStatus(Status) ? &FStatusBitmaps[Status] : nullptr;
@@ -483,8 +476,8 @@ void TfrmMain::UpdateControls() {
   const bool Idle = Operation == TOperation::None;
   const bool Open = KoComm->IsOpen();
   const int Row = sgMessages->Row();
-  const int Message = MessageBehindRow(Row);
-  const bool Received = Message && IsReceived(Messages[static_cast<std::size_t>(Message - 1)].Status);
+  const bool Message = MessageBehindRow(Row) != 0;
+  const bool Received = Message && IsReceived(EntryBehindRow(Row)->Status);
   sgMessages->setEnabled(Idle && ReadingDone);
   cbxCOMPort->setEnabled(Idle);
   btnRead->setEnabled(Idle);
@@ -519,8 +512,9 @@ void TfrmMain::ShowMessageRow(int Row) {
   TStringGrid& Grid = *sgMessages;
   for (int Col = 0; Col < Grid.ColCount(); ++Col) Grid.SetCells(Col, Row, "");
   Grid.SetObjects(ColStat, Row, nullptr);
-  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return;
-  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  const SMSEngine::TMessageList* Behind = EntryBehindRow(Row);
+  if (!Behind) return;
+  const SMSEngine::TMessageList& Entry = *Behind;
   const TGridColumns& Columns = NamesShown ? NamesColumns : PlainColumns;
   if (StatusReportRow(Row)) {
     Grid.SetCells(ColIdx, Row, "?");
@@ -552,17 +546,20 @@ void TfrmMain::ShowList() {
   UpdateControls();
 }
 
+const SMSEngine::TMessageList* TfrmMain::EntryBehindRow(int Row) const {
+  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return nullptr;
+  return &Messages[static_cast<std::size_t>(Row - 1)];
+}
+
 bool TfrmMain::StatusReportRow(int Row) const {
-  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return false;
-  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
-  return Entry.Index == NoLocation && Entry.PDU.empty();
+  const SMSEngine::TMessageList* Entry = EntryBehindRow(Row);
+  return Entry && Entry->Index == NoLocation && Entry->PDU.empty();
 }
 
 int TfrmMain::MessageBehindRow(int Row) const {
-  if (!ListingProcessed || Row < 1 || Row > static_cast<int>(Messages.size())) return 0;
-  const SMSEngine::TMessageList& Entry = Messages[static_cast<std::size_t>(Row - 1)];
+  const SMSEngine::TMessageList* Entry = EntryBehindRow(Row);
   // Only a message whose location and status were read can be viewed, saved, deleted or answered.
-  return Entry.Index != NoLocation && KnownStatus(Entry.Status) ? Row : 0;
+  return Entry && Entry->Index != NoLocation && KnownStatus(Entry->Status) ? Row : 0;
 }
 
 int TfrmMain::CurrentMessageRow() const { return MessageBehindRow(sgMessages->Row()); }

@@ -86,10 +86,6 @@ class TfrmMain : public QWidget {
 
   // The bitmap of imgStatus0 ... imgStatus3 for a message status; nullptr for any other status.
   const QPixmap* StatusBitmap(int Status) const;
-  // After a modal dialog: the window is active again and a control that can take keys has the
-  // focus: HadFocus (the one that had it before the dialog) when it still can, else the one that
-  // has it now, else the grid or Read messages.
-  void TakeFocusBack(QWidget* HadFocus = nullptr);
 
   // Writes one command text exactly as given and waits for the phone's final result, keeping
   // window messages flowing. True for OK or the PDU prompt; false for ERROR, +CME ERROR,
@@ -222,6 +218,9 @@ class TfrmMain : public QWidget {
 
  private:
   void ReplyArrived(const std::string& Arrival);
+  // The list entry shown in grid row Row; nullptr for a row beyond the list, and for every row
+  // while no reading's list is behind the grid.
+  const SMSEngine::TMessageList* EntryBehindRow(int Row) const;
   // The command ends here as failed, without its time-out: no reply can come.
   void EndCommandFailed();
   // "ERROR: Phone disconnected (COM 4)." for the port whose device went away.

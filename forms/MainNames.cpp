@@ -176,8 +176,9 @@ void TfrmMain::btnNamesClick() {
     }
     if (Outcome == TReadOutcome::NotRead) return;
   }
+  // The names are matched first, so that entering the layout shows them.
+  MatchNames(Messages, Phonebook);
   EnterNamesLayout(*this);
-  ApplyNames();
   FocusGrid();
 }
 

@@ -14,7 +14,7 @@ void TfrmMain::btnSaveClick() {
   // However the dialog closes, the keys come back to the grid.
   struct TFocusBack {
     TfrmMain& Form;
-    ~TFocusBack() { Form.TakeFocusBack(Form.sgMessages); }
+    ~TFocusBack() { Form.FocusGrid(); }
   } FocusBack{*this};
   const auto FileName =
       Dialogs().SaveFileName({"Save message", ProposedFileName(Entry), "Text (*.txt)", "txt", SaveFolder()});

@@ -20,7 +20,7 @@ void TfrmMain::btnNewClick(QObject* Sender) {
   // However the dialog closes, the keys come back to the grid of this window.
   struct TFocusBack {
     TfrmMain& Form;
-    ~TFocusBack() { Form.TakeFocusBack(Form.sgMessages); }
+    ~TFocusBack() { Form.FocusGrid(); }
   } FocusBack{*this};
   if (!frmSend) frmSend = new TfrmSend(this);
   frmSend->Build();

@@ -82,15 +82,6 @@ std::size_t StoredListPosition(const std::vector<SMSEngine::TMessageList>& Messa
   return static_cast<std::size_t>(It - Messages.begin());
 }
 
-bool CarriedAsTyped(char32_t Code) {
-  // A line break goes as the alphabet's CR and LF; the text of a reading has it as CR LF.
-  if (Code == U'\n') return true;
-  const int Byte = Cp1252::FromUnicode(Code);
-  if (Byte < 0) return false;
-  const std::string Typed(1, static_cast<char>(Byte));
-  return SMSEngine::GSMToText(SMSEngine::TextToGSM(Typed)) == Typed;
-}
-
 TTypedText TypedText(std::u32string_view Typed) {
   TTypedText Result;
   std::string Text;
@@ -116,7 +107,8 @@ TTypedText TypedText(std::u32string_view Typed) {
   std::vector<TGroup> Groups;
   std::u32string Seen;
   for (const char32_t Code : Typed) {
-    if (Seen.find(Code) != std::u32string::npos || CarriedAsTyped(Code)) continue;
+    // A line break goes as the alphabet's CR and LF, which a reading gives back as CR LF.
+    if (Code == U'\n' || Seen.find(Code) != std::u32string::npos) continue;
     Seen += Code;
     std::u32string Becomes = U"?";
     if (const int Byte = Cp1252::FromUnicode(Code); Byte >= 0) {
@@ -124,6 +116,7 @@ TTypedText TypedText(std::u32string_view Typed) {
       for (const char Carried : SMSEngine::GSMToText(SMSEngine::TextToGSM(std::string(1, static_cast<char>(Byte)))))
         Becomes += Cp1252::ToUnicode(static_cast<unsigned char>(Carried));
     }
+    if (Becomes == std::u32string(1, Code)) continue;  // goes as typed
     if (Becomes == U" ") Becomes = U"blank";
     auto Group = std::find_if(Groups.begin(), Groups.end(), [&](const TGroup& G) { return G.Becomes == Becomes; });
     if (Group == Groups.end()) Group = Groups.insert(Groups.end(), {Becomes, {}});

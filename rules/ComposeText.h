@@ -40,11 +40,6 @@ constexpr int NoLocation = -1;
 // phone chose.
 std::size_t StoredListPosition(const std::vector<SMSEngine::TMessageList>& Messages, int Location);
 
-// Whether a typed character (Unicode) reaches the phone as typed. A character that code page 1252
-// lacks goes as "?", one that the GSM default alphabet lacks as a blank or as a like letter (a tab
-// as a blank, "À" as "A").
-bool CarriedAsTyped(char32_t Code);
-
 // What a text typed in the compose dialog becomes. It is taken into code page 1252 one UTF-16 unit
 // at a time, a line break as CR LF: a character the code page lacks goes as "?", one beyond the
 // Basic Multilingual Plane as two. The alphabet then puts a blank or a like letter for what it

@@ -62,6 +62,14 @@ class ControlsTest : public TFormsTest {
     frmMain->sgMessages->SetRow(Row);
   }
 
+  // Another reading, which fails with the one box Box; what is enabled after it.
+  std::string ReadRefused(const std::string& Box) {
+    Boxes.Answer();
+    frmMain->btnReadClick();
+    EXPECT_EQ(Boxes.Texts(), std::vector<std::string>{Box});
+    return EnabledControls();
+  }
+
   // The enabled controls the first time Condition holds while Action runs, looked at every
   // millisecond; "(never)" when it never held.
   static std::string EnabledWhen(const std::function<bool()>& Condition, const std::function<void()>& Action) {
@@ -167,11 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                   T.ReadAndPick(5);
                   T.PointPort(2, "/nonexistent/pelmo-tty");
                   frmMain->cbxCOMPort->setCurrentIndex(frmMain->cbxCOMPort->findData(2));
-                  T.Boxes.Answer();
-                  frmMain->btnReadClick();
-                  EXPECT_EQ(T.Boxes.Texts(),
-                            std::vector<std::string>{"Specified device not found (/nonexistent/pelmo-tty)."});
-                  return EnabledControls();
+                  return T.ReadRefused("Specified device not found (/nonexistent/pelmo-tty).");
                 },
                 FailedClosed},
         TMoment{"after a reading that found another phone",
@@ -179,29 +183,21 @@ INSTANTIATE_TEST_SUITE_P(
                   T.ReadAndPick(5);
                   frmMain->KoComm->ClosePort();
                   T.PhoneDoes([](TPhoneOptions& O) { O.Fail = {{"AT+CGSN", "123456789012345\r\n\r\nOK"}}; });
-                  T.Boxes.Answer();
-                  frmMain->btnReadClick();
-                  EXPECT_EQ(T.Boxes.Texts(), std::vector<std::string>{"ERROR: No Siemens S40 detected."});
-                  return EnabledControls();
+                  return T.ReadRefused("ERROR: No Siemens S40 detected.");
                 },
                 FailedClosed},
         TMoment{"after a memory status error",
                 [](ControlsTest& T) {
                   T.ReadAndPick(5);
                   T.PhoneDoes([](TPhoneOptions& O) { O.Fail = {{"AT+CPMS", "ERROR"}}; });
-                  T.Boxes.Answer();
-                  frmMain->btnReadClick();
-                  return EnabledControls();
+                  return T.ReadRefused("ERROR: Invalid command.");
                 },
                 FailedOpen},
         TMoment{"after a listing error",
                 [](ControlsTest& T) {
                   T.ReadAndPick(5);
                   T.PhoneDoes([](TPhoneOptions& O) { O.Fail = {{"AT+CMGL", "ERROR"}}; });
-                  T.Boxes.Answer();
-                  frmMain->btnReadClick();
-                  EXPECT_EQ(T.Boxes.Texts(), std::vector<std::string>{"ERROR: Invalid command."});
-                  return EnabledControls();
+                  return T.ReadRefused("ERROR: Invalid command.");
                 },
                 FailedOpen},
         TMoment{"after a listing, on a received message",

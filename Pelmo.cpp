@@ -7,7 +7,7 @@
 #include "forms/Icons.h"
 
 #ifndef PELMO_VERSION
-#define PELMO_VERSION "1.1.0.53"
+#error PELMO_VERSION is the CMake project version, set by the build
 #endif
 
 int main(int argc, char** argv) {

@@ -1,7 +1,141 @@
 #include "rules/AndroidBackup.h"
 
-std::string AndroidBackupXml(const std::vector<SMSEngine::TMessageList>&, std::int64_t, int) {
-  return "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"0\">\n</smses>\n";
+#include "rules/Cp1252.h"
+#include "rules/FullMessage.h"
+
+#include <cstdio>
+
+namespace {
+
+// The backup's message types.
+constexpr int TypeReceived = 1;
+constexpr int TypeSent = 2;
+constexpr int TypeUnsent = 3;
+
+int MessageType(int Status, TFullKind Kind) {
+  switch (Status) {
+    case SMSEngine::StatusReceivedUnread:
+    case SMSEngine::StatusReceivedRead:
+      return TypeReceived;
+    case SMSEngine::StatusStoredSent:
+      return TypeSent;
+    case SMSEngine::StatusStoredUnsent:
+      return TypeUnsent;
+    default:  // the header was not read: what the PDU is says it, and a SUBMIT is not known to be sent
+      return Kind == TFullKind::Submit ? TypeUnsent : TypeReceived;
+  }
 }
-std::string ReadableDate(std::int64_t) { return {}; }
-std::string XmlAttribute(std::u32string_view) { return {}; }
+
+bool XmlCharacter(char32_t Code) {
+  return Code == 0x9 || Code == 0xA || Code == 0xD || (Code >= 0x20 && Code < 0xD800) ||
+         (Code >= 0xE000 && Code <= 0xFFFD) || (Code >= 0x10000 && Code <= 0x10FFFF);
+}
+
+std::u32string Cp1252Text(const std::string& Text) {
+  std::u32string Out;
+  for (const char Ch : Text) Out += Cp1252::ToUnicode(static_cast<unsigned char>(Ch));
+  return Out;
+}
+
+std::string Attribute(const char* Name, const std::string& Value) { return std::string(Name) + "=\"" + Value + "\" "; }
+
+}  // namespace
+
+std::string XmlAttribute(std::u32string_view Text) {
+  std::u32string Out;
+  for (const char32_t Code : Text) {
+    switch (Code) {
+      case U'&':
+        Out += U"&amp;";
+        break;
+      case U'<':
+        Out += U"&lt;";
+        break;
+      case U'>':
+        Out += U"&gt;";
+        break;
+      case U'"':
+        Out += U"&quot;";
+        break;
+      case U'\'':
+        Out += U"&apos;";
+        break;
+      // Kept as references: a parser turns a raw line break or tab in an attribute into a space.
+      case U'\r':
+        Out += U"&#13;";
+        break;
+      case U'\n':
+        Out += U"&#10;";
+        break;
+      case U'\t':
+        Out += U"&#9;";
+        break;
+      default:
+        Out += XmlCharacter(Code) ? Code : U'\uFFFD';
+    }
+  }
+  return ToUtf8(Out);
+}
+
+std::string ReadableDate(std::int64_t LocalMs) {
+  static const char* const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  constexpr std::int64_t DayMs = 86400000;
+  std::int64_t Days = LocalMs / DayMs;
+  std::int64_t InDay = LocalMs % DayMs;
+  if (InDay < 0) {
+    InDay += DayMs;
+    --Days;
+  }
+  // The civil date of a day count from 1970-01-01.
+  const std::int64_t Z = Days + 719468;
+  const std::int64_t Era = (Z >= 0 ? Z : Z - 146096) / 146097;
+  const std::int64_t DayOfEra = Z - Era * 146097;
+  const std::int64_t YearOfEra = (DayOfEra - DayOfEra / 1460 + DayOfEra / 36524 - DayOfEra / 146096) / 365;
+  const std::int64_t DayOfYear = DayOfEra - (365 * YearOfEra + YearOfEra / 4 - YearOfEra / 100);
+  const std::int64_t MonthPosition = (5 * DayOfYear + 2) / 153;
+  const int Day = static_cast<int>(DayOfYear - (153 * MonthPosition + 2) / 5 + 1);
+  const int Month = static_cast<int>(MonthPosition < 10 ? MonthPosition + 3 : MonthPosition - 9);
+  const long long Year = YearOfEra + Era * 400 + (Month <= 2 ? 1 : 0);
+  const int Seconds = static_cast<int>(InDay / 1000);
+  const int Hour = Seconds / 3600;
+  char Buffer[64];
+  std::snprintf(Buffer, sizeof Buffer, "%s %d, %lld %d:%02d:%02d %s", Months[Month - 1], Day, Year,
+                Hour % 12 == 0 ? 12 : Hour % 12, Seconds / 60 % 60, Seconds % 60, Hour < 12 ? "AM" : "PM");
+  return Buffer;
+}
+
+std::string AndroidBackupXml(const std::vector<SMSEngine::TMessageList>& Messages, std::int64_t BackupTimeMs,
+                             int BackupZoneMinutes) {
+  const std::vector<TJoinedMessage> Joined = JoinMessages(Messages);
+  std::string Out = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n";
+  Out += "<smses count=\"" + std::to_string(Joined.size()) + "\">\n";
+  for (const TJoinedMessage& J : Joined) {
+    const SMSEngine::TMessageList& Entry = Messages[J.First];
+    const TFullMessage& M = J.Message;
+    // A stored message has no time stamp: it is dated by the backup, its sending time unknown (0).
+    const std::int64_t Date = M.HasTimeStamp ? TimeStampMs(M.TimeStamp) : BackupTimeMs;
+    const std::int64_t DateSent = M.HasTimeStamp ? Date : 0;
+    const std::int64_t LocalMs = M.HasTimeStamp ? Date + std::int64_t{M.TimeStamp.ZoneQuarters} * 15 * 60000
+                                                : BackupTimeMs + std::int64_t{BackupZoneMinutes} * 60000;
+    Out += "  <sms ";
+    Out += Attribute("protocol", "0");
+    Out += Attribute("address", M.Address.empty() ? "null" : XmlAttribute(M.Address));
+    Out += Attribute("date", std::to_string(Date));
+    Out += Attribute("type", std::to_string(MessageType(Entry.Status, M.Kind)));
+    Out += Attribute("subject", "null");
+    Out += Attribute("body", XmlAttribute(J.Body));
+    Out += Attribute("toa", "null");
+    Out += Attribute("sc_toa", "null");
+    Out += Attribute("service_center", M.SCA.empty() ? "null" : XmlAttribute(M.SCA));
+    Out += Attribute("read", Entry.Status == SMSEngine::StatusReceivedUnread ? "0" : "1");
+    Out += Attribute("status", "-1");
+    Out += Attribute("locked", "0");
+    Out += Attribute("date_sent", std::to_string(DateSent));
+    Out += Attribute("readable_date", ReadableDate(LocalMs));
+    Out += Attribute("contact_name", Entry.Name.empty() ? "(Unknown)" : XmlAttribute(Cp1252Text(Entry.Name)));
+    Out += "/>\n";
+  }
+  Out += "</smses>\n";
+  return Out;
+}

@@ -67,7 +67,8 @@ inline constexpr std::u32string_view MissingPartMark = U"[\u2026]";
 struct TJoinedMessage {
   std::size_t First = 0;           // the list entry that stands for it (the lowest part present)
   std::vector<std::size_t> Parts;  // the list entries joined, in part order (First alone when not joined)
-  TFullMessage Message;            // of the entry First, its Text the text of all parts
+  TFullMessage Message;            // of the entry First
+  std::u32string Body;             // BodyText of each part in part order, MissingPartMark for a missing one
   int MissingParts = 0;
 };
 
@@ -75,9 +76,9 @@ struct TJoinedMessage {
 // part count and kind) joined at the place of the lowest part present, each missing part marked
 // with MissingPartMark. Entries without a PDU (the status reports' row) are left out. A part whose
 // number is 0 or above its count, or a second part of the same number, stays a message of its own.
-// A PDU that is not readable, or whose text is compressed, gives the text BodyText gives.
 std::vector<TJoinedMessage> JoinMessages(const std::vector<SMSEngine::TMessageList>& Messages);
 
-// The text to save of one decoded PDU: its text, or for a PDU not readable or compressed, a note
-// saying so and the PDU hex (taken as code page 1252).
+// The text to save of one decoded PDU: its text (MissingPartMark after it when the user data ends
+// early), or for a PDU not readable or compressed, a note saying so and the hex (the PDU taken as
+// code page 1252, or the compressed user data).
 std::u32string BodyText(const TFullMessage& Message, std::string_view PDUHex);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "forms/Cp1252String.h"
 #include "forms/SaveText.h"
@@ -48,9 +49,15 @@ class TRealDialogs : public TDialogs {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Cp1252ToQString(Request.DefaultExt));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);  // an existing file is only replaced on Yes
+    // A name typed without an extension gets the one of the type selected.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& Filter) {
+      const QRegularExpressionMatch Match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(Filter);
+      if (Match.hasMatch()) dialog.setDefaultSuffix(Match.captured(1));
+    });
     if (!Request.Folder.empty()) dialog.setDirectory(FileSystemPath(Request.Folder));
     dialog.selectFile(Cp1252ToQString(Request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (Request.SelectedFilter) *Request.SelectedFilter = QStringToCp1252(dialog.selectedNameFilter());
     // The path keeps every character of the folders the user went through.
     return FileSystemName(dialog.selectedFiles().first());
   }

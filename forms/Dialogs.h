@@ -19,9 +19,11 @@ struct TBoxRequest {
 struct TSaveRequest {
   std::string Caption;
   std::string FileName;    // proposed name, code page 1252
-  std::string Filter;      // "Text (*.txt)"
-  std::string DefaultExt;  // "txt"
+  std::string Filter;      // "Text (*.txt)", or several types apart by ";;", the first one selected
+  std::string DefaultExt;  // "txt", for the first type; each other type adds its own extension
   std::string Folder;      // where the dialog opens, in the file system's encoding
+  // When given, gets the type (one of Filter's) that was selected as the dialog closed.
+  std::string* SelectedFilter = nullptr;
 };
 
 class TDialogs {

@@ -1,5 +1,6 @@
 #include "forms/Grid.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -258,8 +259,35 @@ void TStringGrid::SetRow(int Row) {
 }
 
 void TStringGrid::keyPressEvent(QKeyEvent* Event) {
+  // Not every platform turns these keys into a context menu event of its own.
+  const bool Menu = Event->key() == Qt::Key_Menu ||
+                    (Event->key() == Qt::Key_F10 && (Event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier);
+  if (Menu && OnContextPopup) {
+    Event->accept();
+    OnContextPopup(viewport()->mapToGlobal(CurrentRowPoint()));
+    return;
+  }
   if (OnKeyDown) OnKeyDown(Event->key(), Event->modifiers());
   QTableWidget::keyPressEvent(Event);
+}
+
+void TStringGrid::contextMenuEvent(QContextMenuEvent* Event) {
+  if (!OnContextPopup) return QTableWidget::contextMenuEvent(Event);
+  Event->accept();
+  if (Event->reason() != QContextMenuEvent::Mouse) {
+    OnContextPopup(viewport()->mapToGlobal(CurrentRowPoint()));
+    return;
+  }
+  // The menu is for the row the mouse points at.
+  const int Row = rowAt(viewport()->mapFromGlobal(Event->globalPos()).y());
+  if (Row >= 0) SetRow(Row + 1);
+  OnContextPopup(Event->globalPos());
+}
+
+QPoint TStringGrid::CurrentRowPoint() const {
+  const int Row = std::max(currentRow(), 0);
+  const QRect Cell = visualRect(model()->index(Row, 0));
+  return {Cell.left() + 8, std::min(Cell.bottom(), viewport()->height() - 1)};
 }
 
 void TStringGrid::mouseDoubleClickEvent(QMouseEvent* Event) {

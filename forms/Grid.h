@@ -47,10 +47,14 @@ class TStringGrid : public QTableWidget {
   std::function<void(int Col, int Row)> OnSelectCell;
   std::function<void(int Key, Qt::KeyboardModifiers Shift)> OnKeyDown;  // before the grid's own handling
   std::function<void()> OnDblClick;
+  // The context menu is asked for at a point of the screen: the right mouse button (which makes the
+  // row under it current first), the menu key or Shift+F10 (at the current row).
+  std::function<void(const QPoint& Global)> OnContextPopup;
 
  protected:
   void keyPressEvent(QKeyEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void contextMenuEvent(QContextMenuEvent* Event) override;
   void focusInEvent(QFocusEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
   void resizeEvent(QResizeEvent* Event) override;  // the viewport's size
@@ -63,6 +67,8 @@ class TStringGrid : public QTableWidget {
   // columns before it when the viewport got narrower than they are.
   void FitLastColumn();
   void SectionResized(int Col, int OldSize, int NewSize);
+  // Where a menu for the current row opens from the keyboard: below its first cell, in the viewport.
+  QPoint CurrentRowPoint() const;
 
   std::vector<int> FFormWidths;  // per column, as the form set them
   bool FFitting = false;         // the grid itself sizes the columns

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -94,6 +95,7 @@ TfrmMain::TfrmMain(QWidget* Parent)
   sgMessages->OnSelectCell = [this](int c, int r) { sgMessagesSelectCell(c, r); };
   sgMessages->OnKeyDown = [this](int key, Qt::KeyboardModifiers shift) { sgMessagesKeyDown(key, shift); };
   sgMessages->OnDblClick = [this] { btnViewClick(); };
+  sgMessages->OnContextPopup = [this](const QPoint& Global) { sgMessagesContextPopup(Global); };
   sgMessages->setAccessibleName(QStringLiteral("Messages"));
   // A status icon is named in the viewers' words.
   sgMessages->ObjectText = [this](const QPixmap* Bitmap) {
@@ -179,6 +181,24 @@ TfrmMain::TfrmMain(QWidget* Parent)
   setTabOrder(sgMessages, cbxCOMPort);
   setTabOrder(cbxCOMPort, memLog);
 
+  pmMessages = new QMenu(this);
+  pmMessages->setObjectName(QStringLiteral("pmMessages"));
+  const auto MenuItem = [this](const char* Name, const char* Text) {
+    QAction* Item = pmMessages->addAction(QString::fromLatin1(Text));
+    Item->setObjectName(QString::fromLatin1(Name));
+    return Item;
+  };
+  miView = MenuItem("miView", "&View");
+  miAnswer = MenuItem("miAnswer", "&Answer");
+  miForward = MenuItem("miForward", "&Forward");
+  miSave = MenuItem("miSave", "&Save");
+  miDelete = MenuItem("miDelete", "&Delete");
+  pmMessages->addSeparator();
+  miSaveAll = MenuItem("miSaveAll", "");
+  miSaveAll->setText(QStringLiteral(u"Save a&ll messages\u2026"));
+  miSaveAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  addAction(miSaveAll);  // the shortcut works wherever the window has the keys
+
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(NormalTimeOut);
@@ -195,6 +215,12 @@ TfrmMain::TfrmMain(QWidget* Parent)
   connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
   connect(btnNames, &QPushButton::clicked, this, [this] { btnNamesClick(); });
   connect(btnInfo, &QPushButton::clicked, this, [this] { btnInfoClick(); });
+  connect(miView, &QAction::triggered, this, [this] { btnViewClick(); });
+  connect(miAnswer, &QAction::triggered, this, [this] { btnNewClick(btnAnswer); });
+  connect(miForward, &QAction::triggered, this, [this] { btnNewClick(btnForward); });
+  connect(miSave, &QAction::triggered, this, [this] { btnSaveClick(); });
+  connect(miDelete, &QAction::triggered, this, [this] { btnDeleteClick(); });
+  connect(miSaveAll, &QAction::triggered, this, [this] { miSaveAllClick(); });
   connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
   connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
   btnInfo->installEventFilter(this);
@@ -488,6 +514,14 @@ void TfrmMain::UpdateControls() {
   btnNames->setEnabled(Idle && Open);
   btnInfo->setEnabled(Operation != TOperation::Reading && Operation != TOperation::Names);
   btnExit->setEnabled(Idle || Operation == TOperation::Delete);
+  // The menu offers what the buttons offer.
+  const std::pair<QAction*, QPushButton*> Twins[] = {
+      {miView, btnView}, {miAnswer, btnAnswer}, {miForward, btnForward}, {miSave, btnSave}, {miDelete, btnDelete}};
+  for (const auto& [Item, Button] : Twins) Item->setEnabled(Button->isEnabled());
+  // Saving all reads only the list, but the list is the phone's again once an operation ends.
+  const bool AnyMessage = ListingProcessed && std::any_of(Messages.begin(), Messages.end(),
+                                                          [](const auto& Entry) { return !Entry.PDU.empty(); });
+  miSaveAll->setEnabled(Idle && AnyMessage);
 }
 
 // ---- The grid ----
@@ -581,6 +615,12 @@ void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {
     ViewMessage(row);
   else if (Key == Qt::Key_Delete)
     DeleteMessage(Messages[row - 1].Index);
+}
+
+void TfrmMain::sgMessagesContextPopup(const QPoint& Global) {
+  if (!sgMessages->isEnabled()) return;
+  UpdateControls();
+  pmMessages->popup(Global);
 }
 
 void TfrmMain::btnViewClick() {

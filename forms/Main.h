@@ -16,7 +16,9 @@
 #include "rules/Phonebook.h"
 #include "rules/Reply.h"
 
+class QAction;
 class QComboBox;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -66,7 +68,15 @@ class TfrmMain : public QWidget {
   QPushButton* btnInfo;
   QPushButton* btnExit;
   QPlainTextEdit* memLog;
-  QTimer* Timer;  // the exchange's time-out, 5000 ms
+  // The grid's context menu: the buttons' actions for the current row, and saving all messages.
+  QMenu* pmMessages;
+  QAction* miView;
+  QAction* miAnswer;
+  QAction* miForward;
+  QAction* miSave;
+  QAction* miDelete;
+  QAction* miSaveAll;  // also Ctrl+Shift+S anywhere in the window
+  QTimer* Timer;       // the exchange's time-out, 5000 ms
   std::unique_ptr<TKoComm> KoComm;
 
   // State of the window.
@@ -192,11 +202,14 @@ class TfrmMain : public QWidget {
   void sgMessagesDrawCell(QPainter& Painter, int Col, int Row, const QRect& Rect);
   void sgMessagesSelectCell(int Col, int Row);
   void sgMessagesKeyDown(int Key, Qt::KeyboardModifiers Shift);
+  void sgMessagesContextPopup(const QPoint& Global);
   void btnViewClick();
   void btnReadClick();
   // New, Answer and Forward; Sender is the button, which decides how the dialog is prefilled.
   void btnNewClick(QObject* Sender);
   void btnSaveClick();
+  // Every message of the list, as read, into one file: text or an Android SMS backup.
+  void miSaveAllClick();
   void btnDeleteClick();
   void btnNamesClick();
   void btnInfoClick();

@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <string_view>
 
 #include "forms/Cp1252String.h"
 #include "forms/ViewFill.h"
+#include "rules/ComposeText.h"
 #include "rules/MessageStatus.h"
 
 using SMSEngine::TMessageList;
@@ -78,6 +80,30 @@ std::string MessageFileText(const TMessageList& Entry) {
   return Lines.Text();
 }
 
+std::string AllMessagesFileText(const std::vector<TMessageList>& Messages) {
+  std::string Text;
+  for (const TMessageList& Entry : Messages) {
+    if (Entry.PDU.empty()) continue;
+    if (!Text.empty()) Text += "\r\n";
+    if (Entry.Decoded && KnownStatus(Entry.Status)) {
+      Text += MessageFileText(Entry);
+    } else {
+      // What the grid shows of it: where it is and its status; the fields were never read.
+      TLines Lines;
+      Lines.Add(std::string(Entry.Status >= SMSEngine::StatusStoredUnsent ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
+      Lines.Add(std::string(16, '-'));
+      Lines.Add(std::string());
+      const std::string Index = std::to_string(Entry.Index);
+      Lines.Field("INDEX:", Entry.Index != NoLocation ? &Index : nullptr);
+      const std::string Status = StatusText(Entry.Status);
+      Lines.Field("STATUS:", KnownStatus(Entry.Status) ? &Status : nullptr);
+      Text += Lines.Text();
+    }
+    Text += "PDU: " + Entry.PDU + "\r\n";
+  }
+  return Text;
+}
+
 std::string ProposedFileName(const TMessageList& Entry) {
   const bool Outgoing = Entry.Status >= SMSEngine::StatusStoredUnsent;
   std::string Who = !Entry.Name.empty() ? Entry.Name : Outgoing ? Entry.DA : Entry.OA;
@@ -124,6 +150,22 @@ bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::s
   File.close();
   // close() reports no result of its own; a failed close leaves its error on the file.
   if (File.error() != QFileDevice::NoError) return Failed();
+  return true;
+}
+
+bool ReplaceFileContents(const std::string& FileName, const std::string& Bytes, std::string* Reason) {
+  QSaveFile File(FileSystemPath(FileName));
+  const auto Failed = [&File, Reason] {
+    if (Reason) *Reason = QStringToCp1252(File.errorString());
+    File.cancelWriting();
+    return false;
+  };
+  if (!File.open(QIODevice::WriteOnly)) return Failed();
+  if (File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) != static_cast<qint64>(Bytes.size())) return Failed();
+  if (!File.commit()) {
+    if (Reason) *Reason = QStringToCp1252(File.errorString());
+    return false;
+  }
   return true;
 }
 

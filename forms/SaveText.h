@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/SMSEngine.h"
 
@@ -21,6 +22,12 @@ QString FileSystemPath(const std::string& Name);
 // left out.
 std::string MessageFileText(const SMSEngine::TMessageList& Entry);
 
+// Every message of a list in one file, in list order: each in MessageFileText's layout followed by
+// the line "PDU: " and its PDU as the phone listed it, one empty line between two messages. A
+// message the codec refused, or whose header could not be read, keeps its heading, its location,
+// its status and its PDU. The status reports' entry, which holds no message, is left out.
+std::string AllMessagesFileText(const std::vector<SMSEngine::TMessageList>& Messages);
+
 // The file name to propose: "SM from " or "SM to ", the phone book name or else the address, and
 // ".txt". Characters a file name cannot hold on the systems the program runs on (/ \ : * ? " < > |
 // and control characters) become "_", so the proposal never points into another folder.
@@ -30,6 +37,11 @@ std::string ProposedFileName(const SMSEngine::TMessageList& Entry);
 // writing or closing fails, with the system's reason in Reason (code page 1252) when given; what was
 // written before a failure stays in the file. FileName is in the file system's encoding.
 bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::string* Reason = nullptr);
+
+// Writes Bytes to FileName through a temporary file beside it that takes the name only once it is
+// whole: a failure leaves no half-written file and any earlier file of that name as it was. Reason
+// as for WriteTextFile.
+bool ReplaceFileContents(const std::string& FileName, const std::string& Bytes, std::string* Reason = nullptr);
 
 // The folder the save dialog opens in (file system encoding): the one a message was last saved to,
 // kept in the user's settings across runs, while it still exists; else the user's documents folder

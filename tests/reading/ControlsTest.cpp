@@ -1,5 +1,6 @@
 // What may be pressed in the main window at each moment of its work, and where the keys go after
 // each operation, against the simulated phone.
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -351,6 +352,11 @@ TEST_F(ControlsTest, TheGridHasTheKeysAfterEachOperation) {
        [this] {
          Boxes.AnswerSave(std::nullopt);
          frmMain->btnSave->click();
+       }},
+      {"save all", frmMain->btnView,
+       [this] {
+         Boxes.AnswerSave(std::nullopt);
+         frmMain->miSaveAll->trigger();
        }},
   };
   frmMain->btnReadClick();

@@ -130,6 +130,38 @@ TEST_F(SaveTextTest, LayoutsMatchTheGoldenFiles) {
   }
 }
 
+// All messages in one file: every status, a message the codec refused, one whose header could not
+// be read, and the status reports' entry, which is left out.
+TEST_F(SaveTextTest, AllMessagesMatchTheGoldenFile) {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+  std::vector<TMessageList> List = {Incoming(1, 0, "+4930123456", At(2024, 3, 15, 14, 30, 5), "Unread"),
+                                    Incoming(2, 1, "+4930123456", At(2024, 3, 16, 9, 0, 0), "Read"),
+                                    Outgoing(3, 2, "+4912345678", 0, "Unsent"),
+                                    Outgoing(4, 3, "+4912345678", 2, "Sent"),
+                                    {},
+                                    {},
+                                    {}};
+  const char* const PDUs[] = {"07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07",
+                              "07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07",
+                              "0011000B911346610089F60000AA04D5F9BC05", "0011000B911346610089F60000AA0453F29C0E",
+                              // UCS2, which the codec refuses: shown as ERROR.
+                              "07911326040000F0040B911346610089F60008208062917314080A04140434043E0431044A",
+                              // A header the window could not read: no location, no status.
+                              "0791132604000000", ""};
+  for (std::size_t I = 0; I < List.size(); ++I) {
+    List[I].PDU = PDUs[I];
+    List[I].Decoded = I < 4;
+  }
+  List[4].Index = 5;
+  List[4].Status = 1;
+  List[5].Index = -1;
+  List[5].Status = -1;
+  List[6].Index = -1;  // the status reports
+  const std::string Expected = ReadBytes(std::string(PELMO_SAVE_GOLDEN_DIR) + "/all-messages.txt");
+  ASSERT_FALSE(Expected.empty());
+  EXPECT_EQ(AllMessagesFileText(List), Expected);
+}
+
 TEST_F(SaveTextTest, CharactersAreSingleBytesOfTheCodePage) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
   TMessageList Entry = Incoming(1, 1, "+4930", At(2024, 1, 2, 3, 4, 5), "\xE4\x80");
@@ -188,6 +220,30 @@ TEST_F(WriteTextFileTest, WritesTheBytesAndEmptiesAnExistingFile) {
   const std::string Bytes = "A\r\n\x80\xE4\r\n";
   ASSERT_TRUE(WriteTextFile(Path, Bytes));
   EXPECT_EQ(ReadBytes(Path), Bytes);
+}
+
+// A file replaced whole or not at all: a failure leaves the earlier file and no temporary one.
+TEST_F(WriteTextFileTest, ReplacingContentsIsAllOrNothing) {
+  const std::string Path = Dir + "/SIM messages.txt";
+  std::ofstream(Native(Path), std::ios::binary) << std::string(1000, 'x');
+  ASSERT_TRUE(ReplaceFileContents(Path, "A\r\n\x80\r\n"));
+  EXPECT_EQ(ReadBytes(Path), "A\r\n\x80\r\n");
+  std::string Reason;
+  EXPECT_FALSE(ReplaceFileContents(Dir + "/no such folder/all.txt", "x", &Reason));
+  EXPECT_FALSE(Reason.empty());
+  EXPECT_FALSE(ReplaceFileContents(Dir, "x"));  // a folder
+#ifndef _WIN32
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(Dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(ReplaceFileContents(Path, "y"));
+    std::filesystem::permissions(Dir, std::filesystem::perms::owner_all);
+  }
+#endif
+  EXPECT_EQ(ReadBytes(Path), "A\r\n\x80\r\n");
+  std::vector<std::string> Left;
+  for (const auto& Entry : std::filesystem::directory_iterator(Native(Dir)))
+    Left.push_back(Entry.path().filename().string());
+  EXPECT_EQ(Left, std::vector<std::string>{"SIM messages.txt"});
 }
 
 TEST_F(WriteTextFileTest, PathInTheFileSystemEncoding) {

@@ -62,14 +62,20 @@ class TScriptedDialogs : public TDialogs {
   std::vector<TBoxRequest> Shown;       // every box, in order
   std::vector<TSaveRequest> SaveAsked;  // every save dialog, in order
   std::deque<TAnswer> Answers;          // the answers for the coming boxes
-  std::deque<std::optional<std::string>> SaveAnswers;
+  struct TSaveAnswer {
+    std::optional<std::string> FileName;
+    std::string Filter;  // the type the user selected; empty: the one proposed
+  };
+  std::deque<TSaveAnswer> SaveAnswers;
 
   // Queues the answer for the next box. While runs before the box closes, with window messages
   // flowing as in a real modal box if it pumps them (QTest::qWait...).
   void Answer(TBoxButton Button = TBoxButton::OK, std::function<void(const TBoxRequest&)> While = {}) {
     Answers.push_back({Button, std::move(While)});
   }
-  void AnswerSave(std::optional<std::string> FileName) { SaveAnswers.push_back(std::move(FileName)); }
+  void AnswerSave(std::optional<std::string> FileName, std::string Filter = {}) {
+    SaveAnswers.push_back({std::move(FileName), std::move(Filter)});
+  }
 
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
@@ -95,9 +101,10 @@ class TScriptedDialogs : public TDialogs {
       ADD_FAILURE() << "a save dialog nobody expected: \"" << Request.FileName << "\"";
       return std::nullopt;
     }
-    auto answer = std::move(SaveAnswers.front());
+    TSaveAnswer answer = std::move(SaveAnswers.front());
     SaveAnswers.pop_front();
-    return answer;
+    if (Request.SelectedFilter && !answer.Filter.empty()) *Request.SelectedFilter = answer.Filter;
+    return answer.FileName;
   }
 };
 

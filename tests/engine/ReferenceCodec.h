@@ -6,6 +6,7 @@
 #include "engine/SMSEngine.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ReferenceCodec {
@@ -359,5 +360,277 @@ inline bool DecodeSubmitPDU(const std::string& PDU, std::string& SCA, bool& SRR,
 
   return DecodeUserData(C, UD);
 }
+
+// ---- The full reading of a listed PDU ----
+// What the save of every message reads, which the decoders above refuse: the user data header
+// skipped and its concatenation read, UCS2 and 8-bit text, any data coding group, any time zone.
+// The same bit-string pipeline: octets as strings of '0' and '1', septets cut from the reversed
+// stream. It reports nothing: a PDU it cannot read says so in Readable.
+namespace Full {
+
+struct TReading {
+  bool Readable = false;  // a DELIVER or SUBMIT up to and with its user data length
+  bool Deliver = false, Submit = false;
+  std::u32string SCA, Address, Text;
+  std::string UserDataHex;  // the user data after its header
+  int DCS = 0;
+  bool Compressed = false, Complete = false;
+  bool Concat = false, Wide = false;  // 16-bit reference
+  int Reference = 0, Count = 0, Number = 0;
+  bool HasTimeStamp = false;
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0, Zone = 0;
+};
+
+// The default alphabet in table order (23.038 6.2.1); the escape at 1B shows as a space.
+inline const std::u32string& Alphabet() {
+  static const std::u32string Table =
+      U"@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞ\u0020ÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
+      U"¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà";
+  return Table;
+}
+
+// The extension table: code after the escape, then its character.
+inline const std::vector<std::pair<int, char32_t>>& ExtensionTable() {
+  static const std::vector<std::pair<int, char32_t>> Table = {
+      {10, U'\f'}, {20, U'^'}, {40, U'{'}, {41, U'}'}, {47, U'\\'},
+      {60, U'['},  {61, U'~'}, {62, U']'}, {64, U'|'}, {101, U'€'},
+  };
+  return Table;
+}
+
+// Code page 1252 from 80 to 9F; the rest of the bytes are their own code point.
+inline char32_t Windows1252(int Byte) {
+  static const std::u32string High = U"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ";
+  return Byte >= 0x80 && Byte < 0xA0 ? High[static_cast<std::size_t>(Byte - 0x80)] : static_cast<char32_t>(Byte);
+}
+
+inline int BitsValue(const std::string& Bits) {
+  int V = 0;
+  for (const char B : Bits) V = 2 * V + (B == '1');
+  return V;
+}
+
+// GSM string (one septet per character) to text.
+inline std::u32string GSMToUnicode(const std::string& GSM) {
+  std::u32string Out;
+  bool Escaped = false;
+  for (const char Ch : GSM) {
+    const int Code = static_cast<unsigned char>(Ch);
+    if (!Escaped && Code == 27) {
+      Escaped = true;
+      continue;
+    }
+    char32_t C = Alphabet()[static_cast<std::size_t>(Code)];
+    if (Escaped)
+      for (const auto& [Key, Value] : ExtensionTable())
+        if (Key == Code) C = Value;
+    Escaped = false;
+    Out += C;
+  }
+  return Out;
+}
+
+// Septets First up to (not including) End of a stream of octets in bits; only whole septets.
+inline std::string CutSeptets(const std::string& OctetBits, std::size_t First, std::size_t End) {
+  std::string Stream = ReverseBlocks(OctetBits, 8);  // the least significant bit of each octet first
+  if (Stream.size() > 7 * End) Stream.resize(7 * End);
+  Stream = 7 * First < Stream.size() ? Stream.substr(7 * First) : std::string();
+  return BinToSeptets(ReverseBlocks(Stream, 7));
+}
+
+// Address digits in swapped semi-octets as hex text: F is the filler, A to E the signs * # a b c.
+inline std::u32string DigitsOf(const std::string& Hex, std::size_t SemiOctets) {
+  const std::string Swapped = ReverseBlocks(Hex, 2).substr(0, SemiOctets);
+  std::u32string Out;
+  for (const char Ch : Swapped) {
+    const std::string Signs = "0123456789*#abc";
+    const std::string Hexes = "0123456789ABCDE";
+    const auto P = Hexes.find(Ch);
+    if (P != std::string::npos) Out += static_cast<char32_t>(Signs[P]);
+  }
+  return Out;
+}
+
+inline std::u32string AddressOf(const std::string& TypeBits, const std::string& Bits, std::size_t SemiOctets) {
+  const std::string Kind = TypeBits.substr(1, 3);  // type of number
+  if (Kind == "101") return GSMToUnicode(CutSeptets(Bits, 0, SemiOctets * 4 / 7));
+  std::u32string Digits = DigitsOf(BinToHex(Bits), SemiOctets);
+  if (Kind == "001" && !Digits.empty()) Digits = U"+" + Digits;
+  return Digits;
+}
+
+// The octets of the PDU as bits, up to the first pair that is not two hex digits.
+inline std::string BitsOfHex(const std::string& PDU) {
+  std::string Hex;
+  for (std::size_t I = 0; I + 2 <= PDU.size(); I += 2) {
+    std::string Pair = PDU.substr(I, 2);
+    for (char& Ch : Pair)
+      if (Ch >= 'a' && Ch <= 'f') Ch = static_cast<char>(Ch - 'a' + 'A');
+    if (Pair.find_first_not_of("0123456789ABCDEF") != std::string::npos) break;
+    Hex += Pair;
+  }
+  return HexToBin(Hex);
+}
+
+// Reads the bits octet by octet.
+struct TOctetCursor {
+  const std::string& Bits;
+  std::size_t Octet = 0;
+  bool Has(std::size_t N) const { return Bits.size() / 8 >= Octet + N; }
+  std::string Take(std::size_t N) {
+    std::string S = Bits.substr(8 * Octet, 8 * N);
+    Octet += N;
+    return S;
+  }
+  std::string Rest() const { return Bits.substr(8 * Octet); }
+};
+
+// The seven octets of a time stamp: swapped decimal digits, the zone's sign in its tens digit.
+inline void ReadTimeStamp(const std::string& Bits, TReading& R) {
+  const std::string S = ReverseBlocks(BinToHex(Bits), 2);  // YYMMDDhhmmssZZ
+  if (S.substr(0, 12).find_first_not_of("0123456789") != std::string::npos) return;
+  if (S[13] < '0' || S[13] > '9') return;
+  const int ZoneTens = BitsValue(Bits.substr(53, 3));  // the last octet's low semi-octet, sign bit aside
+  R.Zone = (Bits[52] == '1' ? -1 : 1) * (10 * ZoneTens + (S[13] - '0'));
+  R.Year = FullYear(std::stoi(S.substr(0, 2)));
+  R.Month = std::stoi(S.substr(2, 2));
+  R.Day = std::stoi(S.substr(4, 2));
+  R.Hour = std::stoi(S.substr(6, 2));
+  R.Minute = std::stoi(S.substr(8, 2));
+  R.Second = std::stoi(S.substr(10, 2));
+  int Days = 31;
+  if (R.Month == 4 || R.Month == 6 || R.Month == 9 || R.Month == 11) Days = 30;
+  if (R.Month == 2) Days = R.Year % 400 == 0 || (R.Year % 100 != 0 && R.Year % 4 == 0) ? 29 : 28;
+  R.HasTimeStamp =
+      R.Month >= 1 && R.Month <= 12 && R.Day >= 1 && R.Day <= Days && R.Hour <= 23 && R.Minute <= 59 && R.Second <= 59;
+  if (!R.HasTimeStamp) R.Year = R.Month = R.Day = R.Hour = R.Minute = R.Second = R.Zone = 0;
+}
+
+// The information elements of a header (its length octet left off), as bits.
+inline void ReadHeaderElements(std::string Bits, TReading& R) {
+  while (Bits.size() >= 16) {
+    const int Id = BitsValue(Bits.substr(0, 8));
+    const std::size_t Length = static_cast<std::size_t>(BitsValue(Bits.substr(8, 8)));
+    if (Bits.size() < 16 + 8 * Length) return;
+    const std::string Data = Bits.substr(16, 8 * Length);
+    if ((Id == 0 && Length == 3) || (Id == 8 && Length == 4)) {
+      R.Concat = true;
+      R.Wide = Id == 8;
+      R.Reference = BitsValue(Data.substr(0, Data.size() - 16));
+      R.Count = BitsValue(Data.substr(Data.size() - 16, 8));
+      R.Number = BitsValue(Data.substr(Data.size() - 8, 8));
+    }
+    Bits = Bits.substr(16 + 8 * Length);
+  }
+}
+
+inline std::u32string UCS2Text(const std::string& Bits) {
+  std::vector<char32_t> Units;
+  for (std::size_t I = 0; I + 16 <= Bits.size(); I += 16)
+    Units.push_back(static_cast<char32_t>(BitsValue(Bits.substr(I, 16))));
+  std::u32string Out;
+  for (std::size_t I = 0; I < Units.size(); ++I) {
+    const char32_t U = Units[I];
+    const bool High = U >= 0xD800 && U <= 0xDBFF;
+    const bool NextLow = I + 1 < Units.size() && Units[I + 1] >= 0xDC00 && Units[I + 1] <= 0xDFFF;
+    if (High && NextLow) {
+      Out += 0x10000 + (U - 0xD800) * 0x400 + (Units[I + 1] - 0xDC00);
+      ++I;
+    } else if (U >= 0xD800 && U <= 0xDFFF) {
+      Out += U'\uFFFD';
+    } else {
+      Out += U;
+    }
+  }
+  return Out;
+}
+
+inline TReading Read(const std::string& PDU) {
+  TReading R;
+  const std::string Bits = BitsOfHex(PDU);
+  TOctetCursor C{Bits};
+  if (!C.Has(1)) return R;
+  const std::size_t SCAOctets = static_cast<std::size_t>(BitsValue(C.Take(1)));
+  if (SCAOctets > 0) {
+    if (!C.Has(SCAOctets)) return R;
+    const std::string Type = C.Take(1);
+    R.SCA = AddressOf(Type, C.Take(SCAOctets - 1), 2 * (SCAOctets - 1));
+  }
+  if (!C.Has(1)) return R;
+  const std::string First = C.Take(1);  // bit 7 first: RP UDHI SRI/SRR VPF VPF MMS/RD MTI MTI
+  const std::string Type = First.substr(6, 2);
+  R.Deliver = Type == "00";
+  R.Submit = Type == "01";
+  if (!R.Deliver && !R.Submit) return R;
+  if (R.Submit) {
+    if (!C.Has(1)) return R;
+    C.Take(1);
+  }
+  if (!C.Has(2)) return R;
+  const std::size_t SemiOctets = static_cast<std::size_t>(BitsValue(C.Take(1)));
+  const std::string AddressType = C.Take(1);
+  if (!C.Has((SemiOctets + 1) / 2)) return R;
+  R.Address = AddressOf(AddressType, C.Take((SemiOctets + 1) / 2), SemiOctets);
+  if (!C.Has(2)) return R;
+  C.Take(1);
+  const std::string DCS = C.Take(1);
+  R.DCS = BitsValue(DCS);
+  enum { Septets, Octets, Wide } Coding = Octets;
+  const std::string Group = DCS.substr(0, 4);
+  if (DCS[0] == '0') {
+    R.Compressed = DCS[2] == '1';
+    const std::string Set = DCS.substr(4, 2);
+    Coding = Set == "00" ? Septets : Set == "10" ? Wide : Octets;
+  } else if (Group == "1100" || Group == "1101") {
+    Coding = Septets;
+  } else if (Group == "1110") {
+    Coding = Wide;
+  } else if (Group == "1111") {
+    Coding = DCS[5] == '1' ? Octets : Septets;
+  }
+  if (R.Deliver) {
+    if (!C.Has(7)) return R;
+    ReadTimeStamp(C.Take(7), R);
+  } else {
+    const std::string Format = First.substr(3, 2);
+    const std::size_t Validity = Format == "00" ? 0 : Format == "10" ? 1 : 7;
+    if (!C.Has(Validity)) return R;
+    C.Take(Validity);
+  }
+  if (!C.Has(1)) return R;
+  R.Readable = true;
+  const std::size_t Length = static_cast<std::size_t>(BitsValue(C.Take(1)));
+  std::string Data = C.Rest();
+  const std::size_t DataBits = Coding == Septets ? 7 * Length : 8 * Length;
+  const std::size_t WholeOctetBits = (DataBits + 7) / 8 * 8;
+  R.Complete = Data.size() >= WholeOctetBits;
+  if (Data.size() > WholeOctetBits) Data.resize(WholeOctetBits);
+  std::size_t HeaderOctets = 0;
+  if (First[1] == '1' && Length > 0 && Data.size() >= 8) {
+    HeaderOctets = 1 + static_cast<std::size_t>(BitsValue(Data.substr(0, 8)));
+    if (8 * HeaderOctets > Data.size()) {
+      R.Complete = false;
+      return R;
+    }
+    ReadHeaderElements(Data.substr(8, 8 * HeaderOctets - 8), R);
+  }
+  R.UserDataHex = BinToHex(Data.substr(8 * HeaderOctets));
+  if (R.Compressed) return R;
+  if (Coding == Septets) {
+    // The text starts at the first septet boundary after the header: the fill bits lie between.
+    const std::size_t Start = (8 * HeaderOctets + 6) / 7;
+    const std::string GSM = CutSeptets(Data, Start, Length);
+    if (Start < Length && GSM.size() < Length - Start) R.Complete = false;
+    R.Text = GSMToUnicode(GSM);
+  } else if (Coding == Wide) {
+    R.Text = UCS2Text(Data.substr(8 * HeaderOctets));
+  } else {
+    for (std::size_t I = 8 * HeaderOctets; I + 8 <= Data.size(); I += 8)
+      R.Text += Windows1252(BitsValue(Data.substr(I, 8)));
+  }
+  return R;
+}
+
+}  // namespace Full
 
 }  // namespace ReferenceCodec

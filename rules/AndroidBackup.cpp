@@ -96,11 +96,11 @@ std::string ReadableDate(std::int64_t LocalMs) {
   const std::int64_t MonthPosition = (5 * DayOfYear + 2) / 153;
   const int Day = static_cast<int>(DayOfYear - (153 * MonthPosition + 2) / 5 + 1);
   const int Month = static_cast<int>(MonthPosition < 10 ? MonthPosition + 3 : MonthPosition - 9);
-  const long long Year = YearOfEra + Era * 400 + (Month <= 2 ? 1 : 0);
+  const int Year = static_cast<int>(YearOfEra + Era * 400 + (Month <= 2 ? 1 : 0));
   const int Seconds = static_cast<int>(InDay / 1000);
   const int Hour = Seconds / 3600;
   char Buffer[64];
-  std::snprintf(Buffer, sizeof Buffer, "%s %d, %lld %d:%02d:%02d %s", Months[Month - 1], Day, Year,
+  std::snprintf(Buffer, sizeof Buffer, "%s %d, %d %d:%02d:%02d %s", Months[Month - 1], Day, Year,
                 Hour % 12 == 0 ? 12 : Hour % 12, Seconds / 60 % 60, Seconds % 60, Hour < 12 ? "AM" : "PM");
   return Buffer;
 }
@@ -128,7 +128,10 @@ std::string AndroidBackupXml(const std::vector<SMSEngine::TMessageList>& Message
     Out += Attribute("toa", "null");
     Out += Attribute("sc_toa", "null");
     Out += Attribute("service_center", M.SCA.empty() ? "null" : XmlAttribute(M.SCA));
-    Out += Attribute("read", Entry.Status == SMSEngine::StatusReceivedUnread ? "0" : "1");
+    // A long message is unread while any of its parts is.
+    bool Unread = false;
+    for (const std::size_t Part : J.Parts) Unread = Unread || Messages[Part].Status == SMSEngine::StatusReceivedUnread;
+    Out += Attribute("read", Unread ? "0" : "1");
     Out += Attribute("status", "-1");
     Out += Attribute("locked", "0");
     Out += Attribute("date_sent", std::to_string(DateSent));

@@ -456,9 +456,12 @@ TEST(AndroidBackup, LongMessageJoinedAndCounted) {
   List[2].PDU = Part8Of3_1;
   List[3].PDU = StoredSubmit;
   List[3].Status = SMSEngine::StatusStoredSent;
+  List[2].Status = SMSEngine::StatusReceivedRead;  // the part that stands for it; the other is unread
   const std::string Xml = AndroidBackupXml(List, 0, 0);
   EXPECT_TRUE(Xml.starts_with("<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"2\">\n"));
-  EXPECT_NE(Xml.find("body=\"Erster Teil, [\u2026]dritter Teil.\""), std::string::npos);
+  EXPECT_NE(Xml.find("body=\"Erster Teil, [\u2026]dritter Teil.\" toa=\"null\" sc_toa=\"null\" "
+                     "service_center=\"+49171076000\" read=\"0\""),
+            std::string::npos);
   EXPECT_EQ(Xml.find("dritter Teil.\""), Xml.rfind("dritter Teil.\""));
 }
 

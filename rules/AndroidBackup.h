@@ -6,10 +6,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The whole file for the list in grid order. A message without a time stamp is dated BackupTimeMs
-// (milliseconds since 1970 UTC), shown in the zone BackupZoneMinutes east of UTC.
+// (milliseconds since 1970 UTC), shown in the zone BackupZoneMinutes east of UTC, its date_sent 0.
+// A long message takes its fields from its lowest part present and is unread while any part is;
+// an entry of unknown status is received for a DELIVER and unsent for a SUBMIT; a PDU that cannot
+// be read keeps its place, with the address null and a body that says so and holds the PDU.
 std::string AndroidBackupXml(const std::vector<SMSEngine::TMessageList>& Messages, std::int64_t BackupTimeMs,
                              int BackupZoneMinutes);
 

@@ -72,8 +72,8 @@ struct TJoinedMessage {
   int MissingParts = 0;
 };
 
-// The messages of the list in grid order: the parts of a long message (same reference, address,
-// part count and kind) joined at the place of the lowest part present, each missing part marked
+// The messages of the list in grid order: the parts of a long message (same reference of the same
+// width, address, part count and kind) joined at the place of the lowest part present, each missing part marked
 // with MissingPartMark. Entries without a PDU (the status reports' row) are left out. A part whose
 // number is 0 or above its count, or a second part of the same number, stays a message of its own.
 std::vector<TJoinedMessage> JoinMessages(const std::vector<SMSEngine::TMessageList>& Messages);

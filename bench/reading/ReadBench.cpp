@@ -23,29 +23,13 @@
 #include <string>
 
 #include "bench/reading/BenchSupport.h"
+#include "bench/reading/FullSim.h"
 #include "emulator/SimPhone.h"
 #include "forms/Dialogs.h"
 #include "forms/Main.h"
 #include "forms/Progress.h"
-#include "tests/support/PackedText.h"
 
 namespace {
-
-// 160 characters of plain GSM text, different for every message.
-std::string Text160(int N) {
-  std::string Text = "Message " + std::to_string(N) + ": ";
-  static const std::string Filler = "the quick brown fox jumps over the lazy dog 0123456789 ";
-  while (Text.size() < 160) Text += Filler[Text.size() % Filler.size()];
-  return Text.substr(0, 160);
-}
-
-// Received messages (status 0 and 1) are SMS-DELIVER, stored ones (2 and 3) SMS-SUBMIT.
-std::string PDU(int Status, int N) {
-  const std::string SCA = "0791947101670000";
-  const std::string UD = "A0" + PackSeptets(Text160(N));
-  if (Status < 2) return SCA + "040C91947111325476" + "0000" + "42305141035040" + UD;
-  return SCA + "1100" + "0C91947111325476" + "0000" + "AD" + UD;
-}
 
 // The processor time of every thread of this process so far, in nanoseconds, by thread id.
 std::map<int, long long> ThreadTimes() {
@@ -76,14 +60,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication Application(argc, argv);
 
-  TSimCard Sim;
-  Sim.MemoryTotal = 255;
-  for (int N = 1; N <= Count; ++N) {
-    TSimMessage Message;
-    Message.Status = N % 4;
-    Message.PDU = PDU(Message.Status, N);
-    Sim.Messages[N] = Message;
-  }
+  TSimCard Sim = FullSim(Count);
   TPhoneOptions Options;
   Options.Baud = Baud;
   TSimPhone Phone(Sim, Options);

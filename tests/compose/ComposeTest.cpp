@@ -25,6 +25,7 @@
 #include "forms/UpDown.h"
 #include "rules/ComposeText.h"
 #include "tests/support/FormsFixture.h"
+#include "tests/support/WhileModal.h"
 
 using SMSEngine::TMessageList;
 
@@ -112,18 +113,12 @@ class ComposeTest : public TFormsTest {
   // Opens the dialog from Button and runs While once it is up; a dialog still open afterwards is
   // cancelled.
   void Compose(QPushButton* Button, const std::function<void()>& While) {
-    bool Ran = false;
-    QTimer Poll;
-    Poll.setInterval(5);
-    QObject::connect(&Poll, &QTimer::timeout, [&] {
-      if (!frmSend->isVisible() || QApplication::activeModalWidget() != frmSend) return;
-      Poll.stop();
-      Ran = true;
-      While();
-      if (frmSend->isVisible()) frmSend->btnCancel->click();
-    });
-    Poll.start();
-    frmMain->btnNewClick(Button);
+    const bool Ran = WhileModal(
+        frmSend, [Button] { frmMain->btnNewClick(Button); },
+        [&While] {
+          While();
+          if (frmSend->isVisible()) frmSend->btnCancel->click();
+        });
     EXPECT_TRUE(Ran) << "the dialog did not open";
     EXPECT_FALSE(frmSend->isVisible());
   }

@@ -32,6 +32,7 @@
 #include "forms/SaveText.h"
 #include "forms/ViewIn.h"
 #include "forms/ViewOut.h"
+#include "tests/support/WhileModal.h"
 
 namespace {
 
@@ -93,20 +94,14 @@ bool Select(int Location) {
 // Opens the compose dialog with New, fills in the destination and the text, presses Button (the
 // dialog's Send or Store) and closes the dialog.
 bool Compose(const std::string& Destination, const QString& Text, QPushButton* TfrmSend::*Button) {
-  bool Ran = false;
-  QTimer Poll;
-  Poll.setInterval(5);
-  QObject::connect(&Poll, &QTimer::timeout, [&] {
-    if (!frmSend->isVisible() || QApplication::activeModalWidget() != frmSend) return;
-    Poll.stop();
-    Ran = true;
-    frmSend->combxDA->setEditText(QString::fromStdString(Destination));
-    frmSend->memUD->setPlainText(Text);
-    (frmSend->*Button)->click();
-    if (frmSend->isVisible()) frmSend->btnCancel->click();
-  });
-  Poll.start();
-  frmMain->btnNew->click();
+  const bool Ran = WhileModal(
+      frmSend, [] { frmMain->btnNew->click(); },
+      [&] {
+        frmSend->combxDA->setEditText(QString::fromStdString(Destination));
+        frmSend->memUD->setPlainText(Text);
+        (frmSend->*Button)->click();
+        if (frmSend->isVisible()) frmSend->btnCancel->click();
+      });
   if (!Ran) std::fprintf(GOut, "the compose dialog did not open\n");
   return Ran;
 }

@@ -34,7 +34,7 @@ int Measure(const std::string& Log, int Baud) {
     std::cerr << "cannot read " << Log << "\n";
     return 1;
   }
-  double Opened = -1, Closed = -1;
+  double Opened = -1, Closed = -1, LastOut = -1;
   std::size_t Bytes = 0;
   for (std::string Line; std::getline(In, Line);) {
     const std::size_t Direction = Line.find(' ');
@@ -44,19 +44,24 @@ int Measure(const std::string& Log, int Baud) {
       Opened = Stamp(Line);
     else if (Rest == "--- client closed the line" && Opened >= 0 && Closed < 0)
       Closed = Stamp(Line);
-    else if (Rest.compare(0, 4, "out ") == 0 && Opened >= 0 && Closed < 0)
+    else if (Rest.compare(0, 4, "out ") == 0 && Opened >= 0 && Closed < 0) {
       Bytes += LoggedBytes(Rest.substr(4));
+      LastOut = Stamp(Line);
+    }
   }
   if (Opened < 0 || Closed < 0) {
     std::cerr << "the log holds no opening and closing of the port\n";
     return 1;
   }
-  if (Closed < Opened) Closed += 24 * 3600.0;  // past midnight
+  // Past midnight.
+  if (LastOut < Opened) LastOut += 24 * 3600.0;
+  if (Closed < Opened) Closed += 24 * 3600.0;
   const double Wall = Closed - Opened;
   const double Line = static_cast<double>(Bytes) * 10.0 / Baud;
   std::printf("bytes from phone   %zu\n", Bytes);
   std::printf("line time          %.3f s (bytes x 10 / %d)\n", Line, Baud);
   std::printf("open to close      %.3f s (the phone's clock)\n", Wall);
+  std::printf("  of which after   %.3f s from the phone's last byte to the closing\n", Closed - LastOut);
   std::printf("wall / line        %.3f\n", Line > 0 ? Wall / Line : 0.0);
   std::printf("overhead           %.3f s\n", Wall - Line);
   return 0;

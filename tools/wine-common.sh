@@ -33,3 +33,19 @@ wine_prefix_with_ports() {
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w
 }
+
+# pelmo_window SECONDS: prints the id of Pelmo's main window once it shows, within SECONDS. Asked
+# again and again rather than once with --sync: a window that goes away while xdotool walks the
+# tree (Wine makes and drops some as a program starts) makes that one search fail.
+pelmo_window() {
+  local window
+  for _ in $(seq $(($1 * 10))); do
+    window=$(xdotool search --onlyvisible --name '^Pelmo' 2>/dev/null | head -n1) || true
+    if [ -n "$window" ]; then
+      echo "$window"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}

@@ -100,8 +100,6 @@ void CivilFromDays(std::int64_t Z, int& Y, int& M, int& D) {
   Y = static_cast<int>(YoE + Era * 400 + (M <= 2));
 }
 
-// TDateTime 0 is 30 December 1899; 1 January 1970 is day 25569.
-constexpr std::int64_t UnixEpochDay = 25569;
 constexpr double MSecsPerDay = 86400000.0;
 
 bool IsLeapYear(int Y) { return (Y % 4 == 0 && Y % 100 != 0) || Y % 400 == 0; }
@@ -442,18 +440,6 @@ bool DecodeAddressField(TCursor& C, std::string& Address) {
     AppendAddressDigits(Address, Raw);
   }
   return true;
-}
-
-// The year of a two-digit year: the one within 50 years before and 49 after the current year.
-// Up to 2049 that is 1900 + YY or 2000 + YY; later the window moves on, so that a message of
-// this year is not placed a century back.
-int FullYear(int YY) {
-  int CurYear, M, D, H, N, S, MS;
-  DecodeDateTime(Now(), CurYear, M, D, H, N, S, MS);
-  const int Base = CurYear - 50;
-  int Year = Base / 100 * 100 + YY;
-  if (Year < Base) Year += 100;
-  return Year;
 }
 
 // StrToInt of two characters; two decimal digits without building a string.
@@ -810,6 +796,17 @@ void DecodeDateTime(TDateTime DateTime, int& Year, int& Month, int& Day, int& Ho
   Min = static_cast<int>(Time / 60000 % 60);
   Sec = static_cast<int>(Time / 1000 % 60);
   MSec = static_cast<int>(Time % 1000);
+}
+
+// Up to 2049 the window gives 1900 + YY or 2000 + YY; later it moves on, so that a message of
+// this year is not placed a century back.
+int FullYear(int YY) {
+  int CurYear, M, D, H, N, S, MS;
+  DecodeDateTime(Now(), CurYear, M, D, H, N, S, MS);
+  const int Base = CurYear - 50;
+  int Year = Base / 100 * 100 + YY;
+  if (Year < Base) Year += 100;
+  return Year;
 }
 
 int StrToInt(const std::string& S) {

@@ -13,6 +13,8 @@
 namespace SMSEngine {
 
 using TDateTime = double;  // days since 30 December 1899, time of day as the fraction, local time
+// TDateTime 0 is 30 December 1899; 1 January 1970 is day 25569.
+constexpr int UnixEpochDay = 25569;
 
 // Message status, as the phone lists and stores a message (TMessageList::Status).
 constexpr int StatusReceivedUnread = 0;
@@ -119,6 +121,9 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec);
 // The calendar date and the time of day (rounded to the millisecond) of a date-time value. A value
 // that is not finite or lies outside the years 1 to 9999 raises "Invalid argument to date encode".
 void DecodeDateTime(TDateTime DateTime, int& Year, int& Month, int& Day, int& Hour, int& Min, int& Sec, int& MSec);
+// The year of a two-digit year (a time stamp's): the one within 50 years before and 49 after the
+// current year of the installed clock. The clock's date-time raises as DecodeDateTime does.
+int FullYear(int YY);
 // A decimal integer with an optional sign; otherwise EConvertError "'S' is not a valid integer value".
 int StrToInt(const std::string& S);
 

@@ -619,7 +619,6 @@ void TfrmMain::sgMessagesKeyDown(int Key, Qt::KeyboardModifiers) {
 
 void TfrmMain::sgMessagesContextPopup(const QPoint& Global) {
   if (!sgMessages->isEnabled()) return;
-  UpdateControls();
   pmMessages->popup(Global);
 }
 

@@ -43,19 +43,26 @@ std::string AddressValue(const std::string& Address, const std::string& Name) {
   return Name.empty() ? Address : Address + " (" + Name + ")";
 }
 
+// The heading, the location (none for an entry without one) and the status (none for a status
+// without a name): what every message has, whether its PDU was decoded or not.
+void AddHead(TLines& Lines, const TMessageList& Entry) {
+  const bool Outgoing = Entry.Status >= SMSEngine::StatusStoredUnsent;
+  Lines.Add(std::string(Outgoing ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
+  Lines.Add(std::string(16, '-'));
+  Lines.Add(std::string());
+  const std::string Index = std::to_string(Entry.Index);
+  Lines.Field("INDEX:", Entry.Index != NoLocation ? &Index : nullptr);
+  const std::string Status = StatusText(Entry.Status);
+  const bool Named = *StatusName(Entry.Status) != '\0';
+  Lines.Field("STATUS:", Named ? &Status : nullptr);
+}
+
 }  // namespace
 
 std::string MessageFileText(const TMessageList& Entry) {
   TLines Lines;
   const bool Outgoing = Entry.Status >= SMSEngine::StatusStoredUnsent;
-  Lines.Add(std::string(Outgoing ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
-  Lines.Add(std::string(16, '-'));
-  Lines.Add(std::string());
-  Lines.Field("INDEX:", std::to_string(Entry.Index));
-
-  const std::string Status = StatusText(Entry.Status);
-  const bool Named = *StatusName(Entry.Status) != '\0';
-  Lines.Field("STATUS:", Named ? &Status : nullptr);
+  AddHead(Lines, Entry);
   Lines.Field("SERVICE CENTRE ADDRESS:", SCAValue(Entry.SCA));
 
   if (Outgoing) {
@@ -90,13 +97,7 @@ std::string AllMessagesFileText(const std::vector<TMessageList>& Messages) {
     } else {
       // What the grid shows of it: where it is and its status; the fields were never read.
       TLines Lines;
-      Lines.Add(std::string(Entry.Status >= SMSEngine::StatusStoredUnsent ? "OUTGOING MESSAGE" : "INCOMING MESSAGE"));
-      Lines.Add(std::string(16, '-'));
-      Lines.Add(std::string());
-      const std::string Index = std::to_string(Entry.Index);
-      Lines.Field("INDEX:", Entry.Index != NoLocation ? &Index : nullptr);
-      const std::string Status = StatusText(Entry.Status);
-      Lines.Field("STATUS:", KnownStatus(Entry.Status) ? &Status : nullptr);
+      AddHead(Lines, Entry);
       Text += Lines.Text();
     }
     Text += "PDU: " + Entry.PDU + "\r\n";
@@ -154,19 +155,13 @@ bool WriteTextFile(const std::string& FileName, const std::string& Bytes, std::s
 }
 
 bool ReplaceFileContents(const std::string& FileName, const std::string& Bytes, std::string* Reason) {
+  // A file that is not committed goes away with its temporary name.
   QSaveFile File(FileSystemPath(FileName));
-  const auto Failed = [&File, Reason] {
-    if (Reason) *Reason = QStringToCp1252(File.errorString());
-    File.cancelWriting();
-    return false;
-  };
-  if (!File.open(QIODevice::WriteOnly)) return Failed();
-  if (File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) != static_cast<qint64>(Bytes.size())) return Failed();
-  if (!File.commit()) {
-    if (Reason) *Reason = QStringToCp1252(File.errorString());
-    return false;
-  }
-  return true;
+  if (File.open(QIODevice::WriteOnly) &&
+      File.write(Bytes.data(), static_cast<qint64>(Bytes.size())) == static_cast<qint64>(Bytes.size()) && File.commit())
+    return true;
+  if (Reason) *Reason = QStringToCp1252(File.errorString());
+  return false;
 }
 
 std::string SaveFolder() {

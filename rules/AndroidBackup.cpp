@@ -31,12 +31,6 @@ bool XmlCharacter(char32_t Code) {
          (Code >= 0xE000 && Code <= 0xFFFD) || (Code >= 0x10000 && Code <= 0x10FFFF);
 }
 
-std::u32string Cp1252Text(const std::string& Text) {
-  std::u32string Out;
-  for (const char Ch : Text) Out += Cp1252::ToUnicode(static_cast<unsigned char>(Ch));
-  return Out;
-}
-
 std::string Attribute(const char* Name, const std::string& Value) { return std::string(Name) + "=\"" + Value + "\" "; }
 
 }  // namespace
@@ -80,28 +74,12 @@ std::string XmlAttribute(std::u32string_view Text) {
 std::string ReadableDate(std::int64_t LocalMs) {
   static const char* const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  constexpr std::int64_t DayMs = 86400000;
-  std::int64_t Days = LocalMs / DayMs;
-  std::int64_t InDay = LocalMs % DayMs;
-  if (InDay < 0) {
-    InDay += DayMs;
-    --Days;
-  }
-  // The civil date of a day count from 1970-01-01.
-  const std::int64_t Z = Days + 719468;
-  const std::int64_t Era = (Z >= 0 ? Z : Z - 146096) / 146097;
-  const std::int64_t DayOfEra = Z - Era * 146097;
-  const std::int64_t YearOfEra = (DayOfEra - DayOfEra / 1460 + DayOfEra / 36524 - DayOfEra / 146096) / 365;
-  const std::int64_t DayOfYear = DayOfEra - (365 * YearOfEra + YearOfEra / 4 - YearOfEra / 100);
-  const std::int64_t MonthPosition = (5 * DayOfYear + 2) / 153;
-  const int Day = static_cast<int>(DayOfYear - (153 * MonthPosition + 2) / 5 + 1);
-  const int Month = static_cast<int>(MonthPosition < 10 ? MonthPosition + 3 : MonthPosition - 9);
-  const int Year = static_cast<int>(YearOfEra + Era * 400 + (Month <= 2 ? 1 : 0));
-  const int Seconds = static_cast<int>(InDay / 1000);
-  const int Hour = Seconds / 3600;
+  int Year, Month, Day, Hour, Min, Sec, MSec;
+  SMSEngine::DecodeDateTime(SMSEngine::UnixEpochDay + static_cast<double>(LocalMs) / 86400000.0, Year, Month, Day, Hour,
+                            Min, Sec, MSec);
   char Buffer[64];
   std::snprintf(Buffer, sizeof Buffer, "%s %d, %d %d:%02d:%02d %s", Months[Month - 1], Day, Year,
-                Hour % 12 == 0 ? 12 : Hour % 12, Seconds / 60 % 60, Seconds % 60, Hour < 12 ? "AM" : "PM");
+                Hour % 12 == 0 ? 12 : Hour % 12, Min, Sec, Hour < 12 ? "AM" : "PM");
   return Buffer;
 }
 
@@ -136,7 +114,7 @@ std::string AndroidBackupXml(const std::vector<SMSEngine::TMessageList>& Message
     Out += Attribute("locked", "0");
     Out += Attribute("date_sent", std::to_string(DateSent));
     Out += Attribute("readable_date", ReadableDate(LocalMs));
-    Out += Attribute("contact_name", Entry.Name.empty() ? "(Unknown)" : XmlAttribute(Cp1252Text(Entry.Name)));
+    Out += Attribute("contact_name", Entry.Name.empty() ? "(Unknown)" : XmlAttribute(Cp1252::ToUnicode(Entry.Name)));
     Out += "/>\n";
   }
   Out += "</smses>\n";

@@ -15,6 +15,13 @@ namespace Cp1252 {
 
 char32_t ToUnicode(unsigned char Byte) { return Byte >= 0x80 && Byte <= 0x9F ? High[Byte - 0x80] : Byte; }
 
+std::u32string ToUnicode(std::string_view Text) {
+  std::u32string Out;
+  Out.reserve(Text.size());
+  for (const char Ch : Text) Out += ToUnicode(static_cast<unsigned char>(Ch));
+  return Out;
+}
+
 int FromUnicode(char32_t Code) {
   if (Code < 0x80 || (Code >= 0xA0 && Code <= 0xFF)) return static_cast<int>(Code);
   for (int I = 0; I < 32; ++I)

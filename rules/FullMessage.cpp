@@ -152,24 +152,14 @@ std::u32string Address(int Type, const unsigned char* Data, std::size_t SemiOcte
   return Out;
 }
 
-// The year of a two-digit year, by the codec's window: within 50 years before and 49 after its clock.
+// The year of a two-digit year by the codec's window, so that the file shows the years the grid
+// shows; a clock the codec cannot read leaves this century.
 int FullYear(int YY) {
-  int Year = 0, Month, Day, Hour, Min, Sec, MSec;
   try {
-    SMSEngine::DecodeDateTime(SMSEngine::Now(), Year, Month, Day, Hour, Min, Sec, MSec);
+    return SMSEngine::FullYear(YY);
   } catch (...) {
     return 2000 + YY;
   }
-  const int Base = Year - 50;
-  int Full = Base / 100 * 100 + YY;
-  if (Full < Base) Full += 100;
-  return Full;
-}
-
-int DaysInMonth(int Year, int Month) {
-  static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool Leap = (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0;
-  return Month == 2 && Leap ? 29 : Days[Month - 1];
 }
 
 // Seven octets of swapped BCD; false for a digit above 9 or a date or time that does not exist.
@@ -190,8 +180,13 @@ bool TimeStamp(const unsigned char* Data, TFullTimeStamp& Stamp) {
   Stamp.Minute = Values[4];
   Stamp.Second = Values[5];
   Stamp.ZoneQuarters = (Data[6] & 8 ? -1 : 1) * (Tens * 10 + Units);
-  return Stamp.Month >= 1 && Stamp.Month <= 12 && Stamp.Day >= 1 && Stamp.Day <= DaysInMonth(Stamp.Year, Stamp.Month) &&
-         Stamp.Hour < 24 && Stamp.Minute < 60 && Stamp.Second < 60;
+  try {  // a date or a time that does not exist
+    SMSEngine::EncodeDate(Stamp.Year, Stamp.Month, Stamp.Day);
+    SMSEngine::EncodeTime(Stamp.Hour, Stamp.Minute, Stamp.Second, 0);
+  } catch (const SMSEngine::EConvertError&) {
+    return false;
+  }
+  return true;
 }
 
 void ReadCoding(TFullMessage& M) {
@@ -330,28 +325,18 @@ TFullMessage Decode(std::string_view PDUHex) {
   return M;
 }
 
-std::u32string Cp1252Text(std::string_view Text) {
-  std::u32string Out;
-  for (const char Ch : Text) Out += Cp1252::ToUnicode(static_cast<unsigned char>(Ch));
-  return Out;
-}
-
 }  // namespace
 
 TFullMessage DecodeFullMessage(std::string_view PDUHex) noexcept { return Decode(PDUHex); }
 
 std::int64_t TimeStampMs(const TFullTimeStamp& Stamp) noexcept {
-  // Days from 1970-01-01 of the proleptic Gregorian date (the civil-from-days inverse).
-  const std::int64_t Y = Stamp.Year - (Stamp.Month <= 2 ? 1 : 0);
-  const std::int64_t Era = (Y >= 0 ? Y : Y - 399) / 400;
-  const std::int64_t YearOfEra = Y - Era * 400;
-  const std::int64_t Month = Stamp.Month;
-  const std::int64_t DayOfYear = (153 * (Month > 2 ? Month - 3 : Month + 9) + 2) / 5 + Stamp.Day - 1;
-  const std::int64_t DayOfEra = YearOfEra * 365 + YearOfEra / 4 - YearOfEra / 100 + DayOfYear;
-  const std::int64_t Days = Era * 146097 + DayOfEra - 719468;
-  const std::int64_t Seconds =
-      Days * 86400 + Stamp.Hour * 3600 + Stamp.Minute * 60 + Stamp.Second - Stamp.ZoneQuarters * 15 * 60;
-  return Seconds * 1000;
+  std::int64_t Days = 0;
+  try {
+    Days =
+        static_cast<std::int64_t>(SMSEngine::EncodeDate(Stamp.Year, Stamp.Month, Stamp.Day)) - SMSEngine::UnixEpochDay;
+  } catch (const SMSEngine::EConvertError&) {  // no such day: the day count of 1970
+  }
+  return ((Days * 24 + Stamp.Hour) * 60 + Stamp.Minute - Stamp.ZoneQuarters * 15) * 60000 + Stamp.Second * 1000;
 }
 
 std::string ToUtf8(std::u32string_view Text) {
@@ -378,10 +363,10 @@ std::string ToUtf8(std::u32string_view Text) {
 }
 
 std::u32string BodyText(const TFullMessage& Message, std::string_view PDUHex) {
-  if (!Message.Readable) return U"(This message could not be read.) PDU: " + Cp1252Text(PDUHex);
+  if (!Message.Readable) return U"(This message could not be read.) PDU: " + Cp1252::ToUnicode(PDUHex);
   if (Message.Compressed)
     return U"(The text of this message is compressed and cannot be read.) User data: " +
-           Cp1252Text(Message.UserDataHex);
+           Cp1252::ToUnicode(Message.UserDataHex);
   return Message.Complete ? Message.Text : Message.Text + std::u32string(MissingPartMark);
 }
 

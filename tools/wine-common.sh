@@ -49,3 +49,32 @@ pelmo_window() {
   done
   return 1
 }
+
+# pelmo_read_and_exit PID LOG EVERY: reads with Pelmo's window on this X server as a user would,
+# for the program PID whose phone logs to LOG. Presses Read messages, again every two seconds
+# while the phone has heard nothing (a key that comes before the window takes input is lost);
+# waits for the three final OKs of the reading (serial number, memory, listing); then presses Exit
+# every EVERY seconds, as it stays off until the reading has shown the list, until PID ends.
+# False, with the reason, when there is no window, or PID ends too early or not at all.
+pelmo_read_and_exit() {
+  local pid=$1 log=$2 every=$3 window i
+  window=$(pelmo_window 120) || { echo "Pelmo.exe showed no window" >&2; return 1; }
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" || true
+  xdotool key --window "$window" alt+r 2>/dev/null || true
+  for i in $(seq 1 12000); do
+    [ "$(grep -c 'out .*\\r\\nOK\\r\\n$' "$log" 2>/dev/null)" -ge 3 ] && break
+    kill -0 "$pid" 2>/dev/null || { echo "Pelmo.exe ended before the listing" >&2; return 1; }
+    if [ $((i % 200)) -eq 0 ] && ! grep -q '^[0-9:.]* in ' "$log"; then
+      xdotool key --window "$window" alt+r 2>/dev/null || true
+    fi
+    sleep 0.01
+  done
+  [ "$(grep -c 'out .*\\r\\nOK\\r\\n$' "$log" 2>/dev/null)" -ge 3 ] ||
+    { echo "the phone never finished a listing for Pelmo.exe" >&2; return 1; }
+  local until=$((SECONDS + 20))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ $SECONDS -lt $until ] || { echo "Pelmo.exe did not end on Exit" >&2; kill "$pid" 2>/dev/null; return 1; }
+    xdotool key --window "$window" alt+x 2>/dev/null || true
+    sleep "$every"
+  done
+}
